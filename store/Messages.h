@@ -1,0 +1,38 @@
+#pragma once
+// The one way core code asks the user something or tells them of a failure.
+//
+// Where the program shows a modal message box, the core calls ask() with the
+// caption, the text and the buttons. The desktop app shows a modal box, the
+// command line prints to stderr, and tests answer from a script. Core code
+// never prints and never opens a window itself.
+
+#include <string>
+
+namespace quillmar {
+
+enum class Buttons { Ok, YesNo };
+enum class Answer { Ok, Yes, No };
+
+class Messenger {
+public:
+    virtual ~Messenger() = default;
+    virtual Answer ask(const std::string& caption, const std::string& text, Buttons buttons) = 0;
+};
+
+// The process-wide messenger. Until a front end installs one, questions are
+// answered silently: Ok for an OK box, No for a Yes/No box.
+Messenger& messenger();
+
+// Installs m (not owned; it must outlive its use) and returns the previous one.
+// Passing nullptr restores the silent default.
+Messenger* setMessenger(Messenger* m);
+
+// Short forms for the boxes the program shows.
+inline void showMessage(const std::string& caption, const std::string& text) {
+    messenger().ask(caption, text, Buttons::Ok);
+}
+inline bool askYesNo(const std::string& caption, const std::string& text) {
+    return messenger().ask(caption, text, Buttons::YesNo) == Answer::Yes;
+}
+
+} // namespace quillmar
