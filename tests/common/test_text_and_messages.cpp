@@ -1,0 +1,53 @@
+#include "store/Cp1252.h"
+#include "store/Messages.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace quillmar;
+
+TEST(Cp1252, EveryByteSurvivesTheRoundTrip) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += char(b);
+    const std::string utf8 = cp1252ToUtf8(all);
+    EXPECT_EQ(utf8ToCp1252(utf8), all);
+}
+
+TEST(Cp1252, ConvertsTheCharactersTheProtocolFileUses) {
+    // Broken bar separates bit names; the degree sign is in the units.
+    EXPECT_EQ(cp1252ToUtf8("Flags 30\xA6Throttle>0"), "Flags 30\xC2\xA6Throttle>0");
+    EXPECT_EQ(cp1252ToUtf8("\xB0" "C"), "\xC2\xB0" "C");
+    EXPECT_EQ(cp1252ToUtf8("\x80"), "\xE2\x82\xAC"); // euro sign
+    EXPECT_EQ(utf8ToCp1252("\xC2\xB0" "C"), "\xB0" "C");
+    EXPECT_EQ(utf8ToCp1252("\xE2\x82\xAC"), "\x80");
+    EXPECT_EQ(utf8ToCp1252("\xE4\xB8\xAD"), "?"); // no Windows-1252 byte
+    // Bytes that are not UTF-8 pass through as they are.
+    EXPECT_EQ(utf8ToCp1252("a\xB0z"), "a\xB0z");
+    EXPECT_EQ(utf8ToCp1252("\xC0\xB0"), "\xC0\xB0"); // overlong form refused
+}
+
+namespace {
+struct Recorder : Messenger {
+    std::vector<std::string> seen;
+    Answer reply = Answer::Yes;
+    Answer ask(const std::string& caption, const std::string& text, Buttons) override {
+        seen.push_back(caption + "|" + text);
+        return reply;
+    }
+};
+} // namespace
+
+TEST(Messages, InstalledMessengerAnswersAndDefaultIsSilent) {
+    EXPECT_FALSE(askYesNo("Query", "Overlay data?")); // silent default says No
+    Recorder r;
+    Messenger* before = setMessenger(&r);
+    EXPECT_TRUE(askYesNo("Query", "Overlay data?"));
+    showMessage("Error", "Record out of range");
+    ASSERT_EQ(r.seen.size(), 2u);
+    EXPECT_EQ(r.seen[1], "Error|Record out of range");
+    setMessenger(before);
+    EXPECT_FALSE(askYesNo("Query", "again"));
+    EXPECT_EQ(r.seen.size(), 2u);
+}
