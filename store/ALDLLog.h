@@ -1,0 +1,118 @@
+#pragma once
+// One logged dataset: a row per accepted mode 1 reply, holding the reply's 63
+// raw data bytes and an 8-byte little-endian double time stamp (seconds since
+// logging started). Values are decoded on demand with the parameter table the
+// dataset shares; nine channels are derived from the rows once they are
+// complete (DeriveChannels).
+
+#include "acquisition/Parameters.h"
+#include "store/Store.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quillmar {
+
+class TLogCollection;
+class TLogItem;
+
+// Columns of a logged row: the data bytes, then the time stamp.
+inline constexpr uint32_t TimeStampColumn = ReplyLength + 1;
+inline constexpr uint32_t LogColumns = ReplyLength + 8;
+
+// Positions of the derived channels in TALDLLog::Derived.
+enum DerivedChannel : int {
+    TimeSlot = 0,
+    DistanceSlot = 1,
+    AccelerationSlot = 2,
+    PowerSlot = 3,
+    GearSlot = 4,
+    CalcSpeedSlot = 5,
+    SmoothedSpeedSlot = 6,
+    BoostSlot = 7,
+    InjectorDutySlot = 8,
+};
+
+// The vehicle model the derived channels use. Fixed values, held by the
+// application and handed to the derivation.
+struct VehicleConstants {
+    double VehicleMass = 1150.0; // kg
+    // Road speed in mph per engine rpm for gears -1..5 (index gear + 1).
+    std::array<double, 7> SpeedPerEngineSpeedTable{0.002, 0, 0.0052, 0.00904, 0.01299, 0.01686, 0.02089};
+    double SpeedFactor = 1.0; // multiplies every gear ratio
+
+    double SpeedPerEngineSpeed(int gear) const { return SpeedPerEngineSpeedTable[size_t(gear + 1)]; }
+};
+
+// The constants the application starts with.
+const VehicleConstants& DefaultVehicleConstants();
+
+// What the last derivation chose; for callers that show it and for tests.
+struct DeriveInfo {
+    int64_t K = 0;             // 1.5 s over the mean time step, truncated
+    int StartWindow = 1;       // moving-average window of the gear detection
+    int SteadyWindow = 1;      // the same after the first row with a steady gear
+    int SmoothWindow = 1;      // window of "Smoothed speed"
+    bool SplineUsed = false;   // false with fewer than two distinct time stamps
+    uint32_t SplinePoints = 0; // points the "Calc. speed" spline went through
+};
+
+class TALDLLog : public TNumber2DArrayStore {
+public:
+    // A dataset with no rows sharing the given table. Datasets listed in a
+    // collection are made by TLogCollection::NewDataset.
+    explicit TALDLLog(std::shared_ptr<const TParameterArray> parameters);
+    ~TALDLLog() override;
+
+    TALDLLog(const TALDLLog&) = delete;
+    TALDLLog& operator=(const TALDLLog&) = delete;
+
+    // Both size every Derived array to Rows + 1, whatever the inherited
+    // operation answered.
+    bool Make2D(uint32_t columns, uint32_t rows, uint32_t elementSize) override;
+    bool SetRows(uint32_t rows) override;
+
+    // The value of the parameter at position column of ParameterNames in row
+    // row; derived entries answer from Derived. 0 outside the table or rows.
+    long double ParameterValue(int column, uint32_t row) const;
+
+    // The dataset's text in the collection's selector (its own name when it
+    // belongs to no collection).
+    std::string DatasetName() const;
+    void SetDatasetName(const std::string& name);
+
+    // Fills Derived for every row. Warnings name parameters the table lacks.
+    void DeriveChannels(const VehicleConstants& vehicle = DefaultVehicleConstants());
+
+    // The 8-byte time stamp of row (1..Rows); 0 outside.
+    double TimeStamp(uint32_t row) const;
+    // Writes one row: data bytes (ReplyLength of them) and the time stamp.
+    void WriteRow(uint32_t row, const uint8_t* data, double time);
+
+    // Messages of the last load and derivation ("N of M rows loaded",
+    // missing parameters); the core never prints them.
+    const std::vector<std::string>& Warnings() const { return warnings_; }
+    void AddWarning(std::string text) { warnings_.push_back(std::move(text)); }
+    void ClearWarnings() { warnings_.clear(); }
+
+    const DeriveInfo& LastDerive() const { return info_; }
+
+    std::shared_ptr<const TParameterArray> Parameters;
+    TLogItem* LogItem = nullptr;
+    std::array<TDoubleArray, DerivedChannelCount> Derived;
+    bool Saved = false;
+
+private:
+    friend class TLogCollection;
+    void sizeDerived();
+
+    TLogCollection* collection_ = nullptr;
+    std::string ownName_;
+    std::vector<std::string> warnings_;
+    DeriveInfo info_;
+};
+
+} // namespace quillmar

@@ -1,0 +1,163 @@
+#pragma once
+// The open datasets: the collection that owns them, the dataset selector
+// (names in collection order, the selected one, the text), which dataset is
+// current, and the log-file commands around them (open, save, save as,
+// close, the unsaved-data question). No widgets: what a window would show
+// goes through TLogCollectionHooks and the messenger (store/Messages.h).
+
+#include "store/ALDLLog.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillmar {
+
+// One entry of the collection; it owns its dataset.
+class TLogItem {
+public:
+    explicit TLogItem(std::unique_ptr<TALDLLog> dataset) : dataset_(std::move(dataset)) {}
+    TALDLLog* Dataset() const { return dataset_.get(); }
+
+private:
+    std::unique_ptr<TALDLLog> dataset_;
+};
+
+// The dataset selector of the acquisition window ("Select table/cursor
+// dataset"): item i names the dataset of collection entry i.
+struct TDataSetSelector {
+    std::vector<std::string> Items;
+    int ItemIndex = -1;             // selected item, -1 none
+    std::string Text = "No data";   // what the closed drop-down shows
+};
+
+// What the windows do when the collection changes. Every hook may be left
+// empty (nothing happens).
+struct TLogCollectionHooks {
+    // The graph's curves must be rebuilt (datasets came, went or changed).
+    std::function<void()> SetupCurve;
+    // The live table shows this row of the current dataset.
+    std::function<void(uint32_t row)> WriteTableData;
+    // The time-shift scroll bar: enabled (position 0) or disabled.
+    std::function<void(bool enabled)> TimeShiftEnabled;
+    // The Save As dialog: the chosen file name, or nullopt when cancelled.
+    std::function<std::optional<std::string>()> SaveAsDialog;
+    // True while the acquisition timer runs (talking).
+    std::function<bool()> Talking;
+    // Stops talking (and logging) before files are opened.
+    std::function<void()> StopTalking;
+};
+
+// A log file opened on its own, as the desktop app finishes it.
+struct OpenedLog {
+    std::unique_ptr<TALDLLog> Log;
+    std::vector<std::string> Warnings; // truncated file, no rows, missing parameters
+};
+
+// Loads fileName into a new dataset sharing parameters, names it after the
+// file (without its folder), sizes it and derives its channels. Throws
+// FileError when the file cannot be read.
+OpenedLog OpenLogFile(const std::string& fileName, std::shared_ptr<const TParameterArray> parameters,
+                      const VehicleConstants& vehicle = DefaultVehicleConstants());
+
+// The file name without its folder.
+std::string FileNameOnly(const std::string& path);
+
+class TLogCollection {
+public:
+    TLogCollection();
+    // Frees what remains without asking (call FreeAll first to ask).
+    ~TLogCollection();
+    TLogCollection(const TLogCollection&) = delete;
+    TLogCollection& operator=(const TLogCollection&) = delete;
+
+    // ---- the collection ----
+
+    // A new empty dataset at the end of the collection, listed in the
+    // selector as "Dataset %u" with its 0-based position.
+    TALDLLog& NewDataset(std::shared_ptr<const TParameterArray> parameters);
+
+    int Count() const { return int(items_.size()); }
+    // The dataset of entry index (0-based); nullptr outside.
+    TALDLLog* ReadLog(int index) const;
+    // Position of dataset in the collection, -1 when not listed.
+    int IndexOf(const TALDLLog* dataset) const;
+
+    // Frees dataset after the unsaved-data question. False when it stays:
+    // it is being recorded (refused with a message), or the user chose to
+    // save and the save failed (the failure is shown).
+    bool FreeDataset(TALDLLog* dataset);
+    // Frees every dataset, first remaining first, asking about unsaved data.
+    // True when none remains.
+    bool FreeAll();
+    // Removes dataset without any question (a dataset whose file failed to
+    // load, or a recording that got no rows).
+    void RemoveDataset(TALDLLog* dataset);
+
+    // ---- the selector ----
+
+    const TDataSetSelector& dlgDataSet() const { return selector_; }
+    // Selects item index (its text becomes the list's text).
+    void SelectDataset(int index);
+    void SelectDataset(const TALDLLog* dataset) { SelectDataset(IndexOf(dataset)); }
+    // The selected item, -1 none.
+    int SelectedIndex() const { return selector_.ItemIndex; }
+
+    // nullptr when no dataset exists; selects item 0 when none is selected.
+    TALDLLog* CurrentDataset();
+    // Index of the current dataset's first curve among curveCount curves
+    // grouped dataset by dataset; 0 when no dataset exists.
+    int CurrentCurve(int curveCount);
+
+    // ---- logging state (set by the acquisition cycle) ----
+
+    bool Logging = false;
+    TALDLLog* CurrentLog = nullptr; // the dataset being recorded
+
+    // Finishes a recording of rowCount rows: trims it, derives its channels,
+    // selects it and marks it unsaved; with no rows frees it. Logging must
+    // already be clear.
+    void FinishRecording(TALDLLog& dataset, uint32_t rowCount);
+
+    // ---- file commands ----
+
+    // Finishes a freshly loaded dataset: the overlay and close questions
+    // (asked when askOverlay is set), selection, sizing, derivation.
+    void Open(TALDLLog& dataset, bool askOverlay = true);
+    // Writes dataset to fileName unless logging or it has no rows; sets
+    // Saved. Throws FileError when the file cannot be written.
+    void Save(TALDLLog& dataset, const std::string& fileName);
+    // Opens the files in order. On a failure the dataset being loaded is
+    // dropped, later files are skipped, the error is shown (caption "Error")
+    // and false is returned.
+    bool FileOpen1Accept(const std::vector<std::string>& fileNames,
+                         std::shared_ptr<const TParameterArray> parameters);
+    // The Save command: to LogFileName, or through Save As when it is empty.
+    // False when a save failed (shown).
+    bool FileSaveActionExecute();
+    // Save As confirmed with fileName. False when the save failed (shown).
+    bool FileSaveAs1Accept(const std::string& fileName);
+    // Frees the current dataset (asking about unsaved data).
+    void CloseDataset();
+    void CloseDataSetActionExecute() { CloseDataset(); }
+
+    std::string LogFileName;
+    VehicleConstants Vehicle = DefaultVehicleConstants();
+    TLogCollectionHooks Hooks;
+
+private:
+    friend class TALDLLog;
+    void removeAt(int index);
+    // The Save As dialog then FileSaveAs1Accept; false when the save failed.
+    bool runSaveAs();
+    // Saves and shows a failure; false when it failed.
+    bool saveShowingErrors(TALDLLog& dataset, const std::string& fileName);
+
+    std::vector<std::unique_ptr<TLogItem>> items_;
+    TDataSetSelector selector_;
+};
+
+} // namespace quillmar
