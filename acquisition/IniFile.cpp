@@ -1,0 +1,305 @@
+// A small INI file with private-profile semantics, kept byte for byte.
+
+#include "acquisition/IniFile.h"
+
+#include "store/Cp1252.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillmar {
+namespace {
+
+constexpr std::string_view Bom = "\xEF\xBB\xBF";
+
+std::string trim(std::string_view s) {
+    const char* ws = " \t\r\n\v\f";
+    const size_t b = s.find_first_not_of(ws);
+    if (b == std::string_view::npos) return {};
+    const size_t e = s.find_last_not_of(ws);
+    return std::string(s.substr(b, e - b + 1));
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// The section name of a header line "[name]", or nullopt.
+std::optional<std::string> sectionName(const std::string& text) {
+    const std::string t = trim(text);
+    if (t.empty() || t[0] != '[') return std::nullopt;
+    const size_t close = t.find(']');
+    return trim(std::string_view(t).substr(1, close == std::string::npos ? std::string::npos : close - 1));
+}
+
+// Key and value of a "key=value" line, or nullopt for comments and other text.
+std::optional<std::pair<std::string, std::string>> keyValue(const std::string& text) {
+    const std::string t = trim(text);
+    if (t.empty() || t[0] == ';') return std::nullopt;
+    const size_t eq = t.find('=');
+    if (eq == std::string::npos) return std::nullopt;
+    std::string key = trim(std::string_view(t).substr(0, eq));
+    if (key.empty()) return std::nullopt;
+    return std::make_pair(std::move(key), trim(std::string_view(t).substr(eq + 1)));
+}
+
+std::string errnoText(int err) { return std::strerror(err); }
+
+} // namespace
+
+IniFile IniFile::fromBytes(std::string_view bytes) {
+    IniFile f;
+    f.exists_ = true;
+    if (bytes.substr(0, Bom.size()) == Bom) {
+        f.utf8_ = true;
+        bytes.remove_prefix(Bom.size());
+    }
+    bool newlineSeen = false;
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const size_t nl = bytes.find('\n', at);
+        Line line;
+        if (nl == std::string_view::npos) {
+            line.raw = std::string(bytes.substr(at));
+            at = bytes.size();
+        } else {
+            size_t end = nl;
+            line.eol = "\n";
+            if (end > at && bytes[end - 1] == '\r') {
+                --end;
+                line.eol = "\r\n";
+            }
+            line.raw = std::string(bytes.substr(at, end - at));
+            at = nl + 1;
+            if (!newlineSeen) {
+                f.newline_ = line.eol;
+                newlineSeen = true;
+            }
+        }
+        line.text = f.decode(line.raw);
+        f.lines_.push_back(std::move(line));
+    }
+    return f;
+}
+
+IniFile IniFile::load(const std::string& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found) return IniFile();
+    if (ec) throw IniFileError("Cannot read \"" + path + "\": " + ec.message());
+    if (std::filesystem::is_directory(status))
+        throw IniFileError("Cannot read \"" + path + "\": it is a folder");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw IniFileError("Cannot read \"" + path + "\": " + errnoText(errno));
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad()) throw IniFileError("Cannot read \"" + path + "\": read error");
+    return fromBytes(ss.str());
+}
+
+std::string IniFile::encode(const std::string& utf8) const { return utf8_ ? utf8 : utf8ToCp1252(utf8); }
+std::string IniFile::decode(const std::string& raw) const { return utf8_ ? raw : cp1252ToUtf8(raw); }
+
+IniFile::Line IniFile::makeLine(const std::string& utf8) const {
+    Line line;
+    line.raw = encode(utf8);
+    line.text = decode(line.raw);
+    line.eol = newline_;
+    return line;
+}
+
+size_t IniFile::findSection(const std::string& section) const {
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const auto name = sectionName(lines_[i].text);
+        if (name && equalNoCase(*name, section)) return i;
+    }
+    return std::string::npos;
+}
+
+size_t IniFile::findKey(size_t s, const std::string& key) const {
+    for (size_t i = s + 1; i < lines_.size(); ++i) {
+        if (sectionName(lines_[i].text)) break;
+        const auto kv = keyValue(lines_[i].text);
+        if (kv && equalNoCase(kv->first, key)) return i;
+    }
+    return std::string::npos;
+}
+
+bool IniFile::hasSection(const std::string& section) const {
+    return findSection(section) != std::string::npos;
+}
+
+std::optional<std::string> IniFile::value(const std::string& section, const std::string& key) const {
+    const size_t s = findSection(section);
+    if (s == std::string::npos) return std::nullopt;
+    const size_t k = findKey(s, key);
+    if (k == std::string::npos) return std::nullopt;
+    return keyValue(lines_[k].text)->second;
+}
+
+std::string IniFile::readString(const std::string& section, const std::string& key,
+                                const std::string& def) const {
+    auto v = value(section, key);
+    return v ? *v : def;
+}
+
+void IniFile::setValue(const std::string& section, const std::string& key, const std::string& value) {
+    std::string clean = value;
+    for (char& c : clean)
+        if (c == '\r' || c == '\n') c = ' ';
+    const auto endLastLine = [this] {
+        if (!lines_.empty() && lines_.back().eol.empty()) lines_.back().eol = newline_;
+    };
+
+    const size_t s = findSection(section);
+    if (s == std::string::npos) {
+        endLastLine();
+        lines_.push_back(makeLine("[" + section + "]"));
+        lines_.push_back(makeLine(key + "=" + clean));
+        return;
+    }
+    const size_t k = findKey(s, key);
+    if (k != std::string::npos) {
+        // Keep the key as the file spells it.
+        const std::string& text = lines_[k].text;
+        const std::string spelled = trim(std::string_view(text).substr(0, text.find('=')));
+        const std::string eol = lines_[k].eol;
+        lines_[k] = makeLine(spelled + "=" + clean);
+        lines_[k].eol = eol;
+        return;
+    }
+    // After the section's last key, or right after its header.
+    size_t insertAt = s + 1;
+    for (size_t i = s + 1; i < lines_.size(); ++i) {
+        if (sectionName(lines_[i].text)) break;
+        if (keyValue(lines_[i].text)) insertAt = i + 1;
+    }
+    if (insertAt == lines_.size()) endLastLine();
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), makeLine(key + "=" + clean));
+}
+
+std::string IniFile::toBytes() const {
+    std::string out;
+    if (utf8_) out += Bom;
+    for (const auto& l : lines_) {
+        out += l.raw;
+        out += l.eol;
+    }
+    return out;
+}
+
+void IniFile::save(const std::string& path) const { WriteFileAtomically(path, toBytes()); }
+
+std::optional<long long> ParseIniInteger(const std::string& text) {
+    std::string t = trim(text);
+    bool negative = false;
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+        negative = t[0] == '-';
+        t.erase(0, 1);
+    }
+    int base = 10;
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+        base = 16;
+        t.erase(0, 2);
+    } else if (t.size() > 1 && t[0] == '$') {
+        base = 16;
+        t.erase(0, 1);
+    }
+    if (t.empty() || t[0] == '-' || t[0] == '+') return std::nullopt;
+    unsigned long long magnitude = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), magnitude, base);
+    if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return std::nullopt;
+    if (negative) {
+        if (magnitude > 9223372036854775808ull) return std::nullopt;
+        return magnitude == 9223372036854775808ull ? INT64_MIN : -static_cast<long long>(magnitude);
+    }
+    if (magnitude > 9223372036854775807ull) return std::nullopt;
+    return static_cast<long long>(magnitude);
+}
+
+std::optional<double> ParseIniFloat(const std::string& text) {
+    std::string t = trim(text);
+    if (t.find('.') != std::string::npos && t.find(',') != std::string::npos) return std::nullopt;
+    for (char& c : t)
+        if (c == ',') c = '.';
+    if (!t.empty() && t[0] == '+') t.erase(0, 1);
+    if (t.empty() || t[0] == '+') return std::nullopt;
+    double v = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
+    if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+void WriteFileAtomically(const std::string& path, const std::string& bytes) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path target(path);
+    // Write through a symbolic link to the file it names.
+    if (fs::is_symlink(fs::symlink_status(target, ec))) {
+        const fs::path resolved = fs::weakly_canonical(target, ec);
+        if (!ec) target = resolved;
+    }
+    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const auto fail = [&](const std::string& why) {
+        return IniFileError("Cannot write \"" + path + "\": " + why);
+    };
+    fs::create_directories(dir, ec);
+    if (ec) throw fail(ec.message());
+
+    std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) throw fail(errnoText(errno));
+    const auto abandon = [&](int err) {
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        return fail(errnoText(err));
+    };
+    struct stat st {};
+    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    if (::fchmod(fd, mode) != 0) throw abandon(errno);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw abandon(errno);
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0) throw abandon(errno);
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(tmpl.c_str());
+        throw fail(errnoText(err));
+    }
+    if (::rename(tmpl.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(tmpl.c_str());
+        throw fail(errnoText(err));
+    }
+    // Make the rename itself durable.
+    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+} // namespace quillmar

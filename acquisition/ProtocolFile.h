@@ -1,0 +1,59 @@
+#pragma once
+// The protocol definition file "M100 ALDL protocol.ini": one section
+// "Parameter n" per table entry with the keys Name, Position, Size, Offset,
+// Factor, FormatAs, Units, Signed, Flags and Icon.
+//
+// I/O failures are thrown as IniFileError, whose text names the file.
+
+#include "acquisition/IniFile.h"
+#include "acquisition/Parameters.h"
+
+#include <string>
+
+namespace quillmar {
+
+// The bare file name.
+inline constexpr const char* ProtocolFileName = "M100 ALDL protocol.ini";
+
+// $XDG_CONFIG_HOME/Quillmar/M100 ALDL protocol.ini, or
+// ~/.config/Quillmar/M100 ALDL protocol.ini when the variable is unset or not
+// an absolute path.
+std::string DefaultIniPath();
+
+struct LoadResult {
+    // The file or its section "Parameter 1" was missing: the built-in table
+    // is in force and was written to the file.
+    bool UsedBuiltIn = false;
+    // Why writing the built-in table failed (the table is in force anyway).
+    std::string WriteError;
+    // A Position or Size outside 0..255 (the entry keeps its previous value);
+    // Ok when the file had none. Message names the file, section and key.
+    TableCheck Range;
+};
+
+// Fills params from the file at path: consecutive sections "Parameter 1",
+// "Parameter 2", ... each read over the entry's current values (a missing
+// key or one that does not convert leaves the field as it was). Without the
+// file or its first section, params becomes BuiltInParameters() and is
+// written to path. Throws IniFileError when an existing file cannot be read.
+LoadResult LoadIniFile(const std::string& path, TParameterArray& params);
+
+// Writes the ten keys of every entry into its section, keeping whatever
+// else the file holds; the file is replaced atomically. Throws IniFileError.
+void SaveIniFile(const std::string& path, const TParameterArray& params);
+
+// Applies the table to an IniFile in memory (what SaveIniFile writes).
+void WriteParameters(IniFile& ini, const TParameterArray& params);
+
+// Reads the table from an IniFile in memory; range failures as in LoadResult.
+TableCheck ReadParameters(const IniFile& ini, TParameterArray& params,
+                          const std::string& fileName = ProtocolFileName);
+
+// The whole start-up: load the table from path, then run
+// CheckParameterTable. Returns the first failure (a file that cannot be read
+// becomes a failure too, with the error text as Message); on failure params
+// must not be used. writeError receives LoadResult::WriteError.
+TableCheck LoadCheckedParameters(const std::string& path, TParameterArray& params,
+                                 std::string* writeError = nullptr);
+
+} // namespace quillmar
