@@ -92,11 +92,12 @@ public:
     // Writes one row: data bytes (ReplyLength of them) and the time stamp.
     void WriteRow(uint32_t row, const uint8_t* data, double time);
 
-    // Messages of the last load and derivation ("N of M rows loaded",
-    // missing parameters); the core never prints them.
-    const std::vector<std::string>& Warnings() const { return warnings_; }
-    void AddWarning(std::string text) { warnings_.push_back(std::move(text)); }
-    void ClearWarnings() { warnings_.clear(); }
+    // Messages of the load ("N of M rows loaded") and of the last derivation
+    // (missing parameters); the core never prints them.
+    std::vector<std::string> Warnings() const;
+    const std::vector<std::string>& LoadWarnings() const { return loadWarnings_; }
+    const std::vector<std::string>& DeriveWarnings() const { return deriveWarnings_; }
+    void AddLoadWarning(std::string text) { loadWarnings_.push_back(std::move(text)); }
 
     const DeriveInfo& LastDerive() const { return info_; }
 
@@ -111,7 +112,8 @@ private:
 
     TLogCollection* collection_ = nullptr;
     std::string ownName_;
-    std::vector<std::string> warnings_;
+    std::vector<std::string> loadWarnings_;
+    std::vector<std::string> deriveWarnings_;
     DeriveInfo info_;
 };
 

@@ -1,0 +1,257 @@
+#include "store/LogCollection.h"
+
+#include "store/Messages.h"
+
+#include <cstdio>
+#include <exception>
+#include <utility>
+
+namespace quillmar {
+
+std::string FileNameOnly(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+namespace {
+
+void loadInto(TALDLLog& log, const std::string& fileName) {
+    log.LoadFromFile(fileName);
+    if (log.Columns != LogColumns || log.RecordSize != 1)
+        throw FileError(fileName + " is not a log file: its rows have " + std::to_string(log.Columns) +
+                            " columns of " + std::to_string(log.RecordSize) + "-byte elements, not " +
+                            std::to_string(LogColumns) + " of 1 byte.",
+                        fileName);
+    if (!log.LoadWarning.empty()) log.AddLoadWarning(fileName + ": " + log.LoadWarning);
+}
+
+} // namespace
+
+OpenedLog OpenLogFile(const std::string& fileName, std::shared_ptr<const TParameterArray> parameters,
+                      const VehicleConstants& vehicle) {
+    OpenedLog result;
+    result.Log = std::make_unique<TALDLLog>(std::move(parameters));
+    TALDLLog& log = *result.Log;
+    loadInto(log, fileName);
+    log.Saved = true;
+    log.SetDatasetName(FileNameOnly(fileName));
+    if (log.RecordCount == 0) {
+        log.AddLoadWarning(fileName + ": the file holds no rows");
+    } else {
+        log.SetRows(log.Rows);
+        log.DeriveChannels(vehicle);
+        log.Saved = true;
+    }
+    result.Warnings = log.Warnings();
+    return result;
+}
+
+TLogCollection::TLogCollection() = default;
+
+TLogCollection::~TLogCollection() {
+    // Last first, so no entry ever moves while the others go.
+    while (!items_.empty()) removeAt(int(items_.size()) - 1);
+}
+
+TALDLLog& TLogCollection::NewDataset(std::shared_ptr<const TParameterArray> parameters) {
+    auto log = std::make_unique<TALDLLog>(std::move(parameters));
+    TALDLLog& ref = *log;
+    char name[32];
+    std::snprintf(name, sizeof name, "Dataset %u", unsigned(items_.size()));
+    items_.push_back(std::make_unique<TLogItem>(std::move(log)));
+    ref.LogItem = items_.back().get();
+    ref.collection_ = this;
+    selector_.Items.emplace_back(name);
+    return ref;
+}
+
+TALDLLog* TLogCollection::ReadLog(int index) const {
+    if (index < 0 || index >= Count()) return nullptr;
+    return items_[size_t(index)]->Dataset();
+}
+
+int TLogCollection::IndexOf(const TALDLLog* dataset) const {
+    if (!dataset) return -1;
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (items_[i]->Dataset() == dataset) return int(i);
+    return -1;
+}
+
+void TLogCollection::removeAt(int index) {
+    auto item = std::move(items_[size_t(index)]);
+    items_.erase(items_.begin() + index);
+    selector_.Items.erase(selector_.Items.begin() + index);
+    if (selector_.ItemIndex == index) {
+        selector_.ItemIndex = -1;
+        selector_.Text.clear();
+    } else if (selector_.ItemIndex > index) {
+        --selector_.ItemIndex;
+    }
+    if (selector_.Items.empty()) selector_.Text = "No data";
+    TALDLLog* log = item->Dataset();
+    if (log == CurrentLog) CurrentLog = nullptr;
+    log->LogItem = nullptr;
+    log->collection_ = nullptr;
+    // item goes out of scope here and frees the dataset.
+}
+
+void TLogCollection::RemoveDataset(TALDLLog* dataset) {
+    const int index = IndexOf(dataset);
+    if (index >= 0) removeAt(index);
+}
+
+bool TLogCollection::FreeDataset(TALDLLog* dataset) {
+    const int index = IndexOf(dataset);
+    if (index < 0) return false;
+    if (Logging && dataset == CurrentLog) {
+        showMessage("Error", dataset->DatasetName() +
+                                 " is being recorded. Stop logging before closing it.");
+        return false;
+    }
+    if (!dataset->Saved && dataset->RecordCount > 0 &&
+        askYesNo("Warning", dataset->DatasetName() + " not saved. Save now?")) {
+        std::optional<std::string> file;
+        if (Hooks.SaveAsDialog) file = Hooks.SaveAsDialog();
+        if (file && !file->empty()) {
+            LogFileName = *file;
+            if (!saveShowingErrors(*dataset, LogFileName)) return false;
+        }
+    }
+    removeAt(IndexOf(dataset));
+    return true;
+}
+
+bool TLogCollection::FreeAll() {
+    const int n = Count();
+    int kept = 0;
+    for (int i = 0; i < n; ++i) {
+        TALDLLog* log = ReadLog(kept);
+        if (!log) break;
+        if (!FreeDataset(log)) ++kept;
+    }
+    return Count() == 0;
+}
+
+void TLogCollection::SelectDataset(int index) {
+    if (index < 0 || index >= Count()) return;
+    selector_.ItemIndex = index;
+    selector_.Text = selector_.Items[size_t(index)];
+}
+
+TALDLLog* TLogCollection::CurrentDataset() {
+    if (items_.empty()) return nullptr;
+    if (selector_.ItemIndex < 0 || selector_.ItemIndex >= Count()) SelectDataset(0);
+    return ReadLog(selector_.ItemIndex);
+}
+
+int TLogCollection::CurrentCurve(int curveCount) {
+    if (items_.empty() || curveCount <= 0) return 0;
+    CurrentDataset();
+    return (curveCount / Count()) * selector_.ItemIndex;
+}
+
+void TLogCollection::FinishRecording(TALDLLog& dataset, uint32_t rowCount) {
+    if (IndexOf(&dataset) < 0) return;
+    if (rowCount == 0) {
+        RemoveDataset(&dataset);
+        if (Hooks.WriteTableData) Hooks.WriteTableData(1);
+        return;
+    }
+    dataset.SetRows(rowCount);
+    dataset.DeriveChannels(Vehicle);
+    SelectDataset(&dataset);
+    if (Hooks.WriteTableData) Hooks.WriteTableData(dataset.Rows);
+    dataset.Saved = false;
+}
+
+void TLogCollection::Open(TALDLLog& dataset, bool askOverlay) {
+    if (Logging || dataset.RecordCount == 0) return;
+    if (Count() > 1 && askOverlay && !askYesNo("Query", "Overlay data?") &&
+        askYesNo("Query", "Close current dataset?")) {
+        // The dataset selected before this one, or the first.
+        TALDLLog* current = CurrentDataset();
+        if (current && current != &dataset) FreeDataset(current);
+    }
+    if (Hooks.TimeShiftEnabled) Hooks.TimeShiftEnabled(Count() > 1);
+    SelectDataset(&dataset);
+    dataset.SetRows(dataset.Rows);
+    dataset.DeriveChannels(Vehicle);
+    dataset.Saved = true;
+    if (Hooks.SetupCurve) Hooks.SetupCurve();
+    if (Hooks.WriteTableData) {
+        TALDLLog* current = CurrentDataset();
+        Hooks.WriteTableData(current ? current->Rows : 1);
+    }
+}
+
+void TLogCollection::Save(TALDLLog& dataset, const std::string& fileName) {
+    if (Logging || dataset.Rows == 0 || dataset.RecordCount == 0) return;
+    dataset.SaveToFile(fileName);
+    dataset.Saved = true;
+}
+
+bool TLogCollection::saveShowingErrors(TALDLLog& dataset, const std::string& fileName) {
+    try {
+        Save(dataset, fileName);
+        return true;
+    } catch (const std::exception& e) {
+        showMessage("Error", e.what());
+        return false;
+    }
+}
+
+bool TLogCollection::FileOpen1Accept(const std::vector<std::string>& fileNames,
+                                     std::shared_ptr<const TParameterArray> parameters) {
+    if (Logging) return true;
+    if (Hooks.Talking && Hooks.Talking() && Hooks.StopTalking) Hooks.StopTalking();
+    for (size_t f = 0; f < fileNames.size(); ++f) {
+        const std::string& fileName = fileNames[f];
+        TALDLLog& log = NewDataset(parameters);
+        try {
+            loadInto(log, fileName);
+            log.Saved = true;
+            log.SetDatasetName(FileNameOnly(fileName));
+            for (const std::string& w : log.LoadWarnings()) showMessage("Warning", w);
+            // Asked once per selection: for its first file only.
+            Open(log, f == 0);
+            for (const std::string& w : log.DeriveWarnings()) showMessage("Warning", w);
+        } catch (const std::exception& e) {
+            RemoveDataset(&log);
+            showMessage("Error", e.what());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TLogCollection::runSaveAs() {
+    if (!Hooks.SaveAsDialog) return true;
+    const std::optional<std::string> file = Hooks.SaveAsDialog();
+    if (!file) return true;
+    return FileSaveAs1Accept(*file);
+}
+
+bool TLogCollection::FileSaveAs1Accept(const std::string& fileName) {
+    LogFileName = fileName;
+    if (LogFileName.empty()) return true;
+    TALDLLog* current = CurrentDataset();
+    if (!current) return true;
+    return saveShowingErrors(*current, LogFileName);
+}
+
+bool TLogCollection::FileSaveActionExecute() {
+    TALDLLog* current = CurrentDataset();
+    if (!current) return true;
+    if (!LogFileName.empty()) return saveShowingErrors(*current, LogFileName);
+    return runSaveAs();
+}
+
+void TLogCollection::CloseDataset() {
+    if (items_.empty()) return;
+    if (!FreeDataset(CurrentDataset())) return;
+    if (selector_.Items.empty()) selector_.Text = "No data";
+    if (Hooks.SetupCurve) Hooks.SetupCurve();
+    if (Hooks.WriteTableData) Hooks.WriteTableData(1);
+}
+
+} // namespace quillmar
