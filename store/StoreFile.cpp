@@ -1,0 +1,456 @@
+// Headers, saving and loading of stores.
+#include "store/Store.h"
+
+#include "store/StoreReals.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace quillmar {
+
+namespace {
+
+// Log files: 63 reply bytes and an 8-byte time stamp per row.
+constexpr uint32_t LogColumns = 71;
+
+uint32_t le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void write32(MemoryStream& s, uint32_t v) {
+    uint8_t b[4];
+    for (int i = 0; i < 4; ++i, v >>= 8)
+        b[i] = static_cast<uint8_t>(v);
+    s.write(b, 4);
+}
+
+uint32_t read32(MemoryStream& s) {
+    uint8_t b[4] = {};
+    s.read(b, 4);
+    return le32(b);
+}
+
+uint8_t read8(MemoryStream& s) {
+    uint8_t b = 0;
+    s.read(&b, 1);
+    return b;
+}
+
+// An extended value in a 16-byte slot (10 bytes and 6 of padding).
+void writeExtendedSlot(MemoryStream& s, long double v) {
+    uint8_t b[16] = {};
+    encodeExtended(v, b);
+    s.write(b, 16);
+}
+
+long double readExtendedSlot(MemoryStream& s) {
+    uint8_t b[16] = {};
+    s.read(b, 16);
+    return decodeExtended(b);
+}
+
+std::string osReason(int err) {
+    return std::strerror(err);
+}
+
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : fd_(fd) {}
+    ~FileHandle() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, const uint8_t* data, std::size_t count) {
+    while (count > 0) {
+        ssize_t n = ::write(fd, data, count);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Reads exactly count bytes at offset; false on an error or an early end.
+bool readAll(int fd, uint8_t* data, std::size_t count, uint64_t offset) {
+    while (count > 0) {
+        ssize_t n = ::pread(fd, data, count, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = 0;
+            return false;
+        }
+        data += n;
+        count -= static_cast<std::size_t>(n);
+        offset += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+std::string folderOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string baseOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Header chain
+
+std::unique_ptr<MemoryStream> TStore::CreateHeader() const {
+    auto s = std::make_unique<MemoryStream>();
+    write32(*s, RecordCount);
+    write32(*s, RecordSize);
+    uint8_t name[NameBlockSize] = {};
+    std::size_t n = StoreName.size() < 255 ? StoreName.size() : 255;
+    name[0] = static_cast<uint8_t>(n);
+    std::memcpy(name + 1, StoreName.data(), n);
+    s->write(name, sizeof name);
+    return s;
+}
+
+bool TStore::headerHasName(const MemoryStream& stream) const {
+    if (forcedLayout_ >= 0)
+        return forcedLayout_ == 1;
+    return uint64_t{stream.size()} == uint64_t{RecordCount} * RecordSize + HeaderSize;
+}
+
+void TStore::ReadHeader(MemoryStream& stream) {
+    if (stream.size() == 0) {
+        stream.seek(0);
+        return;
+    }
+    stream.seek(0);
+    RecordCount = read32(stream);
+    RecordSize = read32(stream);
+    if (headerHasName(stream)) {
+        uint8_t name[NameBlockSize] = {};
+        stream.read(name, sizeof name);
+        StoreName.assign(reinterpret_cast<const char*>(name + 1), name[0]);
+    }
+}
+
+std::unique_ptr<MemoryStream> TNumberStore::CreateHeader() const {
+    auto s = TStore::CreateHeader();
+    uint8_t b = Signed ? 1 : 0;
+    s->write(&b, 1);
+    return s;
+}
+
+void TNumberStore::ReadHeader(MemoryStream& stream) {
+    if (stream.size() == 0)
+        return TStore::ReadHeader(stream);
+    TStore::ReadHeader(stream);
+    Signed = read8(stream) != 0;
+}
+
+std::unique_ptr<MemoryStream> TNumber2DArrayStore::CreateHeader() const {
+    auto s = TNumberStore::CreateHeader();
+    write32(*s, Columns);
+    write32(*s, Rows);
+    return s;
+}
+
+void TNumber2DArrayStore::ReadHeader(MemoryStream& stream) {
+    if (stream.size() == 0)
+        return TNumberStore::ReadHeader(stream);
+    TNumberStore::ReadHeader(stream);
+    Columns = read32(stream);
+    Rows = read32(stream);
+}
+
+std::unique_ptr<MemoryStream> TxyDataStruct::CreateHeader() const {
+    auto s = TNumber2DArrayStore::CreateHeader();
+    s->write(&Kind, 1);
+    writeExtendedSlot(*s, XRange.X0);
+    writeExtendedSlot(*s, XRange.DX);
+    writeExtendedSlot(*s, XYScaling.XOffset);
+    writeExtendedSlot(*s, XYScaling.YOffset);
+    writeExtendedSlot(*s, XYScaling.XScale);
+    writeExtendedSlot(*s, XYScaling.YScale);
+    write32(*s, Points);
+    return s;
+}
+
+void TxyDataStruct::ReadHeader(MemoryStream& stream) {
+    if (stream.size() == 0)
+        return TNumber2DArrayStore::ReadHeader(stream);
+    TNumber2DArrayStore::ReadHeader(stream);
+    Kind = read8(stream);
+    XRange.X0 = readExtendedSlot(stream);
+    XRange.DX = readExtendedSlot(stream);
+    XYScaling.XOffset = readExtendedSlot(stream);
+    XYScaling.YOffset = readExtendedSlot(stream);
+    XYScaling.XScale = readExtendedSlot(stream);
+    XYScaling.YScale = readExtendedSlot(stream);
+    Points = read32(stream);
+    // The columns are not saved: when the object's columns do not fit the
+    // series just read, take the ones MakeXY or MakeRegular would have set.
+    if (Kind == 1) {
+        if (YColumn < 1 || static_cast<uint32_t>(YColumn) > Columns) {
+            XColumn = 0;
+            YColumn = 1;
+        }
+    } else if (XColumn < 1 || YColumn < 1 || static_cast<uint32_t>(XColumn) > Columns ||
+               static_cast<uint32_t>(YColumn) > Columns) {
+        XColumn = 1;
+        YColumn = 2;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Loading
+
+struct TStore::LoadPlan {
+    bool named = true;       // the header has the name block
+    uint64_t headerLen = 0;  // content starts here
+    uint64_t contentLen = 0; // bytes of content to take
+    bool cut = false;        // a log whose last rows are missing
+    uint32_t rowsPresent = 0;
+    uint32_t rowsPromised = 0;
+};
+
+TStore::LoadPlan TStore::planLoad(const uint8_t* head, std::size_t headLen, uint64_t fileSize,
+                                  const std::string& name) const {
+    auto refuse = [&](const std::string& why) {
+        throw FileError("Cannot load file " + name + ": " + why, name);
+    };
+    if (fileSize < 8 || headLen < 8)
+        refuse("its " + std::to_string(fileSize) +
+               " bytes are too few for a store header (at least 8 bytes)");
+    const uint32_t count = le32(head);
+    const uint32_t recordSize = le32(head + 4);
+    const uint64_t total = uint64_t{count} * recordSize;
+    const uint64_t named = HeaderSize;
+    const uint64_t older = HeaderSize - NameBlockSize;
+    const bool is2D = HeaderSize >= 273;
+
+    LoadPlan plan;
+    if (fileSize == total + named || fileSize == total + older) {
+        plan.named = fileSize == total + named;
+        plan.headerLen = plan.named ? named : older;
+        plan.contentLen = total;
+        const std::size_t fields = plan.named ? 264 : 8; // first byte after the name block
+        if (HeaderSize >= 265 && count > 0 && !TNumberStore::ValidElementSize(recordSize))
+            refuse("byte 4 gives an element size of " + std::to_string(recordSize) +
+                   " bytes; elements have 1, 2, 4, 6, 8 or 10 bytes");
+        if (is2D) {
+            uint32_t columns = le32(head + fields + 1);
+            uint32_t rows = le32(head + fields + 5);
+            if (uint64_t{columns} * rows != count)
+                refuse("bytes " + std::to_string(fields + 1) + " to " + std::to_string(fields + 8) +
+                       " give " + std::to_string(columns) + " columns by " + std::to_string(rows) +
+                       " rows, but byte 0 gives " + std::to_string(count) + " elements");
+        }
+        return plan;
+    }
+
+    // A log (1-byte elements, 71 columns) whose tail is missing: take the whole
+    // rows that are present.
+    if (HeaderSize == 273 && recordSize == 1) {
+        for (int layout = 1; layout >= 0; --layout) {
+            const uint64_t header = layout ? named : older;
+            if (fileSize < header)
+                continue;
+            const std::size_t fields = layout ? 264 : 8;
+            uint32_t columns = le32(head + fields + 1);
+            uint32_t rows = le32(head + fields + 5);
+            if (columns != LogColumns || uint64_t{columns} * rows != count || fileSize >= total + header)
+                continue;
+            plan.named = layout == 1;
+            plan.headerLen = header;
+            plan.rowsPresent = static_cast<uint32_t>((fileSize - header) / LogColumns);
+            plan.rowsPromised = rows;
+            plan.contentLen = uint64_t{plan.rowsPresent} * LogColumns;
+            plan.cut = true;
+            return plan;
+        }
+    }
+    refuse("it holds " + std::to_string(fileSize) + " bytes, but its header (byte 0: " +
+           std::to_string(count) + " records, byte 4: " + std::to_string(recordSize) +
+           " bytes each) needs " + std::to_string(total + named) + " bytes (" +
+           std::to_string(total + older) + " in the older layout)");
+    return plan; // not reached
+}
+
+void TStore::applyLoad(const LoadPlan& plan, const uint8_t* head, std::size_t headLen,
+                       MemoryStream& content) {
+    MemoryStream header;
+    header.write(head, plan.headerLen < headLen ? static_cast<std::size_t>(plan.headerLen) : headLen);
+    header.seek(0);
+    forcedLayout_ = plan.named ? 1 : 0;
+    ReadHeader(header);
+    forcedLayout_ = -1;
+    if (plan.cut) {
+        RecordCount = plan.rowsPresent * LogColumns;
+        if (auto* table = dynamic_cast<TNumber2DArrayStore*>(this))
+            table->Rows = plan.rowsPresent;
+    }
+    swapContent(content);
+    seek(size());
+}
+
+void TStore::LoadFromBytes(const uint8_t* data, std::size_t size, const std::string& name) {
+    LoadWarning.clear();
+    if (size == 0)
+        return;
+    const std::size_t headLen = size < HeaderSize ? size : HeaderSize;
+    LoadPlan plan = planLoad(data, headLen, size, name);
+    MemoryStream content;
+    if (!content.setSize(static_cast<std::size_t>(plan.contentLen)))
+        throw FileError("Cannot load file " + name + ": not enough memory for " +
+                            std::to_string(plan.contentLen) + " bytes",
+                        name);
+    if (plan.contentLen > 0)
+        std::memcpy(content.memory(), data + plan.headerLen, static_cast<std::size_t>(plan.contentLen));
+    applyLoad(plan, data, headLen, content);
+    if (plan.cut)
+        LoadWarning = "File " + name + " ends early: " + std::to_string(plan.rowsPresent) + " of " +
+                      std::to_string(plan.rowsPromised) + " rows loaded";
+}
+
+void TStore::LoadFromFile(const std::string& fileName) {
+    LoadWarning.clear();
+    FileHandle fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        throw FileError("Cannot open file " + fileName, fileName);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
+        throw FileError("Cannot open file " + fileName, fileName);
+    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+    if (fileSize == 0)
+        return;
+    const std::size_t headLen = static_cast<std::size_t>(fileSize < HeaderSize ? fileSize : HeaderSize);
+    std::vector<uint8_t> headBytes(headLen);
+    const uint8_t* head = headBytes.data();
+    if (!readAll(fd.get(), headBytes.data(), headLen, 0))
+        throw FileError("Cannot read file " + fileName, fileName);
+    LoadPlan plan = planLoad(head, headLen, fileSize, fileName);
+    MemoryStream content;
+    if (!content.setSize(static_cast<std::size_t>(plan.contentLen)))
+        throw FileError("Cannot load file " + fileName + ": not enough memory for " +
+                            std::to_string(plan.contentLen) + " bytes",
+                        fileName);
+    if (plan.contentLen > 0 &&
+        !readAll(fd.get(), content.memory(), static_cast<std::size_t>(plan.contentLen), plan.headerLen))
+        throw FileError("Cannot read file " + fileName, fileName);
+    applyLoad(plan, head, headLen, content);
+    if (plan.cut)
+        LoadWarning = "File " + fileName + " ends early: " + std::to_string(plan.rowsPresent) + " of " +
+                      std::to_string(plan.rowsPromised) + " rows loaded";
+}
+
+// ---------------------------------------------------------------------------
+// Saving
+
+std::vector<uint8_t> TStore::SaveToBytes() const {
+    auto header = CreateHeader();
+    const std::size_t content = static_cast<std::size_t>(uint64_t{RecordCount} * RecordSize);
+    std::vector<uint8_t> out(header->size() + content, 0);
+    std::memcpy(out.data(), header->memory(), header->size());
+    std::size_t have = content < size() ? content : size();
+    if (have > 0)
+        std::memcpy(out.data() + header->size(), memory(), have);
+    return out;
+}
+
+void TStore::SaveToFile(const std::string& fileName) const {
+    auto header = CreateHeader();
+    // The counted records are saved, so the file always reads back in the layout it was written in.
+    const uint64_t content = uint64_t{RecordCount} * RecordSize;
+    const std::size_t have = static_cast<std::size_t>(content < size() ? content : size());
+
+    // Replace the target of a symbolic link, not the link.
+    std::string target = fileName;
+    struct stat st {};
+    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* resolved = ::realpath(fileName.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
+    const std::string folder = folderOf(target);
+    std::string temp = folder + "/." + baseOf(target) + ".XXXXXX";
+    FileHandle fd(::mkstemp(temp.data()));
+    if (fd.get() < 0)
+        throw FileError("Cannot create file " + fileName, fileName);
+
+    auto fail = [&](const std::string& message) {
+        ::close(fd.release());
+        ::unlink(temp.c_str());
+        throw FileError(message, fileName);
+    };
+    // Keep the permissions of the file being replaced; a new file gets the usual ones.
+    mode_t mode;
+    if (::stat(target.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd.get(), mode);
+
+    if (!writeAll(fd.get(), header->memory(), header->size()) ||
+        (have > 0 && !writeAll(fd.get(), memory(), have)))
+        fail("Cannot write file " + fileName + " (" + osReason(errno) + ")");
+    if (have < content) {
+        // Records counted but not held (never the case for stores sized by their own operations).
+        std::vector<uint8_t> zeros(static_cast<std::size_t>(content - have), 0);
+        if (!writeAll(fd.get(), zeros.data(), zeros.size()))
+            fail("Cannot write file " + fileName + " (" + osReason(errno) + ")");
+    }
+    if (::fsync(fd.get()) != 0)
+        fail("Cannot write file " + fileName + " (" + osReason(errno) + ")");
+    if (::close(fd.release()) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        throw FileError("Cannot write file " + fileName + " (" + osReason(err) + ")", fileName);
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        throw FileError("Cannot create file " + fileName, fileName);
+    }
+    FileHandle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0)
+        ::fsync(dir.get());
+}
+
+} // namespace quillmar
