@@ -1,0 +1,358 @@
+// The collection of open datasets and the log-file commands.
+
+#include "tests/dataset/DatasetTestSupport.h"
+
+#include "store/LogCollection.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace quillmar;
+using namespace quillmar::testing;
+
+namespace {
+
+std::vector<RowSpec> drive(uint32_t n, uint8_t speed = 40) {
+    std::vector<RowSpec> rows(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        rows[i].time = i * 0.2;
+        rows[i].speed = speed;
+        rows[i].engineSpeed = 120;
+    }
+    return rows;
+}
+
+// Writes a log file of n rows and returns its path.
+std::string writeLog(const TempDir& dir, const std::string& name, uint32_t n, uint8_t speed = 40) {
+    auto log = makeLog(drive(n, speed));
+    const std::string path = dir.file(name);
+    log->SaveToFile(path);
+    return path;
+}
+
+// Records what the windows are told.
+struct Front {
+    int curves = 0;
+    std::vector<uint32_t> tableRows;
+    std::vector<bool> timeShift;
+    std::vector<std::optional<std::string>> saveAsAnswers;
+    int saveAsShown = 0;
+
+    void attach(TLogCollection& c) {
+        c.Hooks.SetupCurve = [this] { ++curves; };
+        c.Hooks.WriteTableData = [this](uint32_t row) { tableRows.push_back(row); };
+        c.Hooks.TimeShiftEnabled = [this](bool on) { timeShift.push_back(on); };
+        c.Hooks.SaveAsDialog = [this]() -> std::optional<std::string> {
+            ++saveAsShown;
+            if (saveAsAnswers.empty()) return std::nullopt;
+            auto a = saveAsAnswers.front();
+            saveAsAnswers.erase(saveAsAnswers.begin());
+            return a;
+        };
+    }
+};
+
+// A dataset as a recording leaves it: rows, derived, not saved.
+TALDLLog& record(TLogCollection& c, uint32_t n) {
+    TALDLLog& log = c.NewDataset(builtInTable());
+    appendRows(log, drive(n));
+    c.FinishRecording(log, n);
+    return log;
+}
+
+} // namespace
+
+TEST(LogCollection, NamesByPositionAtCreationNeverRenumbered) {
+    MessengerScope ms;
+    TLogCollection c;
+    EXPECT_EQ(c.dlgDataSet().Text, "No data");
+    EXPECT_EQ(c.CurrentDataset(), nullptr);
+    TALDLLog& a = c.NewDataset(builtInTable());
+    TALDLLog& b = c.NewDataset(builtInTable());
+    EXPECT_EQ(a.DatasetName(), "Dataset 0");
+    EXPECT_EQ(b.DatasetName(), "Dataset 1");
+    EXPECT_EQ(c.ReadLog(1), &b);
+    EXPECT_EQ(c.CurrentDataset(), &a); // none selected: item 0
+    EXPECT_EQ(c.dlgDataSet().Text, "Dataset 0");
+
+    // Empty datasets close without a question; the next name repeats.
+    c.CloseDataset();
+    TALDLLog& d = c.NewDataset(builtInTable());
+    EXPECT_EQ(d.DatasetName(), "Dataset 1");
+    EXPECT_EQ(b.DatasetName(), "Dataset 1");
+    // Removal is by position: closing the second "Dataset 1" leaves the first.
+    c.SelectDataset(1);
+    EXPECT_EQ(c.CurrentDataset(), &d);
+    c.CloseDataset();
+    ASSERT_EQ(c.Count(), 1);
+    EXPECT_EQ(c.ReadLog(0), &b);
+    EXPECT_TRUE(ms.m.seen.empty());
+    EXPECT_EQ(c.CurrentCurve(6), 0);
+    c.CloseDataset();
+    EXPECT_EQ(c.dlgDataSet().Text, "No data");
+    EXPECT_EQ(c.CurrentCurve(6), 0);
+}
+
+TEST(LogCollection, OpeningOneFile) {
+    MessengerScope ms;
+    TempDir dir;
+    const std::string file = writeLog(dir, "run one.ecu", 50);
+    TLogCollection c;
+    Front f;
+    f.attach(c);
+    ASSERT_TRUE(c.FileOpen1Accept({file}, builtInTable()));
+    ASSERT_EQ(c.Count(), 1);
+    TALDLLog* log = c.ReadLog(0);
+    EXPECT_EQ(log->DatasetName(), "run one.ecu");
+    EXPECT_EQ(c.dlgDataSet().Text, "run one.ecu");
+    EXPECT_EQ(c.SelectedIndex(), 0);
+    EXPECT_TRUE(log->Saved);
+    EXPECT_EQ(log->Rows, 50u);
+    EXPECT_DOUBLE_EQ(log->Derived[TimeSlot][50], 49 * 0.2);
+    EXPECT_EQ(f.timeShift, std::vector<bool>{false});
+    EXPECT_EQ(f.curves, 1);
+    EXPECT_EQ(f.tableRows, std::vector<uint32_t>{50});
+    EXPECT_TRUE(ms.m.seen.empty());
+    // Opened from a file: closing asks nothing.
+    c.CloseDataset();
+    EXPECT_TRUE(ms.m.seen.empty());
+    EXPECT_EQ(c.dlgDataSet().Text, "No data");
+}
+
+TEST(LogCollection, OverlayAndCloseQuestions) {
+    TempDir dir;
+    const std::string first = writeLog(dir, "first.ecu", 20);
+    const std::string second = writeLog(dir, "second.ecu", 30);
+    {
+        // No to "Overlay data?", Yes to "Close current dataset?": only the new one stays.
+        MessengerScope ms;
+        TLogCollection c;
+        Front f;
+        f.attach(c);
+        ASSERT_TRUE(c.FileOpen1Accept({first}, builtInTable()));
+        ms.m.script = {Answer::No, Answer::Yes};
+        ASSERT_TRUE(c.FileOpen1Accept({second}, builtInTable()));
+        EXPECT_EQ(ms.m.texts(),
+                  (std::vector<std::string>{"Query|Overlay data?", "Query|Close current dataset?"}));
+        ASSERT_EQ(c.Count(), 1);
+        EXPECT_EQ(c.ReadLog(0)->DatasetName(), "second.ecu");
+        EXPECT_EQ(c.CurrentDataset(), c.ReadLog(0));
+        EXPECT_EQ(f.timeShift.back(), false);
+    }
+    {
+        // Three files while one is open: asked once; all named after their files.
+        MessengerScope ms;
+        TLogCollection c;
+        Front f;
+        f.attach(c);
+        ASSERT_TRUE(c.FileOpen1Accept({first}, builtInTable()));
+        const std::string third = writeLog(dir, "third.ecu", 5);
+        ms.m.script = {Answer::Yes};
+        ASSERT_TRUE(c.FileOpen1Accept({second, third, first}, builtInTable()));
+        EXPECT_EQ(ms.m.texts(), std::vector<std::string>{"Query|Overlay data?"});
+        ASSERT_EQ(c.Count(), 4);
+        EXPECT_EQ(c.ReadLog(1)->DatasetName(), "second.ecu");
+        EXPECT_EQ(c.ReadLog(2)->DatasetName(), "third.ecu");
+        EXPECT_EQ(c.ReadLog(3)->DatasetName(), "first.ecu");
+        EXPECT_EQ(c.SelectedIndex(), 3); // the last opened
+        EXPECT_EQ(f.timeShift.back(), true);
+        EXPECT_EQ(c.CurrentCurve(8), 6);
+    }
+}
+
+TEST(LogCollection, EmptyTruncatedMissingAndForeignFiles) {
+    TempDir dir;
+    MessengerScope ms;
+    TLogCollection c;
+    Front f;
+    f.attach(c);
+    // An empty file leaves an empty dataset under its name, with no update.
+    const std::string empty = dir.file("empty.ecu");
+    std::ofstream(empty).close();
+    ASSERT_TRUE(c.FileOpen1Accept({empty}, builtInTable()));
+    ASSERT_EQ(c.Count(), 1);
+    EXPECT_EQ(c.ReadLog(0)->DatasetName(), "empty.ecu");
+    EXPECT_EQ(c.ReadLog(0)->Rows, 0u);
+    EXPECT_EQ(f.curves, 0);
+
+    // A log cut off in its last row loads the whole rows and warns, naming the file.
+    const std::string cut = writeLog(dir, "cut.ecu", 10);
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) - 30);
+    ms.m.script = {Answer::Yes}; // overlay
+    ASSERT_TRUE(c.FileOpen1Accept({cut}, builtInTable()));
+    ASSERT_EQ(c.Count(), 2);
+    EXPECT_EQ(c.ReadLog(1)->Rows, 9u);
+    bool warned = false;
+    for (const auto& s : ms.m.seen)
+        warned |= s.caption == "Warning" && s.text.find("cut.ecu") != std::string::npos &&
+                  s.text.find("9 of 10") != std::string::npos;
+    EXPECT_TRUE(warned) << (ms.m.seen.empty() ? "" : ms.m.seen.back().text);
+
+    // A missing file: the error names it, its dataset goes, later files are skipped.
+    ms.m.seen.clear();
+    const std::string good = writeLog(dir, "good.ecu", 10);
+    EXPECT_FALSE(c.FileOpen1Accept({dir.file("missing.ecu"), good}, builtInTable()));
+    EXPECT_EQ(c.Count(), 2);
+    ASSERT_EQ(ms.m.seen.size(), 1u);
+    EXPECT_EQ(ms.m.seen[0].caption, "Error");
+    EXPECT_NE(ms.m.seen[0].text.find("missing.ecu"), std::string::npos);
+
+    // A store that is not a log (3 columns) is refused.
+    ms.m.seen.clear();
+    TNumber2DArrayStore other;
+    other.Make2D(3, 2, 1);
+    other.SaveToFile(dir.file("other.ecu"));
+    EXPECT_FALSE(c.FileOpen1Accept({dir.file("other.ecu")}, builtInTable()));
+    EXPECT_EQ(c.Count(), 2);
+    ASSERT_EQ(ms.m.seen.size(), 1u);
+    EXPECT_NE(ms.m.seen[0].text.find("not a log file"), std::string::npos);
+
+    // Opening while logging does nothing at all.
+    c.Logging = true;
+    ms.m.seen.clear();
+    EXPECT_TRUE(c.FileOpen1Accept({good}, builtInTable()));
+    EXPECT_EQ(c.Count(), 2);
+    EXPECT_TRUE(ms.m.seen.empty());
+}
+
+TEST(LogCollection, SaveAndSaveAs) {
+    TempDir dir;
+    MessengerScope ms;
+    TLogCollection c;
+    Front f;
+    f.attach(c);
+    TALDLLog& a = record(c, 12);
+    EXPECT_FALSE(a.Saved);
+    EXPECT_EQ(c.CurrentDataset(), &a);
+
+    // Save with no file name goes through Save As.
+    const std::string target = dir.file("saved.ecu");
+    f.saveAsAnswers = {target};
+    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_EQ(f.saveAsShown, 1);
+    EXPECT_EQ(c.LogFileName, target);
+    EXPECT_TRUE(a.Saved);
+    auto back = OpenLogFile(target, builtInTable());
+    EXPECT_EQ(back.Log->Rows, 12u);
+    EXPECT_EQ(back.Log->DatasetName(), "saved.ecu");
+
+    // Save on another dataset writes it to the same file.
+    TALDLLog& b = record(c, 7);
+    EXPECT_EQ(c.CurrentDataset(), &b);
+    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_EQ(f.saveAsShown, 1);
+    EXPECT_EQ(OpenLogFile(target, builtInTable()).Log->Rows, 7u);
+
+    // Nothing is written while logging or for a dataset without rows; Save As
+    // still takes the name.
+    c.Logging = true;
+    const std::string other = dir.file("other.ecu");
+    EXPECT_TRUE(c.FileSaveAs1Accept(other));
+    EXPECT_EQ(c.LogFileName, other);
+    EXPECT_FALSE(std::filesystem::exists(other));
+    c.Logging = false;
+    TALDLLog& empty = c.NewDataset(builtInTable());
+    c.SelectDataset(&empty);
+    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_FALSE(std::filesystem::exists(other));
+
+    // A file that cannot be created: the error names it and Saved stays clear.
+    c.SelectDataset(&b);
+    b.Saved = false;
+    EXPECT_FALSE(c.FileSaveAs1Accept(dir.file("no/such/folder.ecu")));
+    ASSERT_FALSE(ms.m.seen.empty());
+    EXPECT_EQ(ms.m.seen.back().caption, "Error");
+    EXPECT_NE(ms.m.seen.back().text.find("folder.ecu"), std::string::npos);
+    EXPECT_FALSE(b.Saved);
+}
+
+TEST(LogCollection, UnsavedDataQuestion) {
+    TempDir dir;
+    MessengerScope ms;
+    TLogCollection c;
+    Front f;
+    f.attach(c);
+    record(c, 5);
+    record(c, 5);
+    TALDLLog& third = record(c, 5);
+    EXPECT_EQ(c.CurrentDataset(), &third);
+
+    // No: freed without saving.
+    c.CloseDataset();
+    EXPECT_EQ(ms.m.texts(), std::vector<std::string>{"Warning|Dataset 2 not saved. Save now?"});
+    EXPECT_EQ(c.Count(), 2);
+    EXPECT_EQ(f.tableRows.back(), 1u);
+
+    // Yes, and the save fails: the dataset stays open and listed.
+    ms.m.seen.clear();
+    TALDLLog* first = c.CurrentDataset();
+    ms.m.script = {Answer::Yes};
+    f.saveAsAnswers = {dir.file("missing/x.ecu")};
+    c.CloseDataset();
+    EXPECT_EQ(c.Count(), 2);
+    EXPECT_EQ(c.ReadLog(0), first);
+    ASSERT_EQ(ms.m.seen.size(), 2u);
+    EXPECT_EQ(ms.m.seen[1].caption, "Error");
+    EXPECT_NE(ms.m.seen[1].text.find("x.ecu"), std::string::npos);
+
+    // Yes, and the save works: written, named in LogFileName, freed.
+    ms.m.script = {Answer::Yes};
+    const std::string file = dir.file("kept.ecu");
+    f.saveAsAnswers = {file};
+    c.CloseDataset();
+    EXPECT_EQ(c.Count(), 1);
+    EXPECT_EQ(c.LogFileName, file);
+    EXPECT_EQ(OpenLogFile(file, builtInTable()).Log->Rows, 5u);
+
+    // Yes, then the dialog is cancelled: freed.
+    ms.m.script = {Answer::Yes};
+    c.CloseDataset();
+    EXPECT_EQ(c.Count(), 0);
+    EXPECT_EQ(c.dlgDataSet().Text, "No data");
+}
+
+TEST(LogCollection, RecordingDatasetIsNeverFreedWhileLogging) {
+    MessengerScope ms;
+    TLogCollection c;
+    Front f;
+    f.attach(c);
+    TALDLLog& rec = c.NewDataset(builtInTable());
+    c.Logging = true;
+    c.CurrentLog = &rec;
+    appendRows(rec, drive(3));
+    c.CloseDataset();
+    EXPECT_EQ(c.Count(), 1);
+    EXPECT_EQ(ms.m.texts(),
+              std::vector<std::string>{"Error|Dataset 0 is being recorded. Stop logging before closing it."});
+    EXPECT_FALSE(c.FreeAll());
+
+    // Once stopped, the recording is finished and can be closed.
+    c.Logging = false;
+    c.FinishRecording(rec, 3);
+    EXPECT_EQ(rec.Rows, 3u);
+    EXPECT_FALSE(rec.Saved);
+    EXPECT_EQ(f.tableRows.back(), 3u);
+    ms.m.seen.clear();
+    EXPECT_TRUE(c.FreeAll()); // asked, answered No
+    EXPECT_EQ(ms.m.texts(), std::vector<std::string>{"Warning|Dataset 0 not saved. Save now?"});
+
+    // A recording without rows goes away silently.
+    TALDLLog& none = c.NewDataset(builtInTable());
+    c.FinishRecording(none, 0);
+    EXPECT_EQ(c.Count(), 0);
+}
+
+TEST(LogCollection, OpenLogFileForFrontEnds) {
+    TempDir dir;
+    const std::string file = writeLog(dir, "drive.ecu", 40, 52);
+    OpenedLog opened = OpenLogFile(file, tableWithout("Barometer"));
+    ASSERT_TRUE(opened.Log);
+    EXPECT_EQ(opened.Log->DatasetName(), "drive.ecu");
+    EXPECT_EQ(opened.Log->Rows, 40u);
+    EXPECT_TRUE(opened.Log->Saved);
+    ASSERT_EQ(opened.Warnings.size(), 1u);
+    EXPECT_NE(opened.Warnings[0].find("Barometer"), std::string::npos);
+    EXPECT_THROW(OpenLogFile(dir.file("nothing.ecu"), builtInTable()), FileError);
+}
