@@ -94,6 +94,7 @@ IniFile IniFile::fromBytes(std::string_view bytes) {
             }
         }
         line.text = f.decode(line.raw);
+        parse(line);
         f.lines_.push_back(std::move(line));
     }
     return f;
@@ -122,22 +123,31 @@ IniFile::Line IniFile::makeLine(const std::string& utf8) const {
     line.raw = encode(utf8);
     line.text = decode(line.raw);
     line.eol = newline_;
+    parse(line);
     return line;
 }
 
-size_t IniFile::findSection(const std::string& section) const {
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        const auto name = sectionName(lines_[i].text);
-        if (name && equalNoCase(*name, section)) return i;
+void IniFile::parse(Line& line) {
+    if (auto name = sectionName(line.text)) {
+        line.kind = Line::Kind::Section;
+        line.name = std::move(*name);
+    } else if (auto kv = keyValue(line.text)) {
+        line.kind = Line::Kind::Key;
+        line.name = std::move(kv->first);
+        line.value = std::move(kv->second);
     }
+}
+
+size_t IniFile::findSection(const std::string& section) const {
+    for (size_t i = 0; i < lines_.size(); ++i)
+        if (lines_[i].kind == Line::Kind::Section && equalNoCase(lines_[i].name, section)) return i;
     return std::string::npos;
 }
 
 size_t IniFile::findKey(size_t s, const std::string& key) const {
     for (size_t i = s + 1; i < lines_.size(); ++i) {
-        if (sectionName(lines_[i].text)) break;
-        const auto kv = keyValue(lines_[i].text);
-        if (kv && equalNoCase(kv->first, key)) return i;
+        if (lines_[i].kind == Line::Kind::Section) break;
+        if (lines_[i].kind == Line::Kind::Key && equalNoCase(lines_[i].name, key)) return i;
     }
     return std::string::npos;
 }
@@ -151,7 +161,7 @@ std::optional<std::string> IniFile::value(const std::string& section, const std:
     if (s == std::string::npos) return std::nullopt;
     const size_t k = findKey(s, key);
     if (k == std::string::npos) return std::nullopt;
-    return keyValue(lines_[k].text)->second;
+    return lines_[k].value;
 }
 
 std::string IniFile::readString(const std::string& section, const std::string& key,
@@ -178,8 +188,7 @@ void IniFile::setValue(const std::string& section, const std::string& key, const
     const size_t k = findKey(s, key);
     if (k != std::string::npos) {
         // Keep the key as the file spells it.
-        const std::string& text = lines_[k].text;
-        const std::string spelled = trim(std::string_view(text).substr(0, text.find('=')));
+        const std::string spelled = lines_[k].name;
         const std::string eol = lines_[k].eol;
         lines_[k] = makeLine(spelled + "=" + clean);
         lines_[k].eol = eol;
@@ -188,8 +197,8 @@ void IniFile::setValue(const std::string& section, const std::string& key, const
     // After the section's last key, or right after its header.
     size_t insertAt = s + 1;
     for (size_t i = s + 1; i < lines_.size(); ++i) {
-        if (sectionName(lines_[i].text)) break;
-        if (keyValue(lines_[i].text)) insertAt = i + 1;
+        if (lines_[i].kind == Line::Kind::Section) break;
+        if (lines_[i].kind == Line::Kind::Key) insertAt = i + 1;
     }
     if (insertAt == lines_.size()) endLastLine();
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), makeLine(key + "=" + clean));

@@ -62,7 +62,12 @@ private:
         std::string raw;   // bytes as on disk, without the line end
         std::string eol;   // "\r\n", "\n", "\r" or "" (last line without end)
         std::string text;  // raw as UTF-8
+        // Parsed once: a section header, a key line, or anything else.
+        enum class Kind { Other, Section, Key } kind = Kind::Other;
+        std::string name;  // section name or key as spelled
+        std::string value; // a key line's trimmed value
     };
+    static void parse(Line& line);
 
     // Index of the header line of the first section named section, or npos.
     size_t findSection(const std::string& section) const;
