@@ -1,0 +1,409 @@
+#include "acquisition/Acquisition.h"
+
+#include "acquisition/ProtocolFile.h"
+#include "link/ALDLComms.h"
+#include "store/ALDLLog.h"
+#include "store/LogCollection.h"
+#include "store/Messages.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace quillmar {
+
+namespace {
+
+// The error log keeps this many of its newest lines at every update tick.
+constexpr size_t ErrorLogLimit = 100;
+
+// A QTimer interval is an int; longer periods run at the longest it can do.
+int qtimerInterval(uint32_t ms) {
+    return static_cast<int>(std::min<uint32_t>(ms, static_cast<uint32_t>(INT_MAX)));
+}
+
+} // namespace
+
+double SystemClockDays() {
+    using namespace std::chrono;
+    const auto us = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+    // 25569 days lie between 1899-12-30 and 1970-01-01.
+    return 25569.0 + static_cast<double>(static_cast<long double>(us) / 86400000000.0L);
+}
+
+std::optional<int64_t> ParsePeriodText(const std::string& text) {
+    size_t b = 0, e = text.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
+    if (b == e) return std::nullopt;
+    bool negative = false;
+    if (text[b] == '+' || text[b] == '-') {
+        negative = text[b] == '-';
+        ++b;
+    }
+    if (b == e) return std::nullopt;
+    // Accumulate as a negative number so that INT64_MIN parses too.
+    int64_t v = 0;
+    for (size_t i = b; i < e; ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') return std::nullopt;
+        const int d = c - '0';
+        if (v < (std::numeric_limits<int64_t>::min() + d) / 10) return std::nullopt;
+        v = v * 10 - d;
+    }
+    if (!negative) {
+        if (v == std::numeric_limits<int64_t>::min()) return std::nullopt;
+        v = -v;
+    }
+    return v;
+}
+
+Acquisition::Acquisition(TLogCollection& collection)
+    : collection_(collection), Parameters(std::make_shared<TParameterArray>()) {
+    clock_ = SystemClockDays;
+    acquisitionQTimer_.setInterval(qtimerInterval(acqInterval_));
+    redrawQTimer_.setInterval(qtimerInterval(redrawInterval_));
+    QObject::connect(&acquisitionQTimer_, &QTimer::timeout, [this] { AcquisitionTimer(); });
+    QObject::connect(&redrawQTimer_, &QTimer::timeout, [this] { RedrawTimer(); });
+}
+
+Acquisition::~Acquisition() {
+    // The listener may already be gone; say nothing more while shutting down.
+    listener_ = &defaultListener_;
+    FormDestroy();
+}
+
+void Acquisition::setListener(AcquisitionListener* listener) {
+    listener_ = listener ? listener : &defaultListener_;
+}
+
+void Acquisition::setClock(std::function<double()> clock) {
+    clock_ = clock ? std::move(clock) : std::function<double()>(SystemClockDays);
+}
+
+AcquisitionState Acquisition::state() const {
+    if (Logging) return AcquisitionState::Logging;
+    return acquisitionOn_ ? AcquisitionState::Talking : AcquisitionState::Idle;
+}
+
+// ---- start-up and shutdown ----------------------------------------------
+
+bool Acquisition::FormCreate(const AcquisitionSetup& setup) {
+    created_ = false;
+    iniPath_ = setup.IniPath.empty() ? DefaultIniPath() : setup.IniPath;
+
+    // 1, 2. The table, given or from the protocol file (written from the
+    //    built-in table when there is none), then the check: the sizes must
+    //    add up to the reply length and every entry must lie within the
+    //    reply. Nothing runs with a broken table.
+    TParameterArray table;
+    TableCheck check;
+    if (setup.Table) {
+        table = *setup.Table;
+        check = CheckParameterTable(table, iniPath_);
+    } else {
+        std::string writeError;
+        check = LoadCheckedParameters(iniPath_, table, &writeError);
+        if (!writeError.empty()) {
+            ErrorLog.push_back(writeError);
+            reportNewErrorLines();
+        }
+    }
+    if (!check.Ok) {
+        showMessage(check.Caption.empty() ? "error" : check.Caption, check.Message);
+        return false;
+    }
+    FillBitNames(table);
+    *Parameters = std::move(table);
+
+    // 3. The link, writing its failures into our error log.
+    Comms = std::make_unique<TALDLComms>();
+    Comms->ErrorLog = &ErrorLog;
+    if (!setup.Port.empty()) reconnect(setup.Port);
+
+    // 4. Idle.
+    Logging = false;
+
+    // 5, 6. Names and the six positions.
+    ParameterNames = MakeParameterNames(*Parameters);
+    Indices = FindParameterIndices(ParameterNames);
+    DecodePosition = 0;
+    created_ = true;
+    return true;
+}
+
+void Acquisition::FormDestroy() {
+    // A dump running below us (we were called from its event processing)
+    // stops at its next address; it checks for the link before every use.
+    if (promRunning_) promCancel_ = true;
+    if (acquisitionOn_) StopTalkingActionExecute();
+    stopTimers();
+    if (Comms) {
+        Comms->ClosePort();
+        Comms.reset();
+    }
+}
+
+bool Acquisition::reconnect(const std::string& port) {
+    if (!Comms) {
+        Comms = std::make_unique<TALDLComms>();
+        Comms->ErrorLog = &ErrorLog;
+    }
+    Comms->ClosePort();
+    const bool ok = Comms->ConnectPort(port);
+    connectError_ = ok ? std::string() : Comms->LastErrorText;
+    if (!ok && connectError_.empty()) connectError_ = "Cannot open " + port;
+    return ok;
+}
+
+// ---- the tick -------------------------------------------------------------
+
+int64_t Acquisition::decodeSteps() const {
+    const int64_t count = static_cast<int64_t>(Parameters->size());
+    if (count == 0) return 2;
+    const int64_t redraw = std::max<int64_t>(redrawInterval_, 1);
+    return (count - 1) * static_cast<int64_t>(acqInterval_) / redraw + 2;
+}
+
+void Acquisition::decodeStep(int index, const uint8_t* data, size_t length) {
+    if (index < 0 || index >= static_cast<int>(Parameters->size())) return;
+    if (index == Indices.TimeIndex - 1) return;
+    if ((*Parameters)[static_cast<size_t>(index)].Size == 0) return;
+    DecodeParameter(*Parameters, index, data, length);
+}
+
+void Acquisition::AcquisitionTimer() {
+    // 1. The reply bytes.
+    TBytes reply;
+    if (testMode_) {
+        std::uniform_int_distribution<int> byte(0, 254);
+        reply.resize(static_cast<size_t>(ReplyLength));
+        for (auto& c : reply) c = static_cast<uint8_t>(byte(random_));
+    } else if (!Comms || !Comms->IsOpen()) {
+        ErrorLog.emplace_back("Comm port inactive");
+        reportNewErrorLines();
+        return;
+    } else {
+        bool ok;
+        if (MessageNumber == -1) {
+            ok = Comms->Request(1, reply);
+        } else {
+            const TBytes data{static_cast<uint8_t>(MessageNumber)};
+            ok = Comms->Transact(1, data, reply);
+        }
+        reportNewErrorLines();
+        if (!ok) return;
+        if (reply.size() != static_cast<size_t>(ReplyLength)) return;
+    }
+    const uint8_t* data = reply.data();
+    const size_t length = reply.size();
+
+    // 2. The row of the dataset being logged.
+    const bool recorded = Logging && CurrentLog;
+    if (recorded) {
+        ++RowCounter;
+        const uint32_t row = static_cast<uint32_t>(RowCounter);
+        if (row > CurrentLog->Rows) CurrentLog->SetRows(CurrentLog->Rows + 100);
+        const long double elapsed =
+            std::fabs(static_cast<long double>(clock_()) - static_cast<long double>(LogStartTime)) *
+            86400.0L;
+        const double t = static_cast<double>(elapsed);
+        CurrentLog->WriteRow(row, data, t);
+        if (Indices.TimeIndex >= 1 && Indices.TimeIndex <= static_cast<int>(Parameters->size()))
+            (*Parameters)[static_cast<size_t>(Indices.TimeIndex - 1)].Value = t;
+    }
+
+    // 3. Manifold pressure and engine speed every tick, then a share of the
+    //    table in round-robin order. Decoding an entry twice from the same
+    //    reply changes nothing, so at most one pass over the table is done;
+    //    the position still moves as far as the full count says.
+    decodeStep(Indices.MapIndex - 1, data, length);
+    decodeStep(Indices.EngineSpeedIndex - 1, data, length);
+    const int64_t count = static_cast<int64_t>(Parameters->size());
+    if (count > 0) {
+        const int64_t steps = decodeSteps() - 2;
+        const int64_t work = std::min(steps, count);
+        int64_t position = DecodePosition % count;
+        for (int64_t k = 0; k < work; ++k) {
+            decodeStep(static_cast<int>(position), data, length);
+            if (++position == count) position = 0;
+        }
+        DecodePosition = static_cast<int32_t>((DecodePosition % count + steps % count) % count);
+    }
+
+    // 4. The dials.
+    if (enableDials_) {
+        auto valueAt = [this](int32_t index) -> double {
+            if (index < 1 || index > static_cast<int32_t>(Parameters->size())) return 0;
+            return (*Parameters)[static_cast<size_t>(index - 1)].Value;
+        };
+        listener_->dialsChanged(static_cast<float>(valueAt(Indices.MapIndex) * 100.0),
+                                static_cast<float>(valueAt(Indices.EngineSpeedIndex)));
+    }
+
+    // Last, so that the listener may stop logging from here.
+    if (recorded) listener_->rowRecorded(static_cast<uint32_t>(RowCounter));
+}
+
+void Acquisition::RedrawTimer() {
+    if (acquisitionOn_) listener_->refreshLiveTable();
+    if (ErrorLog.size() > ErrorLogLimit) trimErrorLog(ErrorLogLimit);
+}
+
+void Acquisition::trimErrorLog(size_t keep) {
+    if (ErrorLog.size() <= keep) return;
+    const size_t drop = ErrorLog.size() - keep;
+    ErrorLog.erase(ErrorLog.begin(), ErrorLog.begin() + static_cast<std::ptrdiff_t>(drop));
+    reportedErrorLines_ = reportedErrorLines_ > drop ? reportedErrorLines_ - drop : 0;
+}
+
+void Acquisition::reportNewErrorLines() {
+    if (reportedErrorLines_ > ErrorLog.size()) reportedErrorLines_ = ErrorLog.size();
+    if (reportedErrorLines_ == ErrorLog.size()) return;
+    std::vector<std::string> fresh(ErrorLog.begin() + static_cast<std::ptrdiff_t>(reportedErrorLines_),
+                                   ErrorLog.end());
+    reportedErrorLines_ = ErrorLog.size();
+    listener_->errorLines(fresh);
+}
+
+// ---- period boxes -----------------------------------------------------------
+
+PeriodEntry Acquisition::periodExit(const std::string& text, bool acquisition) {
+    const std::optional<int64_t> value = ParsePeriodText(text);
+    if (!value || *value == 0) return PeriodEntry::FocusBack;
+    if (*value < 0 || *value > 4294967295LL) {
+        showMessage("Error", "'" + text + "' is not a valid period: enter a whole number of "
+                             "milliseconds from 1 to 4294967295");
+        return PeriodEntry::Refused;
+    }
+    const auto ms = static_cast<uint32_t>(*value);
+    if (acquisition) {
+        acqInterval_ = ms;
+        acquisitionQTimer_.setInterval(qtimerInterval(ms));
+    } else {
+        redrawInterval_ = ms;
+        redrawQTimer_.setInterval(qtimerInterval(ms));
+    }
+    return PeriodEntry::Applied;
+}
+
+PeriodEntry Acquisition::dlgAcqPeriodExit(const std::string& text) {
+    return periodExit(text, true);
+}
+
+PeriodEntry Acquisition::dlgRedrawPeriodExit(const std::string& text) {
+    return periodExit(text, false);
+}
+
+// ---- timers -----------------------------------------------------------------
+
+void Acquisition::startAcquisitionTimer() {
+    acquisitionOn_ = true;
+    acquisitionQTimer_.start();
+}
+
+void Acquisition::startRedrawTimer() {
+    redrawOn_ = true;
+    redrawQTimer_.start();
+}
+
+void Acquisition::stopTimers() {
+    acquisitionOn_ = false;
+    redrawOn_ = false;
+    acquisitionQTimer_.stop();
+    redrawQTimer_.stop();
+}
+
+void Acquisition::notifyState() {
+    listener_->stateChanged(state());
+}
+
+// ---- the four actions ---------------------------------------------------------
+
+bool Acquisition::StartTalkingActionExecute() {
+    if (promRunning_) {
+        showMessage("Error", "A PROM dump is in progress. Wait until it has finished before "
+                             "starting to talk.");
+        return false;
+    }
+    if (!created_) return false;
+    if (checkedModeItem_ >= 0 && checkedModeItem_ <= 5) MessageNumber = checkedModeItem_ - 1;
+    DecodePosition = 0;
+    Logging = false;
+    startAcquisitionTimer();
+    startRedrawTimer();
+    listener_->graphPanelVisible(false);
+    if (enableDials_) listener_->dialsWindow(true);
+    notifyState();
+    return true;
+}
+
+void Acquisition::StopTalkingActionExecute() {
+    if (Logging) StopLoggingActionExecute();
+    stopTimers();
+    listener_->graphPanelVisible(true);
+    showLastRowOrFirst();
+    if (enableDials_) listener_->dialsWindow(false);
+    notifyState();
+}
+
+void Acquisition::showLastRowOrFirst() {
+    uint32_t row = 1;
+    if (collection_.Count() > 0) {
+        if (TALDLLog* log = collection_.CurrentDataset()) row = std::max<uint32_t>(log->Rows, 1);
+    }
+    listener_->showRow(row);
+}
+
+bool Acquisition::StartLoggingActionExecute() {
+    if (Logging) return false;
+    if (promRunning_) {
+        showMessage("Error", "A PROM dump is in progress. Wait until it has finished before "
+                             "starting to log.");
+        return false;
+    }
+    if (!acquisitionOn_ && !StartTalkingActionExecute()) return false;
+    LogStartTime = 0;
+    listener_->setupCurves();
+    CurrentLog = &collection_.NewDataset(Parameters);
+    RowCounter = 0;
+    startRedrawTimer();
+    LogStartTime = clock_();
+    startAcquisitionTimer();
+    Logging = true;
+    collection_.Logging = true;
+    collection_.CurrentLog = CurrentLog;
+    notifyState();
+    return true;
+}
+
+void Acquisition::StopLoggingActionExecute() {
+    if (!Logging) return;
+    Logging = false;
+    collection_.Logging = false;
+    collection_.CurrentLog = nullptr;
+    TALDLLog* log = CurrentLog;
+    if (log && RowCounter > 0) {
+        // Trim to the rows recorded, derive, select, show the last row, and
+        // mark it unsaved.
+        log->SetRows(static_cast<uint32_t>(RowCounter));
+        log->DeriveChannels(collection_.Vehicle);
+        if (!log->Warnings().empty()) listener_->datasetWarnings(log->Warnings());
+        collection_.SelectDataset(log);
+        listener_->showRow(static_cast<uint32_t>(RowCounter));
+        log->Saved = false;
+    } else if (log) {
+        // Nothing recorded: the empty dataset goes again.
+        collection_.RemoveDataset(log);
+        listener_->showRow(1);
+    }
+    CurrentLog = nullptr;
+    listener_->setupCurves();
+    notifyState();
+}
+
+} // namespace quillmar

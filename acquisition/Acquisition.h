@@ -1,0 +1,240 @@
+#pragma once
+// The acquisition cycle without its window: the link, the parameter table,
+// the two periodic timers and the talking and logging commands.
+//
+// One tick (AcquisitionTimer) polls the engine computer for its mode 1 data
+// stream, records the reply as the next row of the dataset being logged and
+// decodes a share of the table into current values; the update tick
+// (RedrawTimer) asks for the live table to be rewritten and keeps the error
+// log to its newest 100 lines. Everything runs on the thread that owns the
+// object; the timers are QTimers, and tests call the two handlers directly.
+
+#include "acquisition/ParameterTypes.h"
+#include "acquisition/Parameters.h"
+
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace quillmar {
+
+class TALDLComms;
+class TALDLLog;
+class TLogCollection;
+
+enum class AcquisitionState { Idle, Talking, Logging };
+
+// What a period box did with its text.
+enum class PeriodEntry {
+    Applied,    // the timer took the new interval
+    Refused,    // negative or above 4294967295: an error message was shown
+    FocusBack,  // not a number, or 0: the box keeps the focus, nothing changed
+};
+
+// How a PROM dump ended.
+enum class PromDumpResult {
+    Written,          // the image file is complete
+    Busy,             // acquisition or another dump is running: nothing done
+    LinkFailed,       // five failed transactions for one address
+    NoData,           // five empty replies in a row
+    Failed,           // unexpected error, e.g. the file could not be written
+    Cancelled,        // cancelPromDump() was called
+};
+
+// Everything the cycle tells its window. Every notification has a no-op
+// default, so a front end overrides only what it shows.
+class AcquisitionListener {
+public:
+    virtual ~AcquisitionListener() = default;
+    // Manifold pressure x 100 and engine speed, every tick while the dials are on.
+    virtual void dialsChanged(float /*boost*/, float /*engineSpeed*/) {}
+    // The live table should be rewritten from the current values.
+    virtual void refreshLiveTable() {}
+    // The live table should show this row of the current dataset.
+    virtual void showRow(uint32_t /*row*/) {}
+    virtual void stateChanged(AcquisitionState /*state*/) {}
+    // A tick recorded this row (called last in the tick).
+    virtual void rowRecorded(uint32_t /*row*/) {}
+    // Lines just appended to the error log, oldest first.
+    virtual void errorLines(const std::vector<std::string>& /*lines*/) {}
+    // The graph's curves should be set up again (datasets came or went).
+    virtual void setupCurves() {}
+    // The dials window should be created and shown (true) or closed (false).
+    virtual void dialsWindow(bool /*open*/) {}
+    // True: the graph panel is on top; false: the periods and error log show.
+    virtual void graphPanelVisible(bool /*visible*/) {}
+    // Between two addresses of a PROM dump: the next address and bytes so far.
+    virtual void promProgress(uint32_t /*nextAddress*/, size_t /*bytesRead*/) {}
+    // Warnings of a finished recording's derivation (missing parameters etc.).
+    virtual void datasetWarnings(const std::vector<std::string>& /*warnings*/) {}
+};
+
+struct AcquisitionSetup {
+    // Protocol file to read; empty: DefaultIniPath().
+    std::string IniPath;
+    // A table to use instead of the protocol file (tests, demo).
+    std::optional<TParameterArray> Table;
+    // "COM1".."COM20" or a device path; empty: the link stays closed.
+    std::string Port;
+};
+
+class Acquisition {
+public:
+    // collection: the open datasets; not owned, must outlive this object.
+    explicit Acquisition(TLogCollection& collection);
+    ~Acquisition();
+    Acquisition(const Acquisition&) = delete;
+    Acquisition& operator=(const Acquisition&) = delete;
+
+    // ---- the window's handlers ----
+
+    // Loads and checks the table, creates and connects the link, builds the
+    // names and looks up the six positions. False when the table is unusable:
+    // the message has been shown (caption "error") and the program must end.
+    // A failed connect is not reported here; every tick reports it.
+    bool FormCreate(const AcquisitionSetup& setup);
+    // Stops talking if needed and frees the link (closing the port).
+    void FormDestroy();
+
+    void AcquisitionTimer();
+    void RedrawTimer();
+
+    PeriodEntry dlgAcqPeriodExit(const std::string& text);
+    PeriodEntry dlgRedrawPeriodExit(const std::string& text);
+
+    // False when refused (a PROM dump is running).
+    bool StartTalkingActionExecute();
+    void StopTalkingActionExecute();
+    // False when refused (a PROM dump is running, or already logging).
+    bool StartLoggingActionExecute();
+    void StopLoggingActionExecute();
+
+    PromDumpResult DumpProm(const std::string& fileName);
+    // Ends a running dump after the current address; no file is written.
+    void cancelPromDump() { promCancel_ = true; }
+
+    // ---- link ----
+
+    // Closes the port and connects to another one ("COMn" or a device path).
+    // False when the port could not be opened (the reason is in the link).
+    bool reconnect(const std::string& port);
+    TALDLComms* comms() { return Comms.get(); }
+    // The reason of the last failed connect, empty after a good one.
+    const std::string& connectError() const { return connectError_; }
+
+    // ---- switches of the main window ----
+
+    void setTestMode(bool on) { testMode_ = on; }
+    bool testMode() const { return testMode_; }
+    void setEnableDials(bool on) { enableDials_ = on; }
+    bool enableDials() const { return enableDials_; }
+    // The checked one of the six mode items, 0 "Mode 1 (default)" .. 5
+    // "Mode 1 (message 4)"; -1 none. Read at "Start talking" only.
+    void setCheckedModeItem(int item) { checkedModeItem_ = item; }
+
+    // ---- injection ----
+
+    void setListener(AcquisitionListener* listener);
+    // Current time in days (any epoch); default: the system clock.
+    void setClock(std::function<double()> clock);
+    void setRandomSeed(uint32_t seed) { random_.seed(seed); }
+
+    // ---- state ----
+
+    AcquisitionState state() const;
+    bool acquisitionRunning() const { return acquisitionOn_; }
+    bool redrawRunning() const { return redrawOn_; }
+    bool promDumpRunning() const { return promRunning_; }
+    uint32_t acquisitionInterval() const { return acqInterval_; }
+    uint32_t redrawInterval() const { return redrawInterval_; }
+    // The text the period boxes show.
+    std::string acqPeriodText() const { return std::to_string(acqInterval_); }
+    std::string redrawPeriodText() const { return std::to_string(redrawInterval_); }
+
+    TParameterArray& parameters() { return *Parameters; }
+    const std::shared_ptr<TParameterArray>& sharedParameters() const { return Parameters; }
+    int32_t parameterCount() const { return static_cast<int32_t>(Parameters->size()); }
+    const std::vector<std::string>& parameterNames() const { return ParameterNames; }
+    const ParameterIndices& indices() const { return Indices; }
+    std::vector<std::string>& errorLog() { return ErrorLog; }
+    TLogCollection& collection() { return collection_; }
+    TALDLLog* currentLog() const { return CurrentLog; }
+    int32_t rowCounter() const { return RowCounter; }
+    int32_t messageNumber() const { return MessageNumber; }
+    int32_t decodePosition() const { return DecodePosition; }
+    const std::string& iniPath() const { return iniPath_; }
+
+    // The number of decode steps one tick takes:
+    // (ParameterCount - 1) * acquisition interval / update interval + 2.
+    int64_t decodeSteps() const;
+
+private:
+    void stopTimers();
+    void startAcquisitionTimer();
+    void startRedrawTimer();
+    PeriodEntry periodExit(const std::string& text, bool acquisition);
+    void decodeStep(int index, const uint8_t* data, size_t length);
+    void reportNewErrorLines();
+    void trimErrorLog(size_t keep);
+    void notifyState();
+    void showLastRowOrFirst();
+    PromDumpResult runPromDump(const std::string& fileName);
+
+    static constexpr int32_t ReplyLength = quillmar::ReplyLength;
+
+    TLogCollection& collection_;
+    std::unique_ptr<TALDLComms> Comms;
+    std::shared_ptr<TParameterArray> Parameters;
+    std::vector<std::string> ParameterNames;
+    ParameterIndices Indices;
+    std::vector<std::string> ErrorLog;
+    std::string iniPath_;
+    std::string connectError_;
+
+    int32_t MessageNumber = 0;
+    int32_t DecodePosition = 0;
+    bool Logging = false;
+    TALDLLog* CurrentLog = nullptr;  // owned by the collection
+    int32_t RowCounter = 0;
+    double LogStartTime = 0;
+
+    uint32_t acqInterval_ = 200;
+    uint32_t redrawInterval_ = 2000;
+    bool acquisitionOn_ = false;
+    bool redrawOn_ = false;
+    QTimer acquisitionQTimer_;
+    QTimer redrawQTimer_;
+
+    bool testMode_ = false;
+    bool enableDials_ = false;
+    int checkedModeItem_ = -1;
+    bool promRunning_ = false;
+    bool promCancel_ = false;
+    bool created_ = false;
+
+    AcquisitionListener defaultListener_;
+    AcquisitionListener* listener_ = &defaultListener_;
+    std::function<double()> clock_;
+    std::mt19937 random_{0x51u};
+    size_t reportedErrorLines_ = 0;
+};
+
+// The system clock as a date-time: days since 1899-12-30, with fractions.
+double SystemClockDays();
+
+// Parses a period box's text as a 64-bit whole number (surrounding blanks
+// allowed); nullopt when it is not one.
+std::optional<int64_t> ParsePeriodText(const std::string& text);
+
+// Writes data to fileName atomically: a temporary file in the same folder,
+// flushed to disk, then renamed over the target. Throws std::runtime_error
+// naming the file on failure, leaving any previous file untouched.
+void WriteFileAtomically(const std::string& fileName, const std::vector<uint8_t>& data);
+
+} // namespace quillmar

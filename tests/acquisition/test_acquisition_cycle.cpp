@@ -1,0 +1,286 @@
+// The acquisition cycle driven tick by tick: decoding shares, test mode,
+// recording rows, the state rules and the period boxes.
+
+#include "AcquisitionTestSupport.h"
+
+#include "acquisition/Acquisition.h"
+#include "acquisition/Parameters.h"
+#include "store/ALDLLog.h"
+#include "store/LogCollection.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <set>
+
+namespace quillmar {
+namespace {
+
+using testing::ManualClock;
+using testing::MakeTable;
+using testing::RecordingMessenger;
+
+class RecordingListener : public AcquisitionListener {
+public:
+    void errorLines(const std::vector<std::string>& lines) override {
+        errors.insert(errors.end(), lines.begin(), lines.end());
+    }
+    void refreshLiveTable() override { ++refreshes; }
+    void showRow(uint32_t row) override { rowsShown.push_back(row); }
+    void stateChanged(AcquisitionState s) override { states.push_back(s); }
+    void dialsChanged(float boost, float rpm) override { dials.emplace_back(boost, rpm); }
+    void rowRecorded(uint32_t row) override { lastRow = row; }
+
+    std::vector<std::string> errors;
+    int refreshes = 0;
+    std::vector<uint32_t> rowsShown;
+    std::vector<AcquisitionState> states;
+    std::vector<std::pair<float, float>> dials;
+    uint32_t lastRow = 0;
+};
+
+class CycleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::ensureApplication();
+        acq.setListener(&listener);
+        acq.setClock([this] { return clock.days; });
+    }
+    void create(TParameterArray table) {
+        AcquisitionSetup setup;
+        setup.Table = std::move(table);
+        ASSERT_TRUE(acq.FormCreate(setup));
+    }
+    // Marks every value as not decoded.
+    void clearValues() {
+        for (auto& p : acq.parameters()) p.Value = std::numeric_limits<double>::quiet_NaN();
+    }
+    std::set<int> decodedEntries() {
+        std::set<int> out;
+        for (size_t i = 0; i < acq.parameters().size(); ++i)
+            if (!std::isnan(acq.parameters()[i].Value)) out.insert(static_cast<int>(i));
+        return out;
+    }
+
+    RecordingMessenger messenger;
+    ManualClock clock;
+    TLogCollection collection;
+    RecordingListener listener;
+    Acquisition acq{collection};
+};
+
+TEST_F(CycleTest, EveryTickDecodesMapAndEngineSpeedAndAShareInRoundRobin) {
+    create(MakeTable(50, 10, 20));
+    acq.setTestMode(true);
+    ASSERT_TRUE(acq.StartTalkingActionExecute());
+    // 49 * 200 / 2000 + 2 = 6 steps: MAP, engine speed and four more.
+    EXPECT_EQ(acq.decodeSteps(), 6);
+    clearValues();
+    acq.AcquisitionTimer();
+    EXPECT_EQ(decodedEntries(), (std::set<int>{10, 20, 0, 1, 2, 3}));
+    EXPECT_EQ(acq.decodePosition(), 4);
+    clearValues();
+    acq.AcquisitionTimer();
+    EXPECT_EQ(decodedEntries(), (std::set<int>{10, 20, 4, 5, 6, 7}));
+
+    // The round robin wraps from the last entry to the first.
+    ASSERT_EQ(acq.dlgAcqPeriodExit("1000"), PeriodEntry::Applied); // 49*1000/2000+2 = 26
+    for (int i = 0; i < 2; ++i) acq.AcquisitionTimer();            // 8 + 24 + 24 = 56 -> 6
+    EXPECT_EQ(acq.decodePosition(), 6);
+
+    // A period far above the update period never decodes more than the
+    // table, yet the position moves as far as the count says.
+    ASSERT_EQ(acq.dlgAcqPeriodExit("4294967295"), PeriodEntry::Applied);
+    ASSERT_EQ(acq.dlgRedrawPeriodExit("1"), PeriodEntry::Applied);
+    const int64_t steps = acq.decodeSteps() - 2;
+    EXPECT_EQ(steps, int64_t{49} * 4294967295LL);
+    clearValues();
+    acq.AcquisitionTimer();
+    EXPECT_EQ(decodedEntries().size(), 50u);
+    EXPECT_EQ(acq.decodePosition(), static_cast<int32_t>((6 + steps % 50) % 50));
+}
+
+TEST_F(CycleTest, RoundRobinStepsOverTimeAndDerivedEntries) {
+    create(BuiltInParameters());
+    acq.setTestMode(true);
+    acq.StartTalkingActionExecute();
+    // 64 * 200 / 2000 + 2 = 8: MAP, engine speed, then entries 0..5 of
+    // which "Time" (2) and "Distance" (4, derived) are stepped over.
+    clearValues();
+    acq.AcquisitionTimer();
+    EXPECT_EQ(decodedEntries(), (std::set<int>{16, 8, 0, 1, 3, 5}));
+    EXPECT_EQ(acq.decodePosition(), 6);
+}
+
+TEST_F(CycleTest, TestModeRecordsRowsWithoutTheLink) {
+    create(BuiltInParameters());
+    acq.setTestMode(true);
+    acq.setEnableDials(true);
+    ASSERT_TRUE(acq.StartLoggingActionExecute());
+    EXPECT_EQ(acq.state(), AcquisitionState::Logging);
+    for (int i = 1; i <= 3; ++i) {
+        clock.advanceSeconds(0.25);
+        acq.AcquisitionTimer();
+    }
+    EXPECT_TRUE(listener.errors.empty()); // no "Comm port inactive" in test mode
+    EXPECT_EQ(acq.rowCounter(), 3);
+    EXPECT_EQ(listener.lastRow, 3u);
+    TALDLLog* log = acq.currentLog();
+    ASSERT_NE(log, nullptr);
+    for (uint32_t r = 1; r <= 3; ++r) {
+        for (uint32_t c = 1; c <= 63; ++c) EXPECT_LE(log->GetElement(c, r), 254.0L);
+        EXPECT_NEAR(log->TimeStamp(r), 0.25 * r, 1e-6);
+    }
+    const auto& p = acq.parameters();
+    EXPECT_NEAR(p[2].Value, 0.75, 1e-6); // "Time"
+    // The engine speed is what row 3's data byte 11 says, and reaches the dials.
+    EXPECT_DOUBLE_EQ(p[8].Value, static_cast<double>(log->GetElement(11, 3)) * 25.0);
+    ASSERT_EQ(listener.dials.size(), 3u);
+    EXPECT_FLOAT_EQ(listener.dials.back().second, static_cast<float>(p[8].Value));
+    EXPECT_FLOAT_EQ(listener.dials.back().first, static_cast<float>(p[16].Value * 100.0));
+
+    // Test mode off with no port: every tick says so and records nothing.
+    acq.setTestMode(false);
+    acq.AcquisitionTimer();
+    acq.AcquisitionTimer();
+    EXPECT_EQ(listener.errors, (std::vector<std::string>{"Comm port inactive", "Comm port inactive"}));
+    EXPECT_EQ(acq.rowCounter(), 3);
+}
+
+TEST_F(CycleTest, RecordingGrowsByHundredsAndIsTrimmedAtStop) {
+    create(BuiltInParameters());
+    acq.setTestMode(true);
+    acq.StartLoggingActionExecute();
+    TALDLLog* log = acq.currentLog();
+    ASSERT_NE(log, nullptr);
+    std::vector<uint32_t> capacities;
+    for (int i = 1; i <= 250; ++i) {
+        clock.advanceSeconds(0.1);
+        acq.AcquisitionTimer();
+        if (capacities.empty() || capacities.back() != log->Rows) capacities.push_back(log->Rows);
+    }
+    EXPECT_EQ(capacities, (std::vector<uint32_t>{100, 200, 300}));
+    acq.StopLoggingActionExecute();
+    EXPECT_EQ(acq.state(), AcquisitionState::Talking);
+    EXPECT_EQ(acq.currentLog(), nullptr);
+    ASSERT_EQ(collection.Count(), 1);
+    TALDLLog* done = collection.ReadLog(0);
+    EXPECT_EQ(done->Rows, 250u);
+    EXPECT_FALSE(done->Saved);
+    EXPECT_EQ(collection.SelectedIndex(), 0);
+    EXPECT_EQ(done->Derived[TimeSlot].size(), 251u);
+    EXPECT_NEAR(done->Derived[TimeSlot][250], 25.0, 1e-4);
+    EXPECT_EQ(listener.rowsShown.back(), 250u);
+    EXPECT_FALSE(collection.Logging);
+
+    // Stop talking shows the current dataset's last row.
+    acq.StopTalkingActionExecute();
+    EXPECT_EQ(acq.state(), AcquisitionState::Idle);
+    EXPECT_EQ(listener.rowsShown.back(), 250u);
+}
+
+TEST_F(CycleTest, StateRules) {
+    create(BuiltInParameters());
+    acq.setTestMode(true);
+    // Start logging from Idle starts talking first; stop right away leaves
+    // no dataset behind.
+    ASSERT_TRUE(acq.StartLoggingActionExecute());
+    EXPECT_TRUE(acq.acquisitionRunning());
+    EXPECT_TRUE(acq.redrawRunning());
+    EXPECT_EQ(collection.Count(), 1);
+    EXPECT_EQ(collection.dlgDataSet().Items.at(0), "Dataset 0");
+    EXPECT_TRUE(collection.Logging);
+    EXPECT_EQ(collection.CurrentLog, acq.currentLog());
+    acq.StopLoggingActionExecute();
+    EXPECT_EQ(collection.Count(), 0);
+    EXPECT_EQ(listener.rowsShown.back(), 1u);
+
+    // Stop talking while logging stops logging first.
+    acq.StartLoggingActionExecute();
+    acq.AcquisitionTimer();
+    acq.StopTalkingActionExecute();
+    EXPECT_FALSE(acq.acquisitionRunning());
+    EXPECT_EQ(collection.Count(), 1);
+    EXPECT_EQ(collection.ReadLog(0)->Rows, 1u);
+    EXPECT_EQ(listener.states.back(), AcquisitionState::Idle);
+
+    // The mode item is taken at Start talking only.
+    EXPECT_EQ(acq.messageNumber(), 0);
+    acq.setCheckedModeItem(0);
+    EXPECT_EQ(acq.messageNumber(), 0);
+    acq.StartTalkingActionExecute();
+    EXPECT_EQ(acq.messageNumber(), -1);
+    acq.StopTalkingActionExecute();
+    acq.setCheckedModeItem(5);
+    acq.StartTalkingActionExecute();
+    EXPECT_EQ(acq.messageNumber(), 4);
+
+    // The update tick refreshes the live table only while acquiring.
+    const int before = listener.refreshes;
+    acq.RedrawTimer();
+    acq.StopTalkingActionExecute();
+    acq.RedrawTimer();
+    EXPECT_EQ(listener.refreshes, before + 1);
+}
+
+TEST_F(CycleTest, ErrorLogKeepsItsNewestHundredLines) {
+    create(BuiltInParameters());
+    for (int i = 0; i < 150; ++i) acq.errorLog().push_back("line " + std::to_string(i));
+    acq.RedrawTimer();
+    ASSERT_EQ(acq.errorLog().size(), 100u);
+    EXPECT_EQ(acq.errorLog().front(), "line 50");
+    EXPECT_EQ(acq.errorLog().back(), "line 149");
+    // New lines after a trim are still reported once each.
+    acq.AcquisitionTimer(); // not in test mode, no port
+    ASSERT_FALSE(listener.errors.empty());
+    EXPECT_EQ(listener.errors.back(), "Comm port inactive");
+    EXPECT_EQ(acq.errorLog().size(), 101u);
+}
+
+TEST_F(CycleTest, PeriodBoxes) {
+    create(BuiltInParameters());
+    EXPECT_EQ(acq.acqPeriodText(), "200");
+    EXPECT_EQ(acq.redrawPeriodText(), "2000");
+    // Not a number, or 0: focus back, nothing changes, nothing shown.
+    for (const char* text : {"0", "", "abc", "12ms", "1.5", "99999999999999999999", " - 3"})
+        EXPECT_EQ(acq.dlgAcqPeriodExit(text), PeriodEntry::FocusBack) << text;
+    EXPECT_TRUE(messenger.shown.empty());
+    EXPECT_EQ(acq.acquisitionInterval(), 200u);
+    // Negative or beyond 32 bits: refused with an error box.
+    EXPECT_EQ(acq.dlgAcqPeriodExit("-5"), PeriodEntry::Refused);
+    EXPECT_EQ(acq.dlgRedrawPeriodExit("4294967296"), PeriodEntry::Refused);
+    ASSERT_EQ(messenger.shown.size(), 2u);
+    EXPECT_EQ(messenger.shown[0].first, "Error");
+    EXPECT_EQ(acq.acquisitionInterval(), 200u);
+    EXPECT_EQ(acq.redrawInterval(), 2000u);
+    // Accepted at once, also while running.
+    acq.setTestMode(true);
+    acq.StartTalkingActionExecute();
+    EXPECT_EQ(acq.dlgAcqPeriodExit(" 250 "), PeriodEntry::Applied);
+    EXPECT_EQ(acq.dlgRedrawPeriodExit("4294967295"), PeriodEntry::Applied);
+    EXPECT_EQ(acq.acquisitionInterval(), 250u);
+    EXPECT_EQ(acq.redrawPeriodText(), "4294967295");
+    EXPECT_TRUE(acq.acquisitionRunning());
+
+    EXPECT_EQ(ParsePeriodText("-9223372036854775808"), std::numeric_limits<int64_t>::min());
+    EXPECT_EQ(ParsePeriodText("9223372036854775808"), std::nullopt);
+}
+
+TEST_F(CycleTest, BrokenTableStopsStartUp) {
+    TParameterArray table = MakeTable(50, 10, 20);
+    table.back().Size = 0; // 62 bytes
+    AcquisitionSetup setup;
+    setup.Table = table;
+    EXPECT_FALSE(acq.FormCreate(setup));
+    ASSERT_EQ(messenger.shown.size(), 1u);
+    EXPECT_EQ(messenger.shown[0].first, "error");
+    EXPECT_EQ(messenger.shown[0].second, "Total parameters byte length incorrect");
+    // Nothing runs with it.
+    EXPECT_FALSE(acq.StartTalkingActionExecute());
+    EXPECT_FALSE(acq.acquisitionRunning());
+}
+
+} // namespace
+} // namespace quillmar

@@ -1,0 +1,287 @@
+// The PROM dump: test mode, the two failure limits, long replies, refusals,
+// and the file written only when complete; plus ticks over a real link.
+
+#include "AcquisitionTestSupport.h"
+
+#include "acquisition/Acquisition.h"
+#include "acquisition/Parameters.h"
+#include "link/ALDLComms.h"
+#include "store/ALDLLog.h"
+#include "store/LogCollection.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+
+namespace quillmar {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Frame;
+using testing::PtyPeer;
+using testing::RecordingMessenger;
+
+std::vector<uint8_t> readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The memory the peer answers mode 2 requests from.
+uint8_t promByte(uint32_t address) {
+    return static_cast<uint8_t>((address * 7 + (address >> 8)) & 0xFF);
+}
+
+std::vector<uint8_t> promReply(uint32_t address, size_t count) {
+    std::vector<uint8_t> data;
+    for (size_t i = 0; i < count; ++i) data.push_back(promByte(static_cast<uint32_t>(address + i)));
+    return Frame(2, data);
+}
+
+class Listener : public AcquisitionListener {
+public:
+    void errorLines(const std::vector<std::string>& lines) override {
+        errors.insert(errors.end(), lines.begin(), lines.end());
+    }
+    void promProgress(uint32_t next, size_t) override {
+        ++progress;
+        if (onProgress) onProgress(next);
+    }
+    std::vector<std::string> errors;
+    int progress = 0;
+    std::function<void(uint32_t)> onProgress;
+};
+
+class PromDumpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::ensureApplication();
+        dir = fs::temp_directory_path() /
+              ("quillmar-prom-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        acq.setListener(&listener);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    void create(const std::string& port = {}) {
+        AcquisitionSetup setup;
+        setup.Table = BuiltInParameters();
+        setup.Port = port;
+        ASSERT_TRUE(acq.FormCreate(setup));
+        if (!port.empty()) {
+            ASSERT_TRUE(acq.comms()->IsOpen()) << acq.connectError();
+        }
+    }
+    // The "Reading addr"/"Bytes returned" lines, without the link's own.
+    std::vector<std::string> dumpLines() const {
+        std::vector<std::string> out;
+        for (const auto& l : listener.errors)
+            if (l.rfind("Reading addr: ", 0) == 0 || l.rfind("Bytes returned: ", 0) == 0) out.push_back(l);
+        return out;
+    }
+
+    RecordingMessenger messenger;
+    TLogCollection collection;
+    Listener listener;
+    Acquisition acq{collection};
+    fs::path dir;
+};
+
+TEST_F(PromDumpTest, TestModeDumpsWithoutALink) {
+    create();
+    acq.setTestMode(true);
+    const fs::path file = dir / "prom.bin";
+    EXPECT_EQ(acq.DumpProm(file.string()), PromDumpResult::Written);
+    const auto image = readFile(file);
+    ASSERT_EQ(image.size(), 32768u);
+    for (uint8_t b : image) ASSERT_LE(b, 254);
+    const auto lines = dumpLines();
+    ASSERT_EQ(lines.size(), 1024u);
+    EXPECT_EQ(lines.size(), listener.errors.size());
+    EXPECT_EQ(lines[0], "Reading addr: $8000");
+    EXPECT_EQ(lines[1], "Bytes returned: 64");
+    EXPECT_EQ(lines[2], "Reading addr: $8040");
+    EXPECT_EQ(lines[1022], "Reading addr: $FFC0");
+    EXPECT_EQ(lines[1023], "Bytes returned: 64");
+    EXPECT_EQ(listener.progress, 512);
+    EXPECT_TRUE(messenger.shown.empty());
+    EXPECT_FALSE(acq.promDumpRunning());
+    // Nothing else was left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(PromDumpTest, RefusalsAndUnwritableFile) {
+    create();
+    acq.setTestMode(true);
+    // While talking: refused, nothing read.
+    acq.StartTalkingActionExecute();
+    EXPECT_EQ(acq.DumpProm((dir / "a.bin").string()), PromDumpResult::Busy);
+    ASSERT_EQ(messenger.shown.size(), 1u);
+    EXPECT_EQ(messenger.shown[0], (std::pair<std::string, std::string>{"Error", "Data acquisition is in progress"}));
+    EXPECT_TRUE(listener.errors.empty());
+    acq.StopTalkingActionExecute();
+
+    // Starting to talk or to log during a dump is refused with the reason.
+    listener.onProgress = [this](uint32_t next) {
+        if (next == 0x8040) {
+            EXPECT_FALSE(acq.StartTalkingActionExecute());
+            EXPECT_FALSE(acq.StartLoggingActionExecute());
+        }
+    };
+    EXPECT_EQ(acq.DumpProm((dir / "b.bin").string()), PromDumpResult::Written);
+    ASSERT_EQ(messenger.shown.size(), 3u);
+    EXPECT_NE(messenger.shown[1].second.find("PROM dump is in progress"), std::string::npos);
+    EXPECT_FALSE(acq.acquisitionRunning());
+    EXPECT_EQ(collection.Count(), 0);
+    listener.onProgress = nullptr;
+
+    // A file that cannot be written: the message, and no file.
+    const fs::path bad = dir / "missing" / "c.bin";
+    EXPECT_EQ(acq.DumpProm(bad.string()), PromDumpResult::Failed);
+    EXPECT_EQ(messenger.shown.back(), (std::pair<std::string, std::string>{"Error", "Exception occurred, PROM dump failed"}));
+    EXPECT_FALSE(fs::exists(bad));
+
+    // An existing image survives a cancelled dump untouched.
+    const fs::path keep = dir / "b.bin";
+    const auto before = readFile(keep);
+    listener.onProgress = [this](uint32_t next) {
+        if (next == 0x9000) acq.cancelPromDump();
+    };
+    EXPECT_EQ(acq.DumpProm(keep.string()), PromDumpResult::Cancelled);
+    EXPECT_EQ(readFile(keep), before);
+}
+
+TEST_F(PromDumpTest, RetriesFailuresAndCutsTheLastReply) {
+    // Address 0x8000 fails four times (no reply) before it answers; the
+    // reply at 0xFFC0 carries 100 bytes, of which 64 belong to the image.
+    std::mutex m;
+    std::map<uint32_t, int> asked;
+    PtyPeer peer([&](uint8_t mode, const std::vector<uint8_t>& data) -> std::vector<uint8_t> {
+        if (mode != 2 || data.size() != 2) return {};
+        const uint32_t a = data[0] * 256u + data[1];
+        std::lock_guard<std::mutex> lock(m);
+        if (a == 0x8000 && ++asked[a] <= 4) return {};
+        return promReply(a, a == 0xFFC0 ? 100 : 64);
+    });
+    create(peer.path());
+    // A busy machine must not turn a late reply into one more failure.
+    acq.comms()->SetWaitLimit(250);
+    const fs::path file = dir / "prom.bin";
+    EXPECT_EQ(acq.DumpProm(file.string()), PromDumpResult::Written);
+    EXPECT_TRUE(messenger.shown.empty());
+    const auto image = readFile(file);
+    ASSERT_EQ(image.size(), 32768u);
+    for (uint32_t a = 0x8000; a < 0x10000; ++a) ASSERT_EQ(image[a - 0x8000], promByte(a)) << a;
+    // Each failure left the link's line before the address was read.
+    const auto firstRead = std::find(listener.errors.begin(), listener.errors.end(), "Reading addr: $8000");
+    EXPECT_EQ(std::count(listener.errors.begin(), firstRead, "No reply"), 4);
+    const auto lines = dumpLines();
+    ASSERT_EQ(lines.size(), 1024u);
+    EXPECT_EQ(lines[1022], "Reading addr: $FFC0");
+    EXPECT_EQ(lines[1023], "Bytes returned: 100");
+}
+
+TEST_F(PromDumpTest, FailureLimits) {
+    // Five failed transactions for one address abort without a file.
+    {
+        PtyPeer peer([](uint8_t, const std::vector<uint8_t>& data) -> std::vector<uint8_t> {
+            if (data.size() == 2 && data[0] * 256 + data[1] == 0x8040) return {};
+            return promReply(data[0] * 256u + data[1], 64);
+        });
+        create(peer.path());
+        const fs::path file = dir / "a.bin";
+        EXPECT_EQ(acq.DumpProm(file.string()), PromDumpResult::LinkFailed);
+        ASSERT_EQ(messenger.shown.size(), 1u);
+        EXPECT_EQ(messenger.shown[0], (std::pair<std::string, std::string>{"Aborting", "Five consecutive mode 2 command failures"}));
+        EXPECT_FALSE(fs::exists(file));
+        EXPECT_EQ(peer.requests(), 6);
+        acq.FormDestroy();
+    }
+    // Five empty replies in a row: "ALDL error"; an empty reply between good
+    // ones resets the count.
+    {
+        int emptyOnes = 0;
+        PtyPeer peer([&](uint8_t, const std::vector<uint8_t>& data) -> std::vector<uint8_t> {
+            const uint32_t a = data[0] * 256u + data[1];
+            if (a == 0x8000 && emptyOnes < 4) {
+                ++emptyOnes;
+                return Frame(2, {});
+            }
+            if (a == 0x8040) return Frame(2, {});
+            return promReply(a, 64);
+        });
+        ASSERT_TRUE(acq.reconnect(peer.path()));
+        listener.errors.clear();
+        const fs::path file = dir / "b.bin";
+        EXPECT_EQ(acq.DumpProm(file.string()), PromDumpResult::NoData);
+        EXPECT_EQ(messenger.shown.back(), (std::pair<std::string, std::string>{"Error", "ALDL error"}));
+        EXPECT_FALSE(fs::exists(file));
+        const auto lines = dumpLines();
+        // 4 empty + 1 good at 0x8000, then 5 empty at 0x8040.
+        ASSERT_EQ(lines.size(), 11u);
+        EXPECT_EQ(lines[4], "Reading addr: $8000");
+        EXPECT_EQ(lines[5], "Bytes returned: 64");
+        EXPECT_EQ(lines[10], "Reading addr: $8040");
+    }
+}
+
+class LinkTickTest : public PromDumpTest {};
+
+TEST_F(LinkTickTest, TicksOverThePseudoTerminal) {
+    std::mutex m;
+    std::vector<std::vector<uint8_t>> requests;
+    std::vector<uint8_t> stream(63);
+    for (size_t i = 0; i < stream.size(); ++i) stream[i] = static_cast<uint8_t>(i * 3);
+    bool shortReply = false;
+    PtyPeer peer([&](uint8_t mode, const std::vector<uint8_t>& data) -> std::vector<uint8_t> {
+        std::lock_guard<std::mutex> lock(m);
+        requests.push_back(data);
+        if (mode != 1) return {};
+        if (shortReply) return Frame(1, std::vector<uint8_t>(62, 1));
+        return Frame(1, stream);
+    });
+    create(peer.path());
+    testing::ManualClock clock;
+    acq.setClock([&] { return clock.days; });
+
+    // Default: message 0 carried as one data byte; mode item 0: none.
+    acq.StartLoggingActionExecute();
+    clock.advanceSeconds(0.2);
+    acq.AcquisitionTimer();
+    acq.StopTalkingActionExecute();
+    acq.setCheckedModeItem(0);
+    acq.StartTalkingActionExecute();
+    acq.AcquisitionTimer();
+    {
+        std::lock_guard<std::mutex> lock(m);
+        ASSERT_EQ(requests.size(), 2u);
+        EXPECT_EQ(requests[0], (std::vector<uint8_t>{0}));
+        EXPECT_TRUE(requests[1].empty());
+    }
+    ASSERT_EQ(collection.Count(), 1);
+    const TALDLLog* log = collection.ReadLog(0);
+    ASSERT_EQ(log->Rows, 1u);
+    for (uint32_t c = 1; c <= 63; ++c) EXPECT_EQ(log->GetElement(c, 1), stream[c - 1]);
+    EXPECT_NEAR(log->TimeStamp(1), 0.2, 1e-6);
+    // Engine speed is data byte 11: 30 * 25.
+    EXPECT_DOUBLE_EQ(acq.parameters()[8].Value, 750.0);
+    EXPECT_TRUE(listener.errors.empty());
+
+    // A reply of the wrong length is dropped without a word.
+    {
+        std::lock_guard<std::mutex> lock(m);
+        shortReply = true;
+    }
+    acq.parameters()[8].Value = -1;
+    acq.AcquisitionTimer();
+    EXPECT_DOUBLE_EQ(acq.parameters()[8].Value, -1);
+    EXPECT_TRUE(listener.errors.empty());
+}
+
+} // namespace
+} // namespace quillmar
