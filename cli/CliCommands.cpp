@@ -1,0 +1,556 @@
+#include "cli/CliCommands.h"
+
+#include "acquisition/Acquisition.h"
+#include "acquisition/Parameters.h"
+#include "acquisition/ProtocolFile.h"
+#include "cli/CliOptions.h"
+#include "cli/CliSignals.h"
+#include "cli/CliTable.h"
+#include "link/ALDLComms.h"
+#include "link/PortTable.h"
+#include "store/ALDLLog.h"
+#include "store/Cp1252.h"
+#include "store/LogCollection.h"
+#include "store/Messages.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QTimer>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace quillmar {
+
+namespace {
+
+// ---- output ---------------------------------------------------------------
+
+void err(const std::string& line) {
+    std::fputs(line.c_str(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+void out(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+}
+
+// Message boxes become "caption: text" lines on stderr; questions get the
+// safe answer (No), so nothing ever waits for the terminal.
+class CliMessenger : public Messenger {
+public:
+    Answer ask(const std::string& caption, const std::string& text, Buttons buttons) override {
+        err(caption + ": " + text);
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    }
+};
+
+// ---- help -----------------------------------------------------------------
+
+const char* const MainHelp =
+    "Usage: quillmar-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Commands:\n"
+    "  log        record the engine computer's data stream into a log file\n"
+    "  watch      print the live parameter table every update period\n"
+    "  table      write a log file as tab-separated text to stdout\n"
+    "  info       show what a log file holds\n"
+    "  dump-prom  read the program memory (0x8000-0xFFFF) into a 32768-byte file\n"
+    "  create-ini write the parameter table in force to the protocol file\n"
+    "\n"
+    "PORT is COM1..COM20 or a device path. COMn opens /dev/ttyS(n-1) unless\n"
+    "Ports/COMn in the [Software] group Quillmar of ~/.config/Quillmar/Quillmar.ini\n"
+    "names another device.\n"
+    "'quillmar-cli COMMAND --help' describes a command.\n"
+    "Exit status: 0 success, 1 run-time failure, 2 bad arguments or bad input.\n";
+
+const char* const LogHelp =
+    "Usage: quillmar-cli log --port PORT --out FILE.ecu [OPTIONS]\n"
+    "Talks to the engine computer and records every mode 1 reply until a limit\n"
+    "is reached or Ctrl-C (SIGINT) or SIGTERM arrives; then the recording is\n"
+    "finished (derived channels) and saved. Error-log lines go to stderr.\n"
+    "\n"
+    "  --port PORT      COM1..COM20 or a device path (not needed with --test-mode)\n"
+    "  --out FILE       the log file to write (replaced atomically)\n"
+    "  --period MS      acquisition period in milliseconds (default 200)\n"
+    "  --message N      mode 1 message number 0..4; -1 sends no message byte (default 0)\n"
+    "  --rows N         stop after N rows\n"
+    "  --seconds S      stop after S seconds\n"
+    "  --test-mode      use pseudo-random replies instead of the link\n"
+    "  --ini FILE       the protocol file (default: the user's config folder)\n"
+    "  --comment TEXT   the log's comment (Windows-1252, at most 255 bytes)\n";
+
+const char* const WatchHelp =
+    "Usage: quillmar-cli watch --port PORT [OPTIONS]\n"
+    "Talks to the engine computer and prints the live parameter table every\n"
+    "update period until Ctrl-C (SIGINT) or SIGTERM.\n"
+    "\n"
+    "  --port PORT      COM1..COM20 or a device path (not needed with --test-mode)\n"
+    "  --period MS      acquisition period in milliseconds (default 200)\n"
+    "  --update MS      update period in milliseconds (default 2000)\n"
+    "  --message N      mode 1 message number 0..4; -1 sends no message byte (default 0)\n"
+    "  --test-mode      use pseudo-random replies instead of the link\n"
+    "  --ini FILE       the protocol file\n";
+
+const char* const TableHelp =
+    "Usage: quillmar-cli table FILE.ecu [--ini FILE]\n"
+    "Writes the dataset table to stdout: a line of names, a line of units, then\n"
+    "one line per row (time, then every parameter but the last of the table);\n"
+    "cells end in a tab, lines in CR LF.\n";
+
+const char* const InfoHelp =
+    "Usage: quillmar-cli info FILE.ecu [--ini FILE]\n"
+    "Opens a log file as the desktop program does and prints its rows, columns,\n"
+    "duration, distance and comment. A cut-off file is reported on stderr.\n";
+
+const char* const DumpHelp =
+    "Usage: quillmar-cli dump-prom --port PORT --out FILE.bin [--test-mode] [--ini FILE]\n"
+    "Reads addresses 0x8000 to 0xFFFF with mode 2 requests and writes the\n"
+    "32768-byte image (only when complete). Ctrl-C abandons the dump.\n";
+
+const char* const CreateIniHelp =
+    "Usage: quillmar-cli create-ini [--ini FILE]\n"
+    "Writes the parameter table in force (the protocol file's, or the built-in\n"
+    "one) to the protocol file.\n";
+
+int badArguments(const std::string& command, const std::string& why) {
+    err("quillmar-cli " + command + ": " + why);
+    err("Try 'quillmar-cli " + command + " --help'.");
+    return ExitBadInput;
+}
+
+// ---- shared steps -----------------------------------------------------------
+
+// COMn entries pointed elsewhere in the user's settings.
+void loadPortOverrides() {
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillmar", "Quillmar");
+    settings.beginGroup("Software/Quillmar");
+    for (uint8_t n = FirstPortNumber; n <= LastPortNumber; ++n) {
+        const QString key = QStringLiteral("Ports/COM%1").arg(n);
+        const QString device = settings.value(key).toString().trimmed();
+        if (!device.isEmpty()) SetPortDevice(n, device.toStdString());
+    }
+    settings.endGroup();
+}
+
+// The options log, watch and dump-prom share.
+struct LinkOptions {
+    std::string Port;
+    bool TestMode = false;
+    std::string Ini;
+};
+
+std::optional<int> readLinkOptions(const std::string& command, const ParsedOptions& o, LinkOptions& link) {
+    link.TestMode = o.has("test-mode");
+    link.Ini = o.value("ini");
+    if (o.has("port")) {
+        link.Port = o.value("port");
+        if (!ResolvePort(link.Port))
+            return badArguments(command, "'" + link.Port +
+                                             "' is not a port: give COM1..COM20 or a device path");
+    } else if (!link.TestMode) {
+        return badArguments(command, "--port PORT is required (or --test-mode)");
+    }
+    return std::nullopt;
+}
+
+// Prints error-log lines as they happen and counts them; the rest is up to
+// the command.
+class CliListener : public AcquisitionListener {
+public:
+    void errorLines(const std::vector<std::string>& lines) override {
+        for (const auto& l : lines) err(l);
+        errors += lines.size();
+    }
+    void datasetWarnings(const std::vector<std::string>& warnings) override {
+        for (const auto& w : warnings) err("Warning: " + w);
+    }
+    void rowRecorded(uint32_t row) override {
+        if (onRow) onRow(row);
+    }
+    void refreshLiveTable() override {
+        if (onRefresh) onRefresh();
+    }
+
+    size_t errors = 0;
+    std::function<void(uint32_t)> onRow;
+    std::function<void()> onRefresh;
+};
+
+// Creates the acquisition, loads the table, connects. Returns an exit
+// status on failure.
+std::optional<int> startAcquisition(Acquisition& acq, const std::string& command, const LinkOptions& link) {
+    loadPortOverrides();
+    acq.setTestMode(link.TestMode);
+    AcquisitionSetup setup;
+    setup.IniPath = link.Ini;
+    setup.Port = link.Port;
+    if (!acq.FormCreate(setup)) return ExitBadInput; // the message is out already
+    if (!link.Port.empty() && !(acq.comms() && acq.comms()->IsOpen())) {
+        const std::string why = acq.connectError().empty() ? "unknown error" : acq.connectError();
+        if (!link.TestMode) {
+            err("quillmar-cli " + command + ": cannot open port " + link.Port + ": " + why);
+            return ExitFailure;
+        }
+        err("Warning: cannot open port " + link.Port + " (" + why + "); test mode needs none");
+    }
+    return std::nullopt;
+}
+
+std::optional<int> applyPeriods(Acquisition& acq, const std::string& command, const ParsedOptions& o) {
+    if (o.has("period") && acq.dlgAcqPeriodExit(o.value("period")) != PeriodEntry::Applied)
+        return badArguments(command, "--period must be a whole number of milliseconds, 1 to 4294967295");
+    if (o.has("update") && acq.dlgRedrawPeriodExit(o.value("update")) != PeriodEntry::Applied)
+        return badArguments(command, "--update must be a whole number of milliseconds, 1 to 4294967295");
+    if (o.has("message")) {
+        const auto n = ParseWholeNumber(o.value("message"), -1, 4);
+        if (!n) return badArguments(command, "--message must be -1, 0, 1, 2, 3 or 4");
+        acq.setCheckedModeItem(static_cast<int>(*n) + 1);
+    }
+    return std::nullopt;
+}
+
+// The table in force for reading log files.
+std::optional<int> loadTable(const std::string& ini, std::shared_ptr<TParameterArray>& params) {
+    params = std::make_shared<TParameterArray>();
+    std::string writeError;
+    const std::string path = ini.empty() ? DefaultIniPath() : ini;
+    const TableCheck check = LoadCheckedParameters(path, *params, &writeError);
+    if (!writeError.empty()) err("Warning: " + writeError);
+    if (!check.Ok) {
+        err((check.Caption.empty() ? std::string("error") : check.Caption) + ": " + check.Message);
+        return ExitBadInput;
+    }
+    FillBitNames(*params);
+    return std::nullopt;
+}
+
+std::string fixed3(double v) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.3f", v);
+    return buffer;
+}
+
+// ---- log --------------------------------------------------------------------
+
+int cmdLog(const std::vector<std::string>& args) {
+    const std::string command = "log";
+    const ParsedOptions o = ParseOptions(args, {{"port", true}, {"out", true}, {"period", true},
+                                                {"message", true}, {"rows", true}, {"seconds", true},
+                                                {"test-mode", false}, {"ini", true}, {"comment", true}});
+    if (!o.Error.empty()) return badArguments(command, o.Error);
+    if (o.has("help")) {
+        std::fputs(LogHelp, stdout);
+        return ExitOk;
+    }
+    if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
+    LinkOptions link;
+    if (auto bad = readLinkOptions(command, o, link)) return *bad;
+    const std::string outFile = o.value("out");
+    if (outFile.empty()) return badArguments(command, "--out FILE is required");
+    std::optional<long long> rowLimit;
+    if (o.has("rows")) {
+        rowLimit = ParseWholeNumber(o.value("rows"), 1, std::numeric_limits<int32_t>::max());
+        if (!rowLimit) return badArguments(command, "--rows must be a whole number of at least 1");
+    }
+    std::optional<double> secondLimit;
+    if (o.has("seconds")) {
+        secondLimit = ParseSeconds(o.value("seconds"));
+        if (!secondLimit || *secondLimit <= 0 || *secondLimit > 2e6)
+            return badArguments(command, "--seconds must be a number of seconds above 0");
+    }
+    std::string comment = utf8ToCp1252(o.value("comment"));
+    if (comment.size() > 255) {
+        err("Warning: the comment is cut to its first 255 bytes");
+        comment.resize(255);
+    }
+
+    TLogCollection collection;
+    Acquisition acq(collection);
+    CliListener listener;
+    acq.setListener(&listener);
+    if (auto bad = startAcquisition(acq, command, link)) return *bad;
+    if (auto bad = applyPeriods(acq, command, o)) return *bad;
+
+    bool finished = false;
+    auto finish = [&] {
+        if (finished) return;
+        finished = true;
+        // Stops logging (trim, derive) and then talking.
+        acq.StopTalkingActionExecute();
+        QCoreApplication::quit();
+    };
+    listener.onRow = [&](uint32_t row) {
+        if (rowLimit && row >= static_cast<uint64_t>(*rowLimit)) finish();
+    };
+    SignalPipe signalPipe([&] { finish(); });
+    QTimer deadline;
+    if (secondLimit) {
+        deadline.setSingleShot(true);
+        deadline.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&deadline, &QTimer::timeout, [&] { finish(); });
+        deadline.start(static_cast<int>(std::llround(*secondLimit * 1000.0)));
+    }
+
+    if (!acq.StartLoggingActionExecute()) return ExitFailure;
+    QCoreApplication::exec();
+    finish();
+
+    TALDLLog* log = collection.CurrentDataset();
+    if (!log || log->Rows == 0) {
+        err("quillmar-cli log: no rows were recorded; nothing saved");
+        return ExitFailure;
+    }
+    log->StoreName = comment;
+    try {
+        collection.Save(*log, outFile);
+    } catch (const std::exception& e) {
+        err(std::string("quillmar-cli log: ") + e.what());
+        return ExitFailure;
+    }
+    if (!log->Saved) {
+        err("quillmar-cli log: " + outFile + " was not written");
+        return ExitFailure;
+    }
+    const uint32_t rows = log->Rows;
+    const double seconds = log->TimeStamp(rows);
+    out("Rows: " + std::to_string(rows));
+    out("Seconds: " + fixed3(seconds));
+    out("Errors: " + std::to_string(listener.errors));
+    out("Saved: " + outFile);
+    std::fflush(stdout);
+    return ExitOk;
+}
+
+// ---- watch ------------------------------------------------------------------
+
+void printLiveTable(const TParameterArray& params) {
+    std::string text;
+    for (const TParameter& p : params) {
+        text += ParameterLine(p, p.Value);
+        text += '\n';
+        if (p.Flags) {
+            for (size_t b = 0; b < p.BitNames.size(); ++b) {
+                text += "  ";
+                text += BitLine(p.BitNames[b], BitIsOn(p.Value, static_cast<int>(b)));
+                text += '\n';
+            }
+        }
+    }
+    text += '\n';
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+int cmdWatch(const std::vector<std::string>& args) {
+    const std::string command = "watch";
+    const ParsedOptions o = ParseOptions(args, {{"port", true}, {"period", true}, {"update", true},
+                                                {"message", true}, {"test-mode", false}, {"ini", true}});
+    if (!o.Error.empty()) return badArguments(command, o.Error);
+    if (o.has("help")) {
+        std::fputs(WatchHelp, stdout);
+        return ExitOk;
+    }
+    if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
+    LinkOptions link;
+    if (auto bad = readLinkOptions(command, o, link)) return *bad;
+
+    TLogCollection collection;
+    Acquisition acq(collection);
+    CliListener listener;
+    acq.setListener(&listener);
+    if (auto bad = startAcquisition(acq, command, link)) return *bad;
+    if (auto bad = applyPeriods(acq, command, o)) return *bad;
+    listener.onRefresh = [&] { printLiveTable(acq.parameters()); };
+
+    SignalPipe signalPipe([&] {
+        acq.StopTalkingActionExecute();
+        QCoreApplication::quit();
+    });
+    if (!acq.StartTalkingActionExecute()) return ExitFailure;
+    QCoreApplication::exec();
+    if (acq.acquisitionRunning()) acq.StopTalkingActionExecute();
+    return ExitOk;
+}
+
+// ---- table and info ------------------------------------------------------------
+
+// Opens the one log file a command names. Returns an exit status on failure.
+std::optional<int> openLog(const std::string& command, const ParsedOptions& o,
+                           std::shared_ptr<TParameterArray>& params, OpenedLog& opened) {
+    if (o.Positional.size() != 1)
+        return badArguments(command, o.Positional.empty() ? "give the log file to read"
+                                                          : "give exactly one log file");
+    if (auto bad = loadTable(o.value("ini"), params)) return *bad;
+    try {
+        opened = OpenLogFile(o.Positional[0], params);
+    } catch (const std::exception& e) {
+        err(std::string("quillmar-cli ") + command + ": " + e.what());
+        return ExitBadInput;
+    }
+    for (const auto& w : opened.Warnings) err("Warning: " + w);
+    return std::nullopt;
+}
+
+int cmdTable(const std::vector<std::string>& args) {
+    const std::string command = "table";
+    const ParsedOptions o = ParseOptions(args, {{"ini", true}});
+    if (!o.Error.empty()) return badArguments(command, o.Error);
+    if (o.has("help")) {
+        std::fputs(TableHelp, stdout);
+        return ExitOk;
+    }
+    std::shared_ptr<TParameterArray> params;
+    OpenedLog opened;
+    if (auto bad = openLog(command, o, params, opened)) return *bad;
+    bool writeFailed = false;
+    WriteDatasetTable(*params, *opened.Log, [&](const std::string& piece) {
+        if (!writeFailed && std::fwrite(piece.data(), 1, piece.size(), stdout) != piece.size())
+            writeFailed = true;
+    });
+    if (std::fflush(stdout) != 0 || writeFailed) {
+        err("quillmar-cli table: cannot write to stdout");
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
+int cmdInfo(const std::vector<std::string>& args) {
+    const std::string command = "info";
+    const ParsedOptions o = ParseOptions(args, {{"ini", true}});
+    if (!o.Error.empty()) return badArguments(command, o.Error);
+    if (o.has("help")) {
+        std::fputs(InfoHelp, stdout);
+        return ExitOk;
+    }
+    std::shared_ptr<TParameterArray> params;
+    OpenedLog opened;
+    if (auto bad = openLog(command, o, params, opened)) return *bad;
+    const TALDLLog& log = *opened.Log;
+    const uint32_t rows = log.Rows;
+    double duration = 0, distance = 0;
+    if (rows > 0) {
+        duration = log.TimeStamp(rows) - log.TimeStamp(1);
+        const TDoubleArray& dist = log.Derived[DistanceSlot];
+        if (rows < dist.size()) distance = dist[rows];
+    }
+    out("File: " + o.Positional[0]);
+    out("Rows: " + std::to_string(rows));
+    out("Columns: " + std::to_string(log.Columns));
+    out("Duration: " + fixed3(duration) + " s");
+    out("Distance: " + fixed3(distance) + " miles");
+    out("Comment: " + cp1252ToUtf8(log.StoreName));
+    std::fflush(stdout);
+    return ExitOk;
+}
+
+// ---- dump-prom ------------------------------------------------------------------
+
+int cmdDumpProm(const std::vector<std::string>& args) {
+    const std::string command = "dump-prom";
+    const ParsedOptions o = ParseOptions(args, {{"port", true}, {"out", true}, {"test-mode", false}, {"ini", true}});
+    if (!o.Error.empty()) return badArguments(command, o.Error);
+    if (o.has("help")) {
+        std::fputs(DumpHelp, stdout);
+        return ExitOk;
+    }
+    if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
+    LinkOptions link;
+    if (auto bad = readLinkOptions(command, o, link)) return *bad;
+    const std::string outFile = o.value("out");
+    if (outFile.empty()) return badArguments(command, "--out FILE is required");
+
+    TLogCollection collection;
+    Acquisition acq(collection);
+    CliListener listener;
+    acq.setListener(&listener);
+    if (auto bad = startAcquisition(acq, command, link)) return *bad;
+    SignalPipe signalPipe([&] { acq.cancelPromDump(); });
+    const PromDumpResult result = acq.DumpProm(outFile);
+    if (result != PromDumpResult::Written) {
+        err("quillmar-cli dump-prom: no image written");
+        return ExitFailure;
+    }
+    out("Wrote 32768 bytes to " + outFile);
+    std::fflush(stdout);
+    return ExitOk;
+}
+
+// ---- create-ini -------------------------------------------------------------------
+
+int cmdCreateIni(const std::vector<std::string>& args) {
+    const std::string command = "create-ini";
+    const ParsedOptions o = ParseOptions(args, {{"ini", true}});
+    if (!o.Error.empty()) return badArguments(command, o.Error);
+    if (o.has("help")) {
+        std::fputs(CreateIniHelp, stdout);
+        return ExitOk;
+    }
+    if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
+    std::shared_ptr<TParameterArray> params;
+    if (auto bad = loadTable(o.value("ini"), params)) return *bad;
+    const std::string path = o.value("ini").empty() ? DefaultIniPath() : o.value("ini");
+    try {
+        SaveIniFile(path, *params);
+    } catch (const std::exception& e) {
+        err(std::string("quillmar-cli create-ini: ") + e.what());
+        return ExitFailure;
+    }
+    out("Wrote " + std::to_string(params->size()) + " parameters to " + path);
+    return ExitOk;
+}
+
+} // namespace
+
+int RunCli(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    // QCoreApplication takes the user's locale; our numbers never do.
+    std::setlocale(LC_NUMERIC, "C");
+    CliMessenger messenger;
+    Messenger* previous = setMessenger(&messenger);
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    int status;
+    if (args.empty()) {
+        std::fputs(MainHelp, stderr);
+        status = ExitBadInput;
+    } else {
+        const std::string command = args.front();
+        args.erase(args.begin());
+        if (command == "--help" || command == "-h" || command == "help") {
+            std::fputs(MainHelp, stdout);
+            status = ExitOk;
+        } else if (command == "log") {
+            status = cmdLog(args);
+        } else if (command == "watch") {
+            status = cmdWatch(args);
+        } else if (command == "table") {
+            status = cmdTable(args);
+        } else if (command == "info") {
+            status = cmdInfo(args);
+        } else if (command == "dump-prom") {
+            status = cmdDumpProm(args);
+        } else if (command == "create-ini") {
+            status = cmdCreateIni(args);
+        } else {
+            err("quillmar-cli: unknown command '" + command + "'");
+            std::fputs(MainHelp, stderr);
+            status = ExitBadInput;
+        }
+    }
+    setMessenger(previous);
+    return status;
+}
+
+} // namespace quillmar

@@ -1,0 +1,5 @@
+#include "cli/CliCommands.h"
+
+int main(int argc, char** argv) {
+    return quillmar::RunCli(argc, argv);
+}
