@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 namespace quillmar {
 
@@ -22,6 +23,11 @@ long double DecodeValue(const TParameter& p, const uint8_t* data, size_t length)
         return r * p.Factor + p.Offset;
     }
     // Three bytes and more: low byte first, the raw number itself.
+    if (n <= 8) {
+        uint64_t r = 0;
+        for (size_t k = 0; k < n; ++k) r |= static_cast<uint64_t>(b[k]) << (8 * k);
+        return static_cast<long double>(r);
+    }
     long double r = 0;
     for (size_t k = 0; k < n; ++k) r += std::ldexp(static_cast<long double>(b[k]), static_cast<int>(8 * k));
     return r;
@@ -35,7 +41,7 @@ void DecodeParameter(TParameterArray& params, int i, const uint8_t* data, size_t
 }
 
 int DerivedSlot(const std::string& name) {
-    static const char* const names[DerivedChannelCount] = {
+    static constexpr std::string_view names[DerivedChannelCount] = {
         "Time", "Distance", "Acceleration", "Power", "Gear",
         "Calc. speed", "Smoothed speed", "Boost", "Injector duty"};
     for (int s = 0; s < DerivedChannelCount; ++s)
