@@ -207,6 +207,8 @@ bool TNumberStore::Make(uint32_t count, uint32_t elementSize) {
 }
 
 long double TNumberStore::decodeAt(const uint8_t* p) const {
+    if (RecordSize == 8) // curves and fits: the common case first
+        return std::bit_cast<double>(le64(p));
     switch (RecordSize) {
     case 1:
         return Signed ? static_cast<long double>(static_cast<int8_t>(p[0])) : p[0];
@@ -558,12 +560,13 @@ bool TxyDataStruct::SetPoints(uint32_t n) {
 
 long double TxyDataStruct::GetX(uint32_t i) const {
     long double raw = Kind == 1 ? (static_cast<long double>(i) - 1) * XRange.DX + XRange.X0
-                                : GetElement(static_cast<uint32_t>(XColumn), i);
+                                : TNumber2DArrayStore::GetElement(static_cast<uint32_t>(XColumn), i);
     return raw * XYScaling.XScale + XYScaling.XOffset;
 }
 
 long double TxyDataStruct::GetY(uint32_t i) const {
-    return GetElement(static_cast<uint32_t>(YColumn), i) * XYScaling.YScale + XYScaling.YOffset;
+    return TNumber2DArrayStore::GetElement(static_cast<uint32_t>(YColumn), i) * XYScaling.YScale +
+           XYScaling.YOffset;
 }
 
 void TxyDataStruct::SetX(uint32_t i, long double x) {

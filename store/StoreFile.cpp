@@ -221,6 +221,9 @@ void TxyDataStruct::ReadHeader(MemoryStream& stream) {
     XYScaling.XScale = readExtendedSlot(stream);
     XYScaling.YScale = readExtendedSlot(stream);
     Points = read32(stream);
+    // A series never has more points than rows to read them from.
+    if (forcedLayout_ >= 0 && Points > Rows)
+        Points = Rows;
     // The columns are not saved: when the object's columns do not fit the
     // series just read, take the ones MakeXY or MakeRegular would have set.
     if (Kind == 1) {
@@ -274,6 +277,9 @@ TStore::LoadPlan TStore::planLoad(const uint8_t* head, std::size_t headLen, uint
         if (is2D) {
             uint32_t columns = le32(head + fields + 1);
             uint32_t rows = le32(head + fields + 5);
+            if (columns == 0 && rows > 0)
+                refuse("bytes " + std::to_string(fields + 1) + " to " + std::to_string(fields + 4) +
+                       " give 0 columns for " + std::to_string(rows) + " rows");
             if (uint64_t{columns} * rows != count)
                 refuse("bytes " + std::to_string(fields + 1) + " to " + std::to_string(fields + 8) +
                        " give " + std::to_string(columns) + " columns by " + std::to_string(rows) +
@@ -334,7 +340,7 @@ void TStore::LoadFromBytes(const uint8_t* data, std::size_t size, const std::str
     const std::size_t headLen = size < HeaderSize ? size : HeaderSize;
     LoadPlan plan = planLoad(data, headLen, size, name);
     MemoryStream content;
-    if (!content.setSize(static_cast<std::size_t>(plan.contentLen)))
+    if (!content.setSizeForOverwrite(static_cast<std::size_t>(plan.contentLen)))
         throw FileError("Cannot load file " + name + ": not enough memory for " +
                             std::to_string(plan.contentLen) + " bytes",
                         name);
@@ -364,7 +370,7 @@ void TStore::LoadFromFile(const std::string& fileName) {
         throw FileError("Cannot read file " + fileName, fileName);
     LoadPlan plan = planLoad(head, headLen, fileSize, fileName);
     MemoryStream content;
-    if (!content.setSize(static_cast<std::size_t>(plan.contentLen)))
+    if (!content.setSizeForOverwrite(static_cast<std::size_t>(plan.contentLen)))
         throw FileError("Cannot load file " + fileName + ": not enough memory for " +
                             std::to_string(plan.contentLen) + " bytes",
                         fileName);

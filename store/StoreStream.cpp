@@ -61,6 +61,15 @@ bool MemoryStream::setSize(std::size_t newSize) {
     return true;
 }
 
+bool MemoryStream::setSizeForOverwrite(std::size_t newSize) {
+    if (newSize <= size_)
+        return setSize(newSize);
+    if (!reserve(newSize))
+        return false;
+    size_ = newSize;
+    return true;
+}
+
 std::size_t MemoryStream::read(void* buffer, std::size_t count) {
     if (position_ >= size_ || count == 0)
         return 0;

@@ -30,6 +30,9 @@ public:
     // false (size unchanged) when the block cannot grow that far. The position
     // is clamped to the new size.
     virtual bool setSize(std::size_t newSize);
+    // As setSize, but bytes beyond the old size are left as they are: for a
+    // caller that overwrites all of them at once (a file read straight in).
+    bool setSizeForOverwrite(std::size_t newSize);
     // Copies up to count bytes from the position on; returns the bytes copied.
     virtual std::size_t read(void* buffer, std::size_t count);
     // Writes count bytes at the position, growing the size when needed.
