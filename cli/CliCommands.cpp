@@ -304,6 +304,7 @@ int cmdLog(const std::vector<std::string>& args) {
     }
 
     if (!acq.StartLoggingActionExecute()) return ExitFailure;
+    err("Logging to " + outFile + " (Ctrl-C stops and saves)");
     QCoreApplication::exec();
     finish();
 
