@@ -29,7 +29,80 @@ namespace quillmar {
 namespace {
 
 // Marks a spline point as unusable (left out of the fit).
-constexpr long double Unusable = -2;
+constexpr double Unusable = -2;
+
+// One point of an x/y series of doubles, written into its row.
+void writePoint(uint8_t* row, double x, double y) {
+    uint64_t bits[2] = {std::bit_cast<uint64_t>(x), std::bit_cast<uint64_t>(y)};
+    for (int v = 0; v < 2; ++v)
+        for (int k = 0; k < 8; ++k, bits[v] >>= 8) row[8 * v + k] = uint8_t(bits[v] & 0xFF);
+}
+
+// The y values of a sorted moving-average series, read once, averaged the
+// way TMovingAve::GetY does: the points of the window clipped to the series,
+// each scaled, summed in extended precision and divided by their count.
+class MeanSeries {
+public:
+    explicit MeanSeries(const TMovingAve& series)
+        : offset_(series.XYScaling.YOffset), points_(series.Points), y_(size_t(series.Points) + 1) {
+        for (uint32_t j = 1; j <= points_; ++j)
+            y_[j] = static_cast<double>(series.GetElement(uint32_t(series.YColumn), j));
+    }
+
+    long double mean(uint32_t i, int window, long double scale = 1) const {
+        const int64_t w = window < 1 ? 1 : window;
+        int64_t first = int64_t(i) - w / 2;
+        int64_t last = first + w - 1;
+        if (first < 1) first = 1;
+        if (last > int64_t(points_)) last = points_;
+        if (last < first) return 0;
+        long double sum = 0;
+        for (int64_t j = first; j <= last; ++j) sum += y_[size_t(j)] * scale + offset_;
+        return sum / static_cast<long double>(last - first + 1);
+    }
+
+private:
+    long double offset_;
+    uint32_t points_;
+    std::vector<double> y_;
+};
+
+// TCubicSpline::Evaluate for ascending x values asked in ascending order:
+// the segment is found by walking on from the previous one. For points in
+// ascending x the bisection of Evaluate ends on the same segment: the last
+// point at or below x, kept within 1..Points - 1.
+class SplineWalk {
+public:
+    SplineWalk() = default;
+    explicit SplineWalk(const TCubicSpline& spline) : n_(spline.Points) {
+        x_.resize(size_t(n_) + 1);
+        y_.resize(size_t(n_) + 1);
+        d_.resize(size_t(n_) + 1);
+        for (uint32_t j = 1; j <= n_; ++j) {
+            x_[j] = spline.GetX(j);
+            y_[j] = spline.GetY(j);
+            d_[j] = spline.SecondDerivs ? spline.SecondDerivs->GetValueAt(j) : 0;
+        }
+    }
+
+    long double next(long double x) const {
+        if (n_ == 0) return 0;
+        while (lo_ + 1 < n_ && x_[lo_ + 1] <= x) ++lo_;
+        const uint32_t lo = lo_, hi = n_ == 1 ? 1 : lo_ + 1;
+        const long double xlo = x_[lo], xhi = x_[hi];
+        const double h = static_cast<double>(xhi - xlo);
+        if (h == 0) return 0;
+        const long double a = static_cast<double>((xhi - x) / h);
+        const long double b = static_cast<double>((x - xlo) / h);
+        const long double hl = h;
+        return a * y_[lo] + b * y_[hi] + ((a * a * a - a) * d_[lo] + (b * b * b - b) * d_[hi]) * (hl * hl) / 6;
+    }
+
+private:
+    uint32_t n_ = 0;
+    mutable uint32_t lo_ = 1;
+    std::vector<long double> x_, y_, d_;
+};
 
 } // namespace
 
@@ -169,11 +242,14 @@ void TALDLLog::DeriveChannels(const VehicleConstants& vehicle) {
         return DecodeValue(*p, row, size_t(ReplyLength));
     };
 
-    // Speed (MS) and engine speed (MR) against time.
+    // Speed (MS) and engine speed (MR) against time, written straight into
+    // the series' rows (x, then y, as doubles).
     TMovingAve MS, MR;
     MS.ShowErrors = MR.ShowErrors = false;
-    MS.MakeXY(R, 8);
-    MR.MakeXY(R, 8);
+    if (!MS.MakeXY(R, 8) || !MR.MakeXY(R, 8)) {
+        deriveWarnings_.push_back("Not enough memory to derive the channels of " + std::to_string(R) + " rows.");
+        return;
+    }
     std::vector<long double> speedRaw(size_t(R) + 1);
     for (uint32_t i = 1; i <= R; ++i) {
         const uint8_t* row = RowData(i);
@@ -181,85 +257,89 @@ void TALDLLog::DeriveChannels(const VehicleConstants& vehicle) {
         const long double s = value(speedEntry, row);
         const long double n = value(engineEntry, row);
         speedRaw[i] = s;
-        MS.SetX(i, T[i]);
-        MS.SetY(i, s);
-        MR.SetX(i, T[i]);
-        MR.SetY(i, n);
+        writePoint(MS.RowData(i), T[i], static_cast<double>(s));
+        writePoint(MR.RowData(i), T[i], static_cast<double>(n));
         DUTY[i] = InjectorDuty(n, value(injectorEntry, row));
     }
 
     MS.SortByX();
     MR.SortByX();
     const WindowChoice choice = ChooseWindow(MS.GetX(1), MS.GetX(MS.Points), MS.Points);
-    MS.Window = MR.Window = uint8_t(choice.Window);
     info_.K = choice.K;
     info_.StartWindow = info_.SteadyWindow = choice.Window;
+    const MeanSeries ms(MS), mr(MR);
+    int window = choice.Window;
 
-    TCubicSpline CS;
-    CS.ShowErrors = false;
-    CS.MakeXY(0, 8);
-    CS.SetPoints(R);
-
-    // Gears and spline points.
+    // Gears and spline points; the spline's points are kept here until the
+    // unusable ones are dropped.
+    std::vector<double> csX(T.begin(), T.end()), csY(size_t(R) + 1, 0.0);
     bool shrunk = false;
     int pg = 0;
     for (uint32_t i = 1; i <= R; ++i) {
-        const long double v = MS.GetY(i);
-        const long double n = MR.GetY(i);
+        const long double v = ms.mean(i, window);
+        const long double n = mr.mean(i, window);
         int gear = DetectGear(v, n, vehicle);
-        CS.SetX(i, T[i]);
         if (i > 1 && gear != pg) {
-            const uint32_t h = MS.Window / 2;
+            const uint32_t h = uint32_t(window) / 2;
             const uint32_t from = i > h ? i - h : 1;
-            const uint32_t to = std::min<uint64_t>(uint64_t(i) + h - 1, CS.Points);
-            for (uint32_t j = from; j <= to; ++j) CS.SetY(j, Unusable);
+            const uint32_t to = uint32_t(std::min<uint64_t>(uint64_t(i) + h - 1, R));
+            for (uint32_t j = from; j <= to; ++j) csY[j] = Unusable;
         } else if (gear != -2) {
-            CS.SetY(i, static_cast<long double>(vehicle.SpeedPerEngineSpeed(gear)) * vehicle.SpeedFactor * n);
+            csY[i] = static_cast<double>(static_cast<long double>(vehicle.SpeedPerEngineSpeed(gear)) *
+                                         vehicle.SpeedFactor * n);
             if (!shrunk) {
                 shrunk = true;
-                MS.Window = MR.Window = uint8_t(SteadyWindow(MS.Window));
-                info_.SteadyWindow = MS.Window;
+                window = SteadyWindow(window);
+                info_.SteadyWindow = window;
             }
         } else {
-            CS.SetY(1, Unusable);
+            csY[1] = Unusable;
         }
         if (gear == -2) gear = 0;
         GEAR[i] = gear;
         pg = gear;
     }
 
-    // Drop the unusable points and repeated time stamps; the first and the
-    // last point stay, at the smoothed speed.
+    // Drop the unusable points and repeated time stamps in one pass; the
+    // first and the last point stay, at the smoothed speed.
+    TCubicSpline CS;
+    CS.ShowErrors = false;
     if (choice.Distinct) {
-        std::vector<uint32_t> drop;
-        long double previousX = 0;
+        uint32_t kept = 0;
         for (uint32_t j = 1; j <= R; ++j) {
-            const long double x = CS.GetX(j);
-            const bool candidate = CS.GetY(j) == Unusable || (j > 1 && x == previousX);
-            if (candidate && (j == 1 || j == R)) {
-                CS.SetY(j, MS.GetY(j));
-            } else if (candidate) {
-                drop.push_back(j);
-                continue;
+            const bool candidate = csY[j] == Unusable || (j > 1 && csX[j] == csX[kept]);
+            if (candidate) {
+                if (j != 1 && j != R) continue;
+                csY[j] = static_cast<double>(ms.mean(j, window));
             }
-            previousX = x;
+            ++kept;
+            csX[kept] = csX[j];
+            csY[kept] = csY[j];
         }
-        CS.DeleteRows(drop);
-        CS.Compute();
-        info_.SplineUsed = true;
-        info_.SplinePoints = CS.Points;
+        if (CS.MakeXY(kept, 8)) {
+            for (uint32_t j = 1; j <= kept; ++j) writePoint(CS.RowData(j), csX[j], csY[j]);
+            CS.Compute();
+            info_.SplineUsed = true;
+            info_.SplinePoints = CS.Points;
+        }
     }
 
-    MS.Window = MR.Window = uint8_t(HalfWindow(MS.Window));
-    info_.SmoothWindow = MS.Window;
-    MS.XYScaling.YScale = MS.XYScaling.YScale * 0.447L; // mph to m/s
+    window = HalfWindow(window);
+    info_.SmoothWindow = window;
+    const long double toMetres = MS.XYScaling.YScale * 0.447L; // mph to m/s
+
+    // With time stamps in order, the spline is sampled walking along its
+    // points instead of searching for each row's segment.
+    bool inOrder = info_.SplineUsed;
+    for (uint32_t i = 2; inOrder && i <= R; ++i) inOrder = T[i] >= T[i - 1];
+    const SplineWalk walk = inOrder ? SplineWalk(CS) : SplineWalk();
 
     // Smoothed speed, calculated speed, distance, acceleration, power, boost.
     long double t0 = 0, u0 = 0;
     for (uint32_t i = 1; i <= R; ++i) {
-        SMOOTH[i] = static_cast<double>(MS.GetY(i) / 0.447L);
-        if (choice.Distinct) {
-            const double calc = static_cast<double>(CS.Evaluate(T[i]));
+        SMOOTH[i] = static_cast<double>(ms.mean(i, window, toMetres) / 0.447L);
+        if (info_.SplineUsed) {
+            const double calc = static_cast<double>(inOrder ? walk.next(T[i]) : CS.Evaluate(T[i]));
             CALC[i] = calc < 0 ? 0 : calc;
         } else {
             CALC[i] = 0;

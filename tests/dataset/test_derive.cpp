@@ -247,21 +247,40 @@ TEST(DeriveChannels, ParameterValueReadsRowsAndDerivedChannels) {
     EXPECT_EQ(log->ParameterValue(int(names.size()), 1), 0);
 }
 
-TEST(DeriveChannels, LinearDerivationMatchesTheLiteralOneBitForBit) {
-    auto drive = syntheticDrive(4000, 7);
-    auto fast = makeLog(drive);
-    auto literal = makeLog(drive);
-    fast->DeriveChannels();
-    deriveLiterally(*literal);
+namespace {
+
+void expectSameBits(const TALDLLog& fast, const TALDLLog& literal) {
     for (int slot = 0; slot < DerivedChannelCount; ++slot) {
-        const TDoubleArray& a = fast->Derived[size_t(slot)];
-        const TDoubleArray& b = literal->Derived[size_t(slot)];
+        const TDoubleArray& a = fast.Derived[size_t(slot)];
+        const TDoubleArray& b = literal.Derived[size_t(slot)];
         ASSERT_EQ(a.size(), b.size());
         size_t firstDiff = a.size();
         for (size_t i = 0; i < a.size() && firstDiff == a.size(); ++i)
             if (std::memcmp(&a[i], &b[i], sizeof(double)) != 0) firstDiff = i;
         EXPECT_EQ(firstDiff, a.size()) << "slot " << slot << ": " << a[firstDiff] << " vs " << b[firstDiff];
     }
+}
+
+} // namespace
+
+TEST(DeriveChannels, LinearDerivationMatchesTheLiteralOneBitForBit) {
+    auto drive = syntheticDrive(4000, 7);
+    auto fast = makeLog(drive);
+    auto literal = makeLog(drive);
+    fast->DeriveChannels();
+    deriveLiterally(*literal);
+    expectSameBits(*fast, *literal);
+    // Time stamps out of order (a clock step back) take the searching path.
+    auto shuffled = syntheticDrive(3000, 11);
+    for (uint32_t i = 1000; i < 1040; ++i) shuffled[i].time -= 3.05;
+    shuffled[2500].time = 1.0;
+    auto fast2 = makeLog(shuffled);
+    auto literal2 = makeLog(shuffled);
+    fast2->DeriveChannels();
+    deriveLiterally(*literal2);
+    expectSameBits(*fast2, *literal2);
+    EXPECT_TRUE(fast2->LastDerive().SplineUsed);
+
     // The drive exercised what it is meant to: several gears, points left
     // out of the spline, repeated time stamps.
     const TDoubleArray& gears = fast->Derived[GearSlot];
