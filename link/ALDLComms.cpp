@@ -1,5 +1,7 @@
 #include "link/ALDLComms.h"
 
+#include <cerrno>
+
 namespace quillmar {
 
 namespace {
@@ -22,6 +24,17 @@ bool TALDLComms::Connect(uint8_t portNumber) {
 
 bool TALDLComms::ConnectDevice(const std::string& path) {
     return OpenDevice(path, GENERIC_READ | GENERIC_WRITE) && connected();
+}
+
+bool TALDLComms::ConnectPort(const std::string& port) {
+    if (auto number = PortNumberFromName(port))
+        return Connect(*number);
+    if (auto device = ResolvePort(port))
+        return ConnectDevice(*device);
+    ClosePort();
+    setLastError(ENOENT);
+    LastErrorText = "Unknown port \"" + port + "\": give COM1 to COM20 or a device path";
+    return false;
 }
 
 bool TALDLComms::connected() {

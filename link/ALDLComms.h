@@ -27,6 +27,8 @@ public:
     bool Connect(uint8_t portNumber);
     // The same for a device path given directly (an overridden port, a pseudo-terminal).
     bool ConnectDevice(const std::string& path);
+    // A port as a user names it: "COM3" (any case) or a device path.
+    bool ConnectPort(const std::string& port);
 
     // One request and its reply. On success reply holds the reply's data bytes;
     // on failure it is empty and one line (or two) went to the error log.

@@ -220,7 +220,7 @@ uint32_t TSerial::configure() {
     const double want = wanted.OutputSpeed;
     const double got = applied.OutputSpeed;
     if (want > 0 && std::fabs(got - want) > want * 0.02) {
-        lastErrorText_ = devicePath_ + " does not keep " + std::to_string(wanted.OutputSpeed) +
+        LastErrorText = devicePath_ + " does not keep " + std::to_string(wanted.OutputSpeed) +
                          " baud (it reports " + std::to_string(applied.OutputSpeed) + " baud)";
         return RateNotKept;
     }
@@ -275,6 +275,8 @@ void TSerial::releaseHandle() {
     lowLatencySet_ = false;
     pending_.clear();
     pendingHead_ = 0;
+    seen_ = 0;
+    arrivedUnseen_ = false;
     writeBuffer_.clear();
     writeOffset_ = 0;
 }
@@ -285,7 +287,8 @@ uint32_t TSerial::BytesWaiting() {
     int queued = 0;
     if (retryIoctl(handle_, FIONREAD, &queued) != 0)
         queued = 0;
-    return uint32_t(std::max(queued, 0)) + uint32_t(pending_.size() - pendingHead_);
+    seen_ = size_t(std::max(queued, 0)) + (pending_.size() - pendingHead_);
+    return uint32_t(seen_);
 }
 
 bool TSerial::Purge(uint32_t flags) {
@@ -295,6 +298,7 @@ bool TSerial::Purge(uint32_t flags) {
     if (flags & PURGE_RXCLEAR) {
         pending_.clear();
         pendingHead_ = 0;
+        seen_ = 0;
         ok = retryIoctl(handle_, TCFLSH, reinterpret_cast<void*>(TCIFLUSH)) == 0 && ok;
     }
     if (flags & PURGE_TXCLEAR)
@@ -306,10 +310,15 @@ bool TSerial::ArmEventWait(uint32_t mask) {
     if (ioPending_ || !isOpen_)
         return false;
     armedMask_ = mask | EV_BREAK | EV_ERR;
-    // A wait for received bytes is a wait for new ones: what is already
-    // queued is taken aside so that only later arrivals end the wait.
-    if (mask & EV_RXCHAR)
+    // A wait for received bytes is a wait for bytes the caller has not been
+    // told of: what is queued is taken aside so that the driver signals only
+    // later arrivals, and bytes that came since the caller last asked
+    // BytesWaiting end the wait at once.
+    arrivedUnseen_ = false;
+    if (mask & EV_RXCHAR) {
         drainInput();
+        arrivedUnseen_ = pending_.size() - pendingHead_ > seen_;
+    }
     if (haveLineCounts_)
         readLineCounts(armedCounts_);
     return true;
@@ -332,7 +341,8 @@ bool TSerial::WaitForEvent() {
             if (lastError_ == 0 && !timedOut_)
                 reported |= EV_TXEMPTY;
         } else if (armedMask_ & EV_RXCHAR) {
-            lastError_ = waitForInput(deadline);
+            lastError_ = arrivedUnseen_ ? 0 : waitForInput(deadline);
+            arrivedUnseen_ = false;
             if (lastError_ == 0 && !timedOut_)
                 reported |= EV_RXCHAR;
         } else if (armedMask_ & EV_TXEMPTY) {
@@ -473,6 +483,7 @@ size_t TSerial::readNow(size_t count, TBytes& into) {
         into.push_back(pending_[pendingHead_++]);
         ++got;
     }
+    seen_ -= std::min(seen_, got);
     if (pendingHead_ == pending_.size()) {
         pending_.clear();
         pendingHead_ = 0;
@@ -484,6 +495,7 @@ size_t TSerial::readNow(size_t count, TBytes& into) {
         into.resize(before + size_t(std::max<ssize_t>(n, 0)));
         if (n > 0) {
             got += size_t(n);
+            seen_ -= std::min(seen_, size_t(n));
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -579,16 +591,16 @@ void TSerial::ReportError() {
     const std::string& device = devicePath_.empty() ? std::string("the port") : devicePath_;
     switch (code) {
     case EACCES:
-        lastErrorText_ = text + ": " + device + ". Join the group \"" + groupOwning(devicePath_) +
+        LastErrorText = text + ": " + device + ". Join the group \"" + groupOwning(devicePath_) +
                          "\" that owns it (for example: sudo usermod -aG " + groupOwning(devicePath_) +
                          " $USER), then log in again.";
         break;
     case EWOULDBLOCK:
     case EBUSY:
-        lastErrorText_ = text + ": " + device + " is in use by another program.";
+        LastErrorText = text + ": " + device + " is in use by another program.";
         break;
     default:
-        lastErrorText_ = text + ": " + device;
+        LastErrorText = text + ": " + device;
         break;
     }
 }

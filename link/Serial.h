@@ -105,9 +105,11 @@ public:
     bool IoPending() const { return ioPending_; }
     bool TimedOut() const { return timedOut_; }
     uint32_t LastError() const { return lastError_; }
-    const std::string& LastErrorText() const { return lastErrorText_; }
     uint32_t WaitLimit() const { return waitLimit_; }
     void SetWaitLimit(uint32_t milliseconds) { waitLimit_ = milliseconds; }
+
+    // The system's text for LastError(), naming the device; set by ReportError.
+    std::string LastErrorText;
 
 protected:
     void setLastError(uint32_t code) { lastError_ = code; }
@@ -141,12 +143,13 @@ private:
     bool timedOut_ = false;
     bool isOpen_ = false;
     uint32_t waitLimit_ = 1000;
-    std::string lastErrorText_;
 
     std::string devicePath_;
     uint32_t armedMask_ = 0;
     TBytes pending_;                 // bytes taken from the driver while arming a wait for new ones
     size_t pendingHead_ = 0;
+    size_t seen_ = 0;                // bytes waiting when the caller last asked BytesWaiting
+    bool arrivedUnseen_ = false;     // bytes came between that question and arming
     TBytes writeBuffer_;             // the outstanding write
     size_t writeOffset_ = 0;
     TSerialTimeouts currentTimeouts_;

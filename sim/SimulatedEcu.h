@@ -1,0 +1,131 @@
+#pragma once
+// The engine computer and its interface adapter on the far side of a
+// pseudo-terminal. Every byte written to the device comes back as its echo;
+// every complete request frame gets a reply frame of the same mode:
+//   mode 1 (with or without a message-number byte): 63 data bytes from the
+//          vehicle model, encoded with the parameter table;
+//   mode 2 with address high, low: 64 bytes of the PROM image from there
+//          (fewer where the address space ends at 0xFFFF);
+//   any other mode: no data.
+// Runs on its own thread; the public calls are safe from any thread.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "acquisition/ParameterTypes.h"
+#include "link/Frame.h"
+#include "sim/PromImage.h"
+#include "sim/VehicleModel.h"
+
+namespace quillmar {
+
+// Faults the simulator can inject, each on every Nth request.
+enum class SimFault {
+    NoEcho,    // the request is not echoed and not answered (adapter unplugged)
+    BadEcho,   // one echoed byte is altered
+    Noise,     // a few stray bytes come before the reply's start byte
+    BadCheck,  // the reply's check byte is wrong
+    Truncated, // the reply stops after a few body bytes
+    WrongMode, // the reply carries another mode
+    Silence,   // echo, but no reply
+};
+inline constexpr size_t SimFaultCount = 7;
+
+// "no-echo", "bad-echo", "noise", "bad-check", "truncated", "wrong-mode", "silence".
+const char* SimFaultName(SimFault fault);
+
+struct SimOptions {
+    bool Pace = false;          // no faster than 8192 baud, 10 bits a byte
+    double TurnaroundMs = 0;    // between the end of the request and the reply
+    double StepSeconds = 0.2;   // model time per mode 1 reply
+    uint32_t Seed = 1;
+    std::array<unsigned, SimFaultCount> FaultEvery{}; // 0: never
+    double HangUpAfterSeconds = 0; // 0: never
+    std::string RecordPath;     // every reply sent, one hex line each
+    std::string PromPath;       // empty: a generated image
+    std::string LinkPath;       // a symbolic link made to the device
+};
+
+class SimulatedEcu {
+public:
+    static constexpr uint32_t Baud = 8192;
+    static constexpr size_t ReplyDataBytes = 63;
+    static constexpr size_t PromBlock = 64;
+
+    // With the built-in parameter table.
+    explicit SimulatedEcu(SimOptions options = {});
+    SimulatedEcu(SimOptions options, TParameterArray table);
+    ~SimulatedEcu();
+    SimulatedEcu(const SimulatedEcu&) = delete;
+    SimulatedEcu& operator=(const SimulatedEcu&) = delete;
+
+    // Opens the pseudo-terminal and starts answering. False with Error() set.
+    bool Start();
+    // Stops answering and closes the pseudo-terminal (clients see a hang-up).
+    void Stop();
+
+    const std::string& DevicePath() const { return devicePath_; }
+    const std::string& Error() const { return error_; }
+    bool HungUp() const { return hungUp_; }
+
+    // The values of the last mode 1 reply by parameter display name, each
+    // pulled into the range its entry can carry.
+    std::map<std::string, double> LastValues() const;
+    // The bytes of the last reply sent (whole frame as sent).
+    TBytes LastReply() const;
+    // Complete request frames seen so far.
+    uint64_t RequestCount() const { return requests_; }
+
+    // The next request is answered with exactly these bytes instead of a reply frame.
+    void QueueRawReply(TBytes bytes);
+    void SetFaultEvery(SimFault fault, unsigned every);
+
+private:
+    void run();
+    void handle(const uint8_t* bytes, size_t count, int64_t arrivalNs);
+    void answer(const TBytes& request);
+    TBytes replyFor(const TFrame& request);
+    void emit(const TBytes& bytes);
+    void writeNow(const uint8_t* bytes, size_t count);
+    bool sleepUntil(int64_t ns); // false when told to stop
+    void hangUp();
+    void closeAll();
+
+    SimOptions options_;
+    TParameterArray table_;
+    VehicleModel model_;
+    PromImage prom_;
+
+    int master_ = -1;
+    int slave_ = -1;   // held so the master never sees a hang-up between clients
+    int wake_[2] = {-1, -1};
+    std::string devicePath_;
+    std::string error_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> hungUp_{false};
+    std::atomic<uint64_t> requests_{0};
+
+    // Sim thread only.
+    TBytes partial_;          // bytes of a request not yet complete
+    int64_t partialSince_ = 0;
+    int64_t wireFree_ = 0;    // when the wire has sent everything so far
+    int64_t startNs_ = 0;
+    std::unique_ptr<std::ofstream> record_;
+
+    mutable std::mutex lock_;
+    std::map<std::string, double> lastValues_;
+    TBytes lastReply_;
+    std::deque<TBytes> rawReplies_;
+    std::array<unsigned, SimFaultCount> faultEvery_{};
+};
+
+} // namespace quillmar
