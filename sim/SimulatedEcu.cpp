@@ -338,8 +338,11 @@ void SimulatedEcu::emit(const TBytes& bytes) {
         wireFree_ = nowNs();
         return;
     }
+    // Each byte leaves when its 10 bits have passed on the wire, counted from
+    // the start of the burst, so a late wake-up does not slow the bytes after it.
+    int64_t done = std::max(nowNs(), wireFree_);
     for (uint8_t b : bytes) {
-        const int64_t done = std::max(nowNs(), wireFree_) + ByteNs;
+        done += ByteNs;
         if (!sleepUntil(done))
             return;
         writeNow(&b, 1);
