@@ -95,9 +95,11 @@ void TLogCollection::removeAt(int index) {
     // item goes out of scope here and frees the dataset.
 }
 
-void TLogCollection::RemoveDataset(TALDLLog* dataset) {
+bool TLogCollection::RemoveDataset(TALDLLog* dataset) {
     const int index = IndexOf(dataset);
-    if (index >= 0) removeAt(index);
+    if (index < 0 || (Logging && dataset == CurrentLog)) return false;
+    removeAt(index);
+    return true;
 }
 
 bool TLogCollection::FreeDataset(TALDLLog* dataset) {
@@ -136,6 +138,12 @@ void TLogCollection::SelectDataset(int index) {
     if (index < 0 || index >= Count()) return;
     selector_.ItemIndex = index;
     selector_.Text = selector_.Items[size_t(index)];
+}
+
+void TLogCollection::dlgDataSetCloseUp(int index) {
+    if (index < 0 || index >= Count()) return;
+    SelectDataset(index);
+    if (Hooks.WriteTableData) Hooks.WriteTableData(1);
 }
 
 TALDLLog* TLogCollection::CurrentDataset() {

@@ -94,8 +94,9 @@ public:
     // True when none remains.
     bool FreeAll();
     // Removes dataset without any question (a dataset whose file failed to
-    // load, or a recording that got no rows).
-    void RemoveDataset(TALDLLog* dataset);
+    // load, or a recording that got no rows). Refused (false) for the
+    // dataset being recorded while logging.
+    bool RemoveDataset(TALDLLog* dataset);
 
     // ---- the selector ----
 
@@ -105,6 +106,8 @@ public:
     void SelectDataset(const TALDLLog* dataset) { SelectDataset(IndexOf(dataset)); }
     // The selected item, -1 none.
     int SelectedIndex() const { return selector_.ItemIndex; }
+    // The user picked item index: select it and show its row 1.
+    void dlgDataSetCloseUp(int index);
 
     // nullptr when no dataset exists; selects item 0 when none is selected.
     TALDLLog* CurrentDataset();

@@ -83,8 +83,11 @@ TEST(LogCollection, NamesByPositionAtCreationNeverRenumbered) {
     EXPECT_EQ(d.DatasetName(), "Dataset 1");
     EXPECT_EQ(b.DatasetName(), "Dataset 1");
     // Removal is by position: closing the second "Dataset 1" leaves the first.
-    c.SelectDataset(1);
+    std::vector<uint32_t> shown;
+    c.Hooks.WriteTableData = [&](uint32_t row) { shown.push_back(row); };
+    c.dlgDataSetCloseUp(1);
     EXPECT_EQ(c.CurrentDataset(), &d);
+    EXPECT_EQ(shown, std::vector<uint32_t>{1});
     c.CloseDataset();
     ASSERT_EQ(c.Count(), 1);
     EXPECT_EQ(c.ReadLog(0), &b);
@@ -327,6 +330,8 @@ TEST(LogCollection, RecordingDatasetIsNeverFreedWhileLogging) {
     EXPECT_EQ(ms.m.texts(),
               std::vector<std::string>{"Error|Dataset 0 is being recorded. Stop logging before closing it."});
     EXPECT_FALSE(c.FreeAll());
+    EXPECT_FALSE(c.RemoveDataset(&rec));
+    EXPECT_EQ(c.Count(), 1);
 
     // Once stopped, the recording is finished and can be closed.
     c.Logging = false;
