@@ -30,6 +30,12 @@ std::string trim(std::string_view s) {
     return std::string(s.substr(b, e - b + 1));
 }
 
+std::string lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
 bool equalNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -139,9 +145,14 @@ void IniFile::parse(Line& line) {
 }
 
 size_t IniFile::findSection(const std::string& section) const {
-    for (size_t i = 0; i < lines_.size(); ++i)
-        if (lines_[i].kind == Line::Kind::Section && equalNoCase(lines_[i].name, section)) return i;
-    return std::string::npos;
+    if (sectionsStale_) {
+        sections_.clear();
+        for (size_t i = 0; i < lines_.size(); ++i)
+            if (lines_[i].kind == Line::Kind::Section) sections_.emplace(lower(lines_[i].name), i);
+        sectionsStale_ = false;
+    }
+    const auto it = sections_.find(lower(section));
+    return it == sections_.end() ? std::string::npos : it->second;
 }
 
 size_t IniFile::findKey(size_t s, const std::string& key) const {
@@ -183,6 +194,7 @@ void IniFile::setValue(const std::string& section, const std::string& key, const
         endLastLine();
         lines_.push_back(makeLine("[" + section + "]"));
         lines_.push_back(makeLine(key + "=" + clean));
+        sectionsStale_ = true;
         return;
     }
     const size_t k = findKey(s, key);
@@ -202,6 +214,7 @@ void IniFile::setValue(const std::string& section, const std::string& key, const
     }
     if (insertAt == lines_.size()) endLastLine();
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), makeLine(key + "=" + clean));
+    sectionsStale_ = true;
 }
 
 std::string IniFile::toBytes() const {

@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quillmar {
@@ -78,6 +79,10 @@ private:
     Line makeLine(const std::string& utf8) const;
 
     std::vector<Line> lines_;
+    // Lower-case section name -> header line of its first occurrence; rebuilt
+    // after lines were inserted.
+    mutable std::unordered_map<std::string, size_t> sections_;
+    mutable bool sectionsStale_ = true;
     std::string newline_ = "\r\n";
     bool utf8_ = false;   // file began with a UTF-8 byte order mark
     bool exists_ = false;
