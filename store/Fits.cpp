@@ -114,14 +114,16 @@ bool TCubicSpline::MakeXY(uint32_t n, uint32_t elementSize) {
 }
 
 bool TCubicSpline::SetPoints(uint32_t n) {
-    // Companions that were never made take this series' element size.
+    // Companions that were never made (or were emptied) take this series' element size.
     const uint32_t elementSize = TNumberStore::ValidElementSize(RecordSize) ? RecordSize : 8;
     auto resize = [&](std::unique_ptr<TNumberStore>& companion) {
         if (!companion) {
             companion = std::make_unique<TNumberStore>();
             companion->ShowErrors = ShowErrors;
-            return companion->Make(n, elementSize);
         }
+        // An emptied companion has lost its element size too.
+        if (!TNumberStore::ValidElementSize(companion->RecordSize))
+            return companion->Make(n, elementSize);
         return companion->SetRecordCount(n);
     };
     if (resize(SecondDerivs) && resize(Scratch) && TFitType::SetPoints(n)) {
@@ -129,8 +131,10 @@ bool TCubicSpline::SetPoints(uint32_t n) {
         return true;
     }
     Ready = false;
-    SecondDerivs->Clear();
-    Scratch->Clear();
+    if (SecondDerivs)
+        SecondDerivs->Clear();
+    if (Scratch)
+        Scratch->Clear();
     return false;
 }
 

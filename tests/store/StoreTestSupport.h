@@ -28,8 +28,9 @@ struct RecordingMessenger : Messenger {
 struct ScratchDir {
     std::filesystem::path path;
     ScratchDir() {
+        static int n = 0;
         path = std::filesystem::temp_directory_path() /
-               ("quillmar-store-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
+               ("quillmar-store-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
         std::filesystem::create_directories(path);
     }
     ~ScratchDir() {
@@ -37,10 +38,6 @@ struct ScratchDir {
         std::filesystem::remove_all(path, ec);
     }
     std::string file(const std::string& name) const { return (path / name).string(); }
-    static int& counter() {
-        static int n = 0;
-        return n;
-    }
 };
 
 inline std::vector<uint8_t> readFile(const std::string& name) {

@@ -111,17 +111,3 @@ TEST(BulkRows, SortRowsEqualsTheStepwiseInsertionSort) {
     TNumber2DArrayStore empty;
     empty.SortRows(1);
 }
-
-TEST(BulkRows, SeriesSortByXOrdersPointsStably) {
-    TMovingAve m;
-    ASSERT_TRUE(m.MakeXY(5, 8));
-    const double x[] = {0.3, 0.1, 0.2, 0.1, 0.0};
-    for (uint32_t i = 1; i <= 5; ++i) {
-        m.SetX(i, x[i - 1]);
-        m.SetY(i, i);
-    }
-    m.SortByX();
-    const double y[] = {5, 2, 4, 3, 1};
-    for (uint32_t i = 1; i <= 5; ++i)
-        EXPECT_EQ(m.GetY(i), y[i - 1]);
-}
