@@ -59,6 +59,10 @@ int DetectGear(long double speed, long double engineSpeed, const VehicleConstant
 void ZeroMissingChannels(std::array<TDoubleArray, DerivedChannelCount>& derived, const DeriveColumns& columns,
                          uint32_t rows);
 
+// The same channels as TALDLLog::DeriveChannels, computed literally step by
+// step (one row deletion at a time, insertion sort): slow, for checking.
+void DeriveChannelsStepByStep(TALDLLog& log, const VehicleConstants& vehicle = DefaultVehicleConstants());
+
 // The 8-byte little-endian double at p.
 double ReadTimeStamp(const uint8_t* p);
 

@@ -39,10 +39,6 @@ std::unique_ptr<TALDLLog> makeLog(const std::vector<RowSpec>& rows,
 // repeated time stamps; 0.1 s steps.
 std::vector<RowSpec> syntheticDrive(uint32_t rows, uint32_t seed = 1);
 
-// The derivation done literally step by step (row deletions one at a time,
-// the insertion sort), for comparison with TALDLLog::DeriveChannels.
-void deriveLiterally(TALDLLog& log, const VehicleConstants& vehicle = DefaultVehicleConstants());
-
 // Records every question and answers from a script (then with the default).
 struct ScriptedMessenger : Messenger {
     struct Seen {

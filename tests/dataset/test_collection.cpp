@@ -98,32 +98,6 @@ TEST(LogCollection, NamesByPositionAtCreationNeverRenumbered) {
     EXPECT_EQ(c.CurrentCurve(6), 0);
 }
 
-TEST(LogCollection, OpeningOneFile) {
-    MessengerScope ms;
-    TempDir dir;
-    const std::string file = writeLog(dir, "run one.ecu", 50);
-    TLogCollection c;
-    Front f;
-    f.attach(c);
-    ASSERT_TRUE(c.FileOpen1Accept({file}, builtInTable()));
-    ASSERT_EQ(c.Count(), 1);
-    TALDLLog* log = c.ReadLog(0);
-    EXPECT_EQ(log->DatasetName(), "run one.ecu");
-    EXPECT_EQ(c.dlgDataSet().Text, "run one.ecu");
-    EXPECT_EQ(c.SelectedIndex(), 0);
-    EXPECT_TRUE(log->Saved);
-    EXPECT_EQ(log->Rows, 50u);
-    EXPECT_DOUBLE_EQ(log->Derived[TimeSlot][50], 49 * 0.2);
-    EXPECT_EQ(f.timeShift, std::vector<bool>{false});
-    EXPECT_EQ(f.curves, 1);
-    EXPECT_EQ(f.tableRows, std::vector<uint32_t>{50});
-    EXPECT_TRUE(ms.m.seen.empty());
-    // Opened from a file: closing asks nothing.
-    c.CloseDataset();
-    EXPECT_TRUE(ms.m.seen.empty());
-    EXPECT_EQ(c.dlgDataSet().Text, "No data");
-}
-
 TEST(LogCollection, OverlayAndCloseQuestions) {
     TempDir dir;
     const std::string first = writeLog(dir, "first.ecu", 20);
@@ -134,7 +108,16 @@ TEST(LogCollection, OverlayAndCloseQuestions) {
         TLogCollection c;
         Front f;
         f.attach(c);
+        // The first file: no question, selected, named after the file.
         ASSERT_TRUE(c.FileOpen1Accept({first}, builtInTable()));
+        TALDLLog* log = c.ReadLog(0);
+        EXPECT_EQ(c.dlgDataSet().Text, "first.ecu");
+        EXPECT_EQ(c.SelectedIndex(), 0);
+        EXPECT_TRUE(log->Saved);
+        EXPECT_DOUBLE_EQ(log->Derived[TimeSlot][20], 19 * 0.2);
+        EXPECT_EQ(f.timeShift, std::vector<bool>{false});
+        EXPECT_EQ(f.tableRows, std::vector<uint32_t>{20});
+        EXPECT_TRUE(ms.m.seen.empty());
         ms.m.script = {Answer::No, Answer::Yes};
         ASSERT_TRUE(c.FileOpen1Accept({second}, builtInTable()));
         EXPECT_EQ(ms.m.texts(),
@@ -143,6 +126,11 @@ TEST(LogCollection, OverlayAndCloseQuestions) {
         EXPECT_EQ(c.ReadLog(0)->DatasetName(), "second.ecu");
         EXPECT_EQ(c.CurrentDataset(), c.ReadLog(0));
         EXPECT_EQ(f.timeShift.back(), false);
+        // Loaded from a file: closing asks nothing.
+        ms.m.seen.clear();
+        c.CloseDataset();
+        EXPECT_TRUE(ms.m.seen.empty());
+        EXPECT_EQ(c.dlgDataSet().Text, "No data");
     }
     {
         // Three files while one is open: asked once; all named after their files.
