@@ -104,9 +104,12 @@ void VehicleModel::step(double dt) {
             target = std::max(target, 1500.0);
         target = std::max(target, idle);
     }
-    rpm_ += (target - rpm_) * std::min(1.0, dt * 8);
+    if (gear_ > 0)
+        rpm_ = target; // clutch in: the engine turns with the wheels
+    else
+        rpm_ += (target - rpm_) * std::min(1.0, dt * 4);
 
-    coolant_ += (90 - coolant_) * dt / 240;
+    coolant_ += (90 - coolant_) * dt / 150; // warm in a few minutes
     airTemp_ += (22 + (speed_ < 20 ? 8 : 3) - airTemp_) * dt / 60; // heat soak when slow
 
     const bool wideOpen = throttle_ > 50;

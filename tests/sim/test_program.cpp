@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <vector>
+
+#include "link/ALDLComms.h"
+
+using namespace quillmar;
+
+extern char** environ;
+
+namespace {
+
+// quillmar-ecusim as a child process with its standard output on a pipe.
+struct Child {
+    pid_t pid = -1;
+    int out = -1;
+
+    explicit Child(std::vector<std::string> args) {
+        args.insert(args.begin(), QUILLMAR_ECUSIM);
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        out = fds[0];
+    }
+    ~Child() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        if (out >= 0)
+            ::close(out);
+    }
+    std::string firstLine() const {
+        std::string line;
+        char c;
+        while (::read(out, &c, 1) == 1 && c != '\n')
+            line += c;
+        return line;
+    }
+    int finish(int signal) {
+        if (signal)
+            kill(pid, signal);
+        int status = -1;
+        waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+} // namespace
+
+TEST(EcuSimProgram, ServesTheDeviceItPrintsAndRecordsReplies) {
+    const std::string record = ::testing::TempDir() + "quillmar_sim_record.txt";
+    const std::string link = ::testing::TempDir() + "quillmar_sim_link";
+    Child sim({"--record", record, "--link", link, "--seed", "3"});
+    ASSERT_GT(sim.pid, 0);
+    const std::string device = sim.firstLine();
+    ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
+    char target[256] = {};
+    ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(device, target);
+
+    TALDLComms comms;
+    std::vector<std::string> log;
+    comms.ErrorLog = &log;
+    ASSERT_TRUE(comms.ConnectDevice(link)) << comms.LastErrorText;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 3; ++i) {
+        TBytes reply;
+        ASSERT_TRUE(comms.Request(1, reply)) << log.back();
+        TFrame frame(1, reply);
+        std::string hex = frame.AsHex();
+        hex.pop_back();
+        expected.push_back(hex);
+    }
+    comms.ClosePort();
+    EXPECT_EQ(sim.finish(SIGTERM), 0);
+
+    struct stat st{};
+    EXPECT_NE(lstat(link.c_str(), &st), 0); // the link goes with the simulator
+    std::ifstream in(record);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    EXPECT_EQ(lines, expected);
+    std::remove(record.c_str());
+}
+
+TEST(EcuSimProgram, HangsUpWhenToldAndRejectsBadOptions) {
+    Child sim({"--hang-up", "0.05"});
+    ASSERT_FALSE(sim.firstLine().empty());
+    EXPECT_EQ(sim.finish(0), 0);
+
+    EXPECT_EQ(Child({"--silence", "often"}).finish(0), 2);
+    EXPECT_EQ(Child({"--frobnicate", "1"}).finish(0), 2);
+    EXPECT_EQ(Child({"--prom", "/nonexistent/prom.bin"}).finish(0), 1);
+}
