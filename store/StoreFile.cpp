@@ -412,6 +412,9 @@ void TStore::SaveToFile(const std::string& fileName) const {
             std::free(resolved);
         }
     }
+    // A file the user may not write stays as it is, although the rename could replace it.
+    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0)
+        throw FileError("Cannot create file " + fileName, fileName);
     const std::string folder = folderOf(target);
     std::string temp = folder + "/." + baseOf(target) + ".XXXXXX";
     FileHandle fd(::mkstemp(temp.data()));
