@@ -15,11 +15,8 @@
 namespace quillmar::testing {
 
 void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "acquisition_tests";
-    static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QCoreApplication> app;
-    if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
+    // test_main.cpp creates it before any test runs.
+    if (!QCoreApplication::instance()) std::abort();
 }
 
 TParameterArray MakeTable(int count, int mapAt, int rpmAt) {

@@ -17,7 +17,7 @@
 
 namespace quillmar::testing {
 
-// Creates the process's QCoreApplication once (QTimers need one).
+// Checks that the process's QCoreApplication exists (QTimers need one).
 void ensureApplication();
 
 class RecordingMessenger : public Messenger {
