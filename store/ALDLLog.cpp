@@ -15,7 +15,8 @@ TALDLLog::TALDLLog(std::shared_ptr<const TParameterArray> parameters)
 TALDLLog::~TALDLLog() = default;
 
 void TALDLLog::sizeDerived() {
-    for (TDoubleArray& channel : Derived) channel.assign(size_t(Rows) + 1, 0.0);
+    for (TDoubleArray& channel : Derived)
+        channel.assign(size_t(Rows) + 1, 0.0);
 }
 
 bool TALDLLog::Make2D(uint32_t columns, uint32_t rows, uint32_t elementSize) {
@@ -27,7 +28,8 @@ bool TALDLLog::Make2D(uint32_t columns, uint32_t rows, uint32_t elementSize) {
 bool TALDLLog::SetRows(uint32_t rows) {
     const bool ok = TNumber2DArrayStore::SetRows(rows);
     // Rows grow during logging: keep what was derived, pad with zeros.
-    for (TDoubleArray& channel : Derived) channel.resize(size_t(Rows) + 1, 0.0);
+    for (TDoubleArray& channel : Derived)
+        channel.resize(size_t(Rows) + 1, 0.0);
     return ok;
 }
 
@@ -67,7 +69,8 @@ double TALDLLog::TimeStamp(uint32_t row) const {
     const uint8_t* data = RowData(row);
     if (!data) return 0;
     uint64_t bits = 0;
-    for (int k = 7; k >= 0; --k) bits = (bits << 8) | data[ReplyLength + k];
+    for (int k = 7; k >= 0; --k)
+        bits = (bits << 8) | data[ReplyLength + k];
     return std::bit_cast<double>(bits);
 }
 
@@ -77,7 +80,8 @@ void TALDLLog::WriteRow(uint32_t row, const uint8_t* data, double time) {
     if (!p) return;
     std::memcpy(p, data, size_t(ReplyLength));
     uint64_t bits = std::bit_cast<uint64_t>(time);
-    for (int k = 0; k < 8; ++k, bits >>= 8) p[ReplyLength + k] = uint8_t(bits & 0xFF);
+    for (int k = 0; k < 8; ++k, bits >>= 8)
+        p[ReplyLength + k] = uint8_t(bits & 0xFF);
 }
 
 std::vector<std::string> TALDLLog::Warnings() const {

@@ -17,12 +17,12 @@
 #include "acquisition/Parameters.h"
 #include "store/Fits.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <vector>
-#include <algorithm>
 
 namespace quillmar {
 
@@ -35,7 +35,8 @@ constexpr double Unusable = -2;
 void writePoint(uint8_t* row, double x, double y) {
     uint64_t bits[2] = {std::bit_cast<uint64_t>(x), std::bit_cast<uint64_t>(y)};
     for (int v = 0; v < 2; ++v)
-        for (int k = 0; k < 8; ++k, bits[v] >>= 8) row[8 * v + k] = uint8_t(bits[v] & 0xFF);
+        for (int k = 0; k < 8; ++k, bits[v] >>= 8)
+            row[8 * v + k] = uint8_t(bits[v] & 0xFF);
 }
 
 // The y values of a sorted moving-average series, read once, averaged the
@@ -57,7 +58,8 @@ public:
         if (last > int64_t(points_)) last = points_;
         if (last < first) return 0;
         long double sum = 0;
-        for (int64_t j = first; j <= last; ++j) sum += y_[size_t(j)] * scale + offset_;
+        for (int64_t j = first; j <= last; ++j)
+            sum += y_[size_t(j)] * scale + offset_;
         return sum / static_cast<long double>(last - first + 1);
     }
 
@@ -87,7 +89,8 @@ public:
 
     long double next(long double x) const {
         if (n_ == 0) return 0;
-        while (lo_ + 1 < n_ && x_[lo_ + 1] <= x) ++lo_;
+        while (lo_ + 1 < n_ && x_[lo_ + 1] <= x)
+            ++lo_;
         const uint32_t lo = lo_, hi = n_ == 1 ? 1 : lo_ + 1;
         const long double xlo = x_[lo], xhi = x_[hi];
         const double h = static_cast<double>(xhi - xlo);
@@ -95,7 +98,8 @@ public:
         const long double a = static_cast<double>((xhi - x) / h);
         const long double b = static_cast<double>((x - xlo) / h);
         const long double hl = h;
-        return a * y_[lo] + b * y_[hi] + ((a * a * a - a) * d_[lo] + (b * b * b - b) * d_[hi]) * (hl * hl) / 6;
+        return a * y_[lo] + b * y_[hi] +
+               ((a * a * a - a) * d_[lo] + (b * b * b - b) * d_[hi]) * (hl * hl) / 6;
     }
 
 private:
@@ -167,8 +171,8 @@ int DetectGear(long double speed, long double engineSpeed, const VehicleConstant
     int gear = -2;
     long double best = 200;
     for (int g = 1; g <= 5; ++g) {
-        const long double d = std::fabs(
-            speed - static_cast<long double>(vehicle.SpeedPerEngineSpeed(g)) * vehicle.SpeedFactor * engineSpeed);
+        const long double d = std::fabs(speed - static_cast<long double>(vehicle.SpeedPerEngineSpeed(g)) *
+                                                    vehicle.SpeedFactor * engineSpeed);
         if (d < best && d < 3) {
             best = d;
             gear = g;
@@ -181,10 +185,12 @@ int DetectGear(long double speed, long double engineSpeed, const VehicleConstant
 void ZeroMissingChannels(std::array<TDoubleArray, DerivedChannelCount>& derived, const DeriveColumns& c,
                          uint32_t rows) {
     auto zero = [&](int slot) {
-        for (uint32_t i = 1; i <= rows; ++i) derived[size_t(slot)][i] = 0;
+        for (uint32_t i = 1; i <= rows; ++i)
+            derived[size_t(slot)][i] = 0;
     };
     if (c.Speed < 0) {
-        for (int slot : {DistanceSlot, AccelerationSlot, PowerSlot, GearSlot, CalcSpeedSlot, SmoothedSpeedSlot})
+        for (int slot :
+             {DistanceSlot, AccelerationSlot, PowerSlot, GearSlot, CalcSpeedSlot, SmoothedSpeedSlot})
             zero(slot);
     }
     if (c.EngineSpeed < 0) {
@@ -198,7 +204,8 @@ void ZeroMissingChannels(std::array<TDoubleArray, DerivedChannelCount>& derived,
 
 double ReadTimeStamp(const uint8_t* p) {
     uint64_t bits = 0;
-    for (int k = 7; k >= 0; --k) bits = (bits << 8) | p[k];
+    for (int k = 7; k >= 0; --k)
+        bits = (bits << 8) | p[k];
     return std::bit_cast<double>(bits);
 }
 
@@ -247,7 +254,8 @@ void TALDLLog::DeriveChannels(const VehicleConstants& vehicle) {
     TMovingAve MS, MR;
     MS.ShowErrors = MR.ShowErrors = false;
     if (!MS.MakeXY(R, 8) || !MR.MakeXY(R, 8)) {
-        deriveWarnings_.push_back("Not enough memory to derive the channels of " + std::to_string(R) + " rows.");
+        deriveWarnings_.push_back("Not enough memory to derive the channels of " + std::to_string(R) +
+                                  " rows.");
         return;
     }
     std::vector<long double> speedRaw(size_t(R) + 1);
@@ -283,7 +291,8 @@ void TALDLLog::DeriveChannels(const VehicleConstants& vehicle) {
             const uint32_t h = uint32_t(window) / 2;
             const uint32_t from = i > h ? i - h : 1;
             const uint32_t to = uint32_t(std::min<uint64_t>(uint64_t(i) + h - 1, R));
-            for (uint32_t j = from; j <= to; ++j) csY[j] = Unusable;
+            for (uint32_t j = from; j <= to; ++j)
+                csY[j] = Unusable;
         } else if (gear != -2) {
             csY[i] = static_cast<double>(static_cast<long double>(vehicle.SpeedPerEngineSpeed(gear)) *
                                          vehicle.SpeedFactor * n);
@@ -317,7 +326,8 @@ void TALDLLog::DeriveChannels(const VehicleConstants& vehicle) {
             csY[kept] = csY[j];
         }
         if (CS.MakeXY(kept, 8)) {
-            for (uint32_t j = 1; j <= kept; ++j) writePoint(CS.RowData(j), csX[j], csY[j]);
+            for (uint32_t j = 1; j <= kept; ++j)
+                writePoint(CS.RowData(j), csX[j], csY[j]);
             CS.Compute();
             info_.SplineUsed = true;
             info_.SplinePoints = CS.Points;
@@ -331,7 +341,8 @@ void TALDLLog::DeriveChannels(const VehicleConstants& vehicle) {
     // With time stamps in order, the spline is sampled walking along its
     // points instead of searching for each row's segment.
     bool inOrder = info_.SplineUsed;
-    for (uint32_t i = 2; inOrder && i <= R; ++i) inOrder = T[i] >= T[i - 1];
+    for (uint32_t i = 2; inOrder && i <= R; ++i)
+        inOrder = T[i] >= T[i - 1];
     const SplineWalk walk = inOrder ? SplineWalk(CS) : SplineWalk();
 
     // Smoothed speed, calculated speed, distance, acceleration, power, boost.

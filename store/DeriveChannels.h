@@ -41,9 +41,13 @@ struct WindowChoice {
 WindowChoice ChooseWindow(long double first, long double last, uint32_t points);
 
 // A window after the first steady-gear row: 2 * (window div 2), at least 1.
-inline int SteadyWindow(int window) { return 2 * (window / 2) > 0 ? 2 * (window / 2) : 1; }
+inline int SteadyWindow(int window) {
+    return 2 * (window / 2) > 0 ? 2 * (window / 2) : 1;
+}
 // Half a window, at least 1 (the window of "Smoothed speed").
-inline int HalfWindow(int window) { return window / 2 > 0 ? window / 2 : 1; }
+inline int HalfWindow(int window) {
+    return window / 2 > 0 ? window / 2 : 1;
+}
 
 // Injector duty in percent from engine speed (rpm) and pulse width (ms):
 // pulse width over the time of two revolutions; 0 without engine speed;

@@ -23,7 +23,8 @@ void DeriveChannelsStepByStep(TALDLLog& log, const VehicleConstants& vehicle) {
     const int B = IndexOfName(names, "Barometer");
     auto V = [&](int c, uint32_t r) -> long double { return c < 0 ? 0 : log.ParameterValue(c, r); };
     const uint32_t R = log.Rows;
-    for (TDoubleArray& d : log.Derived) d.assign(size_t(R) + 1, 0.0);
+    for (TDoubleArray& d : log.Derived)
+        d.assign(size_t(R) + 1, 0.0);
     if (R == 0) return;
     auto& T = log.Derived[TimeSlot];
     auto& DIST = log.Derived[DistanceSlot];

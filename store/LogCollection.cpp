@@ -50,7 +50,8 @@ TLogCollection::TLogCollection() = default;
 
 TLogCollection::~TLogCollection() {
     // Last first, so no entry ever moves while the others go.
-    while (!items_.empty()) removeAt(int(items_.size()) - 1);
+    while (!items_.empty())
+        removeAt(int(items_.size()) - 1);
 }
 
 TALDLLog& TLogCollection::NewDataset(std::shared_ptr<const TParameterArray> parameters) {
@@ -106,8 +107,7 @@ bool TLogCollection::FreeDataset(TALDLLog* dataset) {
     const int index = IndexOf(dataset);
     if (index < 0) return false;
     if (Logging && dataset == CurrentLog) {
-        showMessage("Error", dataset->DatasetName() +
-                                 " is being recorded. Stop logging before closing it.");
+        showMessage("Error", dataset->DatasetName() + " is being recorded. Stop logging before closing it.");
         return false;
     }
     if (!dataset->Saved && dataset->RecordCount > 0 &&
@@ -219,10 +219,12 @@ bool TLogCollection::FileOpen1Accept(const std::vector<std::string>& fileNames,
             loadInto(log, fileName);
             log.Saved = true;
             log.SetDatasetName(FileNameOnly(fileName));
-            for (const std::string& w : log.LoadWarnings()) showMessage("Warning", w);
+            for (const std::string& w : log.LoadWarnings())
+                showMessage("Warning", w);
             // Asked once per selection: for its first file only.
             Open(log, f == 0);
-            for (const std::string& w : log.DeriveWarnings()) showMessage("Warning", w);
+            for (const std::string& w : log.DeriveWarnings())
+                showMessage("Warning", w);
         } catch (const std::exception& e) {
             RemoveDataset(&log);
             showMessage("Error", e.what());

@@ -30,8 +30,8 @@ private:
 // dataset"): item i names the dataset of collection entry i.
 struct TDataSetSelector {
     std::vector<std::string> Items;
-    int ItemIndex = -1;             // selected item, -1 none
-    std::string Text = "No data";   // what the closed drop-down shows
+    int ItemIndex = -1;           // selected item, -1 none
+    std::string Text = "No data"; // what the closed drop-down shows
 };
 
 // What the windows do when the collection changes. Every hook may be left

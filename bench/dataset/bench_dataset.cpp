@@ -86,8 +86,8 @@ int main() {
         std::printf("%-36s %10u %10u\n", "  spline points kept", rows, log->LastDerive().SplinePoints);
     }
 
-    const std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                       ("quillmar-bench-" + std::to_string(::getpid()) + ".ecu");
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("quillmar-bench-" + std::to_string(::getpid()) + ".ecu");
     {
         auto log = makeDrive(1000000, table);
         log->SaveToFile(file.string());

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unistd.h>
 #include <random>
+#include <unistd.h>
 
 namespace quillmar::testing {
 
@@ -45,7 +45,8 @@ void appendRows(TALDLLog& log, const std::vector<RowSpec>& rows) {
     }
 }
 
-std::unique_ptr<TALDLLog> makeLog(const std::vector<RowSpec>& rows, std::shared_ptr<const TParameterArray> table) {
+std::unique_ptr<TALDLLog> makeLog(const std::vector<RowSpec>& rows,
+                                  std::shared_ptr<const TParameterArray> table) {
     auto log = std::make_unique<TALDLLog>(std::move(table));
     appendRows(*log, rows);
     return log;
@@ -63,8 +64,10 @@ std::vector<RowSpec> syntheticDrive(uint32_t rows, uint32_t seed) {
     for (uint32_t i = 0; i < rows; ++i) {
         RowSpec r;
         // Now and then the same time stamp twice.
-        if (i > 0 && rng() % 13 == 0) r.time = out.back().time;
-        else r.time = t;
+        if (i > 0 && rng() % 13 == 0)
+            r.time = out.back().time;
+        else
+            r.time = t;
         t = double(i + 1) * 0.1;
         if (stopped > 0) {
             --stopped;

@@ -18,11 +18,11 @@ namespace quillmar::testing {
 // (raw bytes where the table's factor cannot hit a value exactly).
 struct RowSpec {
     double time = 0;
-    uint8_t speed = 0;        // mph, data byte 17
-    uint8_t engineSpeed = 0;  // raw, x 25 rpm, data byte 11
-    uint16_t injector = 0;    // raw, data bytes 27 (high) and 28
-    uint8_t map = 0;          // raw, data byte 24
-    uint8_t barometer = 0;    // raw, data byte 23
+    uint8_t speed = 0;       // mph, data byte 17
+    uint8_t engineSpeed = 0; // raw, x 25 rpm, data byte 11
+    uint16_t injector = 0;   // raw, data bytes 27 (high) and 28
+    uint8_t map = 0;         // raw, data byte 24
+    uint8_t barometer = 0;   // raw, data byte 23
 };
 
 std::shared_ptr<const TParameterArray> builtInTable();
@@ -58,7 +58,8 @@ struct ScriptedMessenger : Messenger {
     }
     std::vector<std::string> texts() const {
         std::vector<std::string> t;
-        for (const auto& s : seen) t.push_back(s.caption + "|" + s.text);
+        for (const auto& s : seen)
+            t.push_back(s.caption + "|" + s.text);
         return t;
     }
 };

@@ -26,7 +26,9 @@ std::vector<RowSpec> steady(uint32_t n, double step, uint8_t speed, uint8_t engi
     return rows;
 }
 
-double channel(const TALDLLog& log, int slot, uint32_t row) { return log.Derived[size_t(slot)][row]; }
+double channel(const TALDLLog& log, int slot, uint32_t row) {
+    return log.Derived[size_t(slot)][row];
+}
 
 } // namespace
 
@@ -34,12 +36,14 @@ TEST(DeriveChannels, StandingStillGivesNoMotion) {
     auto log = makeLog(steady(60, 0.1, 0, 34));
     log->DeriveChannels();
     for (uint32_t i = 1; i <= log->Rows; ++i) {
-        for (int slot : {DistanceSlot, AccelerationSlot, PowerSlot, GearSlot, SmoothedSpeedSlot, CalcSpeedSlot})
+        for (int slot :
+             {DistanceSlot, AccelerationSlot, PowerSlot, GearSlot, SmoothedSpeedSlot, CalcSpeedSlot})
             EXPECT_EQ(channel(*log, slot, i), 0) << "slot " << slot << " row " << i;
         EXPECT_DOUBLE_EQ(channel(*log, TimeSlot, i), (i - 1) * 0.1);
     }
     // Every channel has one element per row plus the unused element 0.
-    for (const TDoubleArray& d : log->Derived) EXPECT_EQ(d.size(), log->Rows + 1u);
+    for (const TDoubleArray& d : log->Derived)
+        EXPECT_EQ(d.size(), log->Rows + 1u);
 }
 
 TEST(DeriveChannels, InjectorDutyAndBoost) {
@@ -50,10 +54,10 @@ TEST(DeriveChannels, InjectorDutyAndBoost) {
     rows[1].engineSpeed = 240;          // 6000 rpm: 20 ms
     rows[1].injector = 2000;            // 20 ms
     rows[2].engineSpeed = 240;
-    rows[2].injector = 2500;            // 25 ms: over 100 % is shown as 101
+    rows[2].injector = 2500; // 25 ms: over 100 % is shown as 101
     rows[3].engineSpeed = 0;
-    rows[3].injector = 2500;            // no engine speed
-    rows[0].map = 118;                  // 1.00 bar against 1.05: boost 0, not -0.05
+    rows[3].injector = 2500; // no engine speed
+    rows[0].map = 118;       // 1.00 bar against 1.05: boost 0, not -0.05
     rows[0].barometer = 124;
     rows[1].map = 150;
     rows[1].barometer = 124;
@@ -88,7 +92,8 @@ TEST(DeriveChannels, GearFromSmoothedSpeedAndEngineSpeed) {
 TEST(DeriveChannels, WindowFollowsTheMeanTimeStep) {
     // 0.125 s steps: k = 12; 25 points, 24 after the first steady row, 12 for smoothing.
     auto rows = steady(100, 0.125, 0, 34);
-    for (uint32_t i = 49; i < 100; ++i) rows[i].speed = 60;
+    for (uint32_t i = 49; i < 100; ++i)
+        rows[i].speed = 60;
     auto log = makeLog(rows);
     log->DeriveChannels();
     EXPECT_EQ(log->LastDerive().K, 12);
@@ -102,7 +107,8 @@ TEST(DeriveChannels, WindowFollowsTheMeanTimeStep) {
     // Steady 0.1 s steps: 1.5 over the mean step is just below 15 in
     // extended precision, though double arithmetic would give 15.
     std::vector<RowSpec> tenths(10);
-    for (uint32_t i = 0; i < tenths.size(); ++i) tenths[i].time = i * 0.1;
+    for (uint32_t i = 0; i < tenths.size(); ++i)
+        tenths[i].time = i * 0.1;
     const double step = (tenths.back().time - tenths.front().time) / 9.0;
     ASSERT_EQ(std::trunc(1.5 / step), 15);
     auto log2 = makeLog(tenths);
@@ -149,7 +155,8 @@ TEST(DeriveChannels, DatasetsTooShortOrTooSparseForTheWindow) {
 
     // Equal time stamps: nothing moves in time.
     auto rows = steady(20, 0, 40, 120);
-    for (auto& r : rows) r.time = 5;
+    for (auto& r : rows)
+        r.time = 5;
     auto same = makeLog(rows);
     same->DeriveChannels();
     EXPECT_FALSE(same->LastDerive().SplineUsed);
@@ -262,7 +269,8 @@ TEST(DeriveChannels, LinearDerivationMatchesTheLiteralOneBitForBit) {
     expectSameBits(*fast, *literal);
     // Time stamps out of order (a clock step back) take the searching path.
     auto shuffled = syntheticDrive(3000, 11);
-    for (uint32_t i = 1000; i < 1040; ++i) shuffled[i].time -= 3.05;
+    for (uint32_t i = 1000; i < 1040; ++i)
+        shuffled[i].time -= 3.05;
     shuffled[2500].time = 1.0;
     auto fast2 = makeLog(shuffled);
     auto literal2 = makeLog(shuffled);
