@@ -124,12 +124,18 @@ public:
 
     bool CheckRecord(uint32_t index) const;
 
-    // Writes the header and the whole content, replacing the file atomically
-    // (temporary file in the same folder, fsync, rename). Throws FileError.
+    // Writes the header and the RecordCount * RecordSize content bytes,
+    // replacing the file atomically (temporary file in the same folder, fsync,
+    // rename, fsync of the folder). A failed save leaves the old file as it
+    // was; so does a read-only one. Throws FileError ("Cannot create file %s",
+    // "Cannot write file %s (reason)").
     void SaveToFile(const std::string& fileName) const;
     // Replaces this store's header fields and content with the file's. Throws
-    // FileError naming the file when it cannot be read or is not a store; the
-    // store is then unchanged. An empty file changes nothing.
+    // FileError naming the file when it cannot be opened or read ("Cannot open
+    // file %s", "Cannot read file %s") or its size fits neither layout ("Cannot
+    // load file %s: ..." with the offending bytes); the store is then
+    // unchanged. An empty file changes nothing. A log (1-byte elements, 71
+    // columns) whose tail is missing loads its whole rows and sets LoadWarning.
     void LoadFromFile(const std::string& fileName);
     // The same from bytes in memory; name is used in messages.
     void LoadFromBytes(const uint8_t* data, std::size_t size, const std::string& name);
@@ -169,10 +175,14 @@ public:
     std::unique_ptr<MemoryStream> CreateHeader() const override;
     void ReadHeader(MemoryStream& stream) override;
 
-    // 0 for an index outside 1..RecordCount (no message).
+    // 0 for an index outside 1..RecordCount (no message). Element reads and
+    // writes leave the stream position alone.
     virtual long double GetValueAt(uint32_t index) const;
     // Integer elements: out-of-range values are not stored; in range they round
-    // to nearest, halves to even. Real elements store the converted value.
+    // to nearest, halves to even. Ranges: 1 byte 0..255 (signed -128..127),
+    // 2 bytes 0..65535 (signed -32767..32767), 4 bytes 0..4294967295 (signed
+    // -2147483647 <= x < 2147483647). Real elements store the converted value;
+    // a 6-byte real out of its range (or NaN) is not stored.
     virtual void SetValueAt(uint32_t index, long double x);
 
 protected:
