@@ -22,7 +22,8 @@ void loadInto(TALDLLog& log, const std::string& fileName) {
                             " columns of " + std::to_string(log.RecordSize) + "-byte elements, not " +
                             std::to_string(LogColumns) + " of 1 byte.",
                         fileName);
-    if (!log.LoadWarning.empty()) log.AddLoadWarning(fileName + ": " + log.LoadWarning);
+    // The store's warning already names the file.
+    if (!log.LoadWarning.empty()) log.AddLoadWarning(log.LoadWarning);
 }
 
 } // namespace
@@ -36,7 +37,7 @@ OpenedLog OpenLogFile(const std::string& fileName, std::shared_ptr<const TParame
     log.Saved = true;
     log.SetDatasetName(FileNameOnly(fileName));
     if (log.RecordCount == 0) {
-        log.AddLoadWarning(fileName + ": the file holds no rows");
+        log.AddLoadWarning("File " + fileName + " holds no rows");
     } else {
         log.SetRows(log.Rows);
         log.DeriveChannels(vehicle);
