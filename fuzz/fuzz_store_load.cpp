@@ -8,8 +8,7 @@
 
 namespace {
 
-template <typename S>
-void exercise(S& store, const uint8_t* data, std::size_t size) {
+template <typename S> void exercise(S& store, const uint8_t* data, std::size_t size) {
     store.ShowErrors = false;
     try {
         store.LoadFromBytes(data, size, "fuzz.ecu");
@@ -21,11 +20,9 @@ void exercise(S& store, const uint8_t* data, std::size_t size) {
         for (uint32_t r = 1; r <= store.Rows && r <= 64; ++r) {
             for (uint32_t c = 1; c <= store.Columns && c <= 80; ++c)
                 sink = sink + store.GetElement(c, r);
-            if (const uint8_t* row = store.RowData(r))
-                sink = sink + row[store.RowBytes() - 1];
+            if (const uint8_t* row = store.RowData(r)) sink = sink + row[store.RowBytes() - 1];
         }
-        if (store.Rows > 0)
-            sink = sink + store.FindNearest(1, 3.5L);
+        if (store.Rows > 0) sink = sink + store.FindNearest(1, 3.5L);
     } else if constexpr (std::is_base_of_v<quillmar::TNumberStore, S>) {
         for (uint32_t i = 1; i <= store.RecordCount && i <= 256; ++i)
             sink = sink + store.GetValueAt(i);

@@ -25,14 +25,15 @@ public:
                                        : element(s_.XColumn, i);
         return raw * s_.XYScaling.XScale + s_.XYScaling.XOffset;
     }
-    long double y(uint32_t i) const { return element(s_.YColumn, i) * s_.XYScaling.YScale + s_.XYScaling.YOffset; }
+    long double y(uint32_t i) const {
+        return element(s_.YColumn, i) * s_.XYScaling.YScale + s_.XYScaling.YOffset;
+    }
 
 private:
     long double element(int32_t column, uint32_t row) const {
         // The same index rule and range as GetElement: 0 outside the records.
         int64_t index = int64_t{static_cast<uint32_t>(column)} + (int64_t{row} - 1) * int64_t{s_.Columns};
-        if (index < 1 || static_cast<uint64_t>(index) > limit_)
-            return 0;
+        if (index < 1 || static_cast<uint64_t>(index) > limit_) return 0;
         double d;
         std::memcpy(&d, base_ + (index - 1) * 8, 8);
         return d;
@@ -61,8 +62,7 @@ private:
 
 bool TFitType::CopyFit(int direction, TxyDataStruct& other) {
     if (direction == -1) {
-        if (other.size() != 0)
-            return false;
+        if (other.size() != 0) return false;
         if (!other.MakeXY(Points, 8)) {
             other.Points = 0;
             return false;
@@ -76,8 +76,7 @@ bool TFitType::CopyFit(int direction, TxyDataStruct& other) {
     }
     if (direction == 1) {
         const uint32_t n = other.Points;
-        if (!MakeXY(n, 8))
-            return false;
+        if (!MakeXY(n, 8)) return false;
         for (uint32_t i = 1; i <= n; ++i) {
             SetX(i, other.GetX(i));
             SetY(i, other.GetY(i));
@@ -122,8 +121,7 @@ bool TCubicSpline::SetPoints(uint32_t n) {
             companion->ShowErrors = ShowErrors;
         }
         // An emptied companion has lost its element size too.
-        if (!TNumberStore::ValidElementSize(companion->RecordSize))
-            return companion->Make(n, elementSize);
+        if (!TNumberStore::ValidElementSize(companion->RecordSize)) return companion->Make(n, elementSize);
         return companion->SetRecordCount(n);
     };
     if (resize(SecondDerivs) && resize(Scratch) && TFitType::SetPoints(n)) {
@@ -131,17 +129,14 @@ bool TCubicSpline::SetPoints(uint32_t n) {
         return true;
     }
     Ready = false;
-    if (SecondDerivs)
-        SecondDerivs->Clear();
-    if (Scratch)
-        Scratch->Clear();
+    if (SecondDerivs) SecondDerivs->Clear();
+    if (Scratch) Scratch->Clear();
     return false;
 }
 
 namespace {
 
-template <typename Series>
-void computeSpline(const Series& s, uint32_t n, TNumberStore& D, TNumberStore& U) {
+template <typename Series> void computeSpline(const Series& s, uint32_t n, TNumberStore& D, TNumberStore& U) {
     D.SetValueAt(1, 0);
     U.SetValueAt(1, 0);
     for (uint32_t i = 2; i + 1 <= n; ++i) {
@@ -170,8 +165,7 @@ long double evaluateSpline(const Series& s, uint32_t n, const TNumberStore* D, l
     }
     const long double xlo = s.x(lo), xhi = s.x(hi);
     const double h = static_cast<double>(xhi - xlo);
-    if (h == 0)
-        return 0;
+    if (h == 0) return 0;
     const long double a = static_cast<double>((xhi - x) / h);
     const long double b = static_cast<double>((x - xlo) / h);
     const long double dlo = D ? D->GetValueAt(lo) : 0;
@@ -184,8 +178,7 @@ long double evaluateSpline(const Series& s, uint32_t n, const TNumberStore* D, l
 
 // A spline whose GetX/GetY are the series' own reads its points directly.
 void TCubicSpline::Compute() {
-    if (!Ready || !SecondDerivs || !Scratch)
-        return;
+    if (!Ready || !SecondDerivs || !Scratch) return;
     if (typeid(*this) == typeid(TCubicSpline) && DirectSeries::usable(*this))
         computeSpline(DirectSeries(*this), Points, *SecondDerivs, *Scratch);
     else
@@ -193,8 +186,7 @@ void TCubicSpline::Compute() {
 }
 
 long double TCubicSpline::Evaluate(long double x) const {
-    if (!Ready || Points == 0)
-        return 0;
+    if (!Ready || Points == 0) return 0;
     if (typeid(*this) == typeid(TCubicSpline) && DirectSeries::usable(*this))
         return evaluateSpline(DirectSeries(*this), Points, SecondDerivs.get(), x);
     return evaluateSpline(VirtualSeries(*this), Points, SecondDerivs.get(), x);
@@ -207,12 +199,9 @@ long double TMovingAve::GetY(uint32_t i) const {
     const int64_t window = Window == 0 ? 1 : Window;
     int64_t first = int64_t{i} - window / 2;
     int64_t last = first + window - 1;
-    if (first < 1)
-        first = 1;
-    if (last > int64_t{Points})
-        last = Points;
-    if (last < first)
-        return 0;
+    if (first < 1) first = 1;
+    if (last > int64_t{Points}) last = Points;
+    if (last < first) return 0;
     long double sum = 0;
     if (DirectSeries::usable(*this)) {
         // The inherited GetY, read straight from the block.

@@ -56,13 +56,11 @@ TStore::TStore() {
 }
 
 TStore::~TStore() {
-    if (StoreRegistry* registry = storeRegistryIfAlive())
-        registry->leave(where_);
+    if (StoreRegistry* registry = storeRegistryIfAlive()) registry->leave(where_);
 }
 
 void TStore::error(const char* text) const {
-    if (ShowErrors)
-        showMessage("Error", text);
+    if (ShowErrors) showMessage("Error", text);
 }
 
 void TStore::Clear() {
@@ -93,28 +91,24 @@ bool TStore::SetRecordCount(uint32_t count) {
 }
 
 bool TStore::CheckRecord(uint32_t index) const {
-    if (index >= 1 && index <= RecordCount && uint64_t{index} * RecordSize <= size())
-        return true;
+    if (index >= 1 && index <= RecordCount && uint64_t{index} * RecordSize <= size()) return true;
     error("Record out of range");
     return false;
 }
 
 bool TStore::SeekRecord(uint32_t index) {
-    if (!CheckRecord(index))
-        return false;
+    if (!CheckRecord(index)) return false;
     seek(static_cast<std::size_t>(uint64_t{index - 1} * RecordSize));
     return true;
 }
 
 uint8_t* TStore::RecordPointer(uint32_t index) {
-    if (!CheckRecord(index) || size() == 0)
-        return nullptr;
+    if (!CheckRecord(index) || size() == 0) return nullptr;
     return memory() + static_cast<std::size_t>(uint64_t{index - 1} * RecordSize);
 }
 
 const uint8_t* TStore::RecordPointer(uint32_t index) const {
-    if (!CheckRecord(index) || size() == 0)
-        return nullptr;
+    if (!CheckRecord(index) || size() == 0) return nullptr;
     return memory() + static_cast<std::size_t>(uint64_t{index - 1} * RecordSize);
 }
 
@@ -122,35 +116,27 @@ uint32_t TStore::AppendFrom(MemoryStream& source, uint32_t first, uint32_t last)
     if (RecordSize == 0) {
         if (auto* store = dynamic_cast<TStore*>(&source)) {
             RecordSize = store->RecordSize;
-            if (store != this)
-                StoreName = store->StoreName;
+            if (store != this) StoreName = store->StoreName;
         } else {
             RecordSize = 1;
         }
     }
-    if (RecordSize == 0)
-        return 0; // a source of zero-size records has nothing to append
-    if (first == 0)
-        first = 1;
+    if (RecordSize == 0) return 0; // a source of zero-size records has nothing to append
+    if (first == 0) first = 1;
     const uint64_t start = uint64_t{first - 1} * RecordSize;
     const uint64_t available = source.size();
     uint64_t bytes;
     if (last == 0) {
-        if (start > available)
-            return 0;
+        if (start > available) return 0;
         bytes = available - start;
     } else {
-        if (last < first)
-            return 0;
+        if (last < first) return 0;
         bytes = uint64_t{last - first + 1} * RecordSize;
-        if (start + bytes > available)
-            return 0; // never read beyond the source's content
+        if (start + bytes > available) return 0; // never read beyond the source's content
     }
-    if (bytes == 0 || bytes % RecordSize != 0)
-        return 0;
+    if (bytes == 0 || bytes % RecordSize != 0) return 0;
     const uint64_t n = bytes / RecordSize;
-    if (RecordCount + n > maxCount)
-        return 0;
+    if (RecordCount + n > maxCount) return 0;
     const uint64_t old = uint64_t{RecordCount} * RecordSize;
     if (!setSize(static_cast<std::size_t>(old + bytes))) {
         error("Store make failed");
@@ -170,8 +156,7 @@ bool TStore::Transfer(MemoryStream& source, uint32_t recordSize) {
         error("Transfer failed");
         return false;
     }
-    if (recordSize == 0 || source.size() == 0 || source.size() % recordSize != 0)
-        return false;
+    if (recordSize == 0 || source.size() == 0 || source.size() % recordSize != 0) return false;
     // Transferring a store into itself reinterprets its own bytes: keep a copy.
     MemoryStream copy;
     MemoryStream* from = &source;
@@ -187,8 +172,7 @@ bool TStore::Transfer(MemoryStream& source, uint32_t recordSize) {
     RecordSize = 0;
     setSize(0);
     RecordSize = recordSize;
-    if (AppendFrom(*from, 0, 0) > 0)
-        return true;
+    if (AppendFrom(*from, 0, 0) > 0) return true;
     error("Transfer failed");
     return false;
 }
@@ -201,8 +185,7 @@ TNumberStore::TNumberStore() {
 }
 
 bool TNumberStore::Make(uint32_t count, uint32_t elementSize) {
-    if (!ValidElementSize(elementSize))
-        return false;
+    if (!ValidElementSize(elementSize)) return false;
     return TStore::Make(count, elementSize);
 }
 
@@ -257,20 +240,16 @@ void TNumberStore::encodeAt(uint8_t* p, long double x) const {
 }
 
 long double TNumberStore::GetValueAt(uint32_t index) const {
-    if (index == 0 || index > RecordCount)
-        return 0;
+    if (index == 0 || index > RecordCount) return 0;
     uint64_t end = uint64_t{index} * RecordSize;
-    if (end > size())
-        return 0;
+    if (end > size()) return 0;
     return decodeAt(memory() + (end - RecordSize));
 }
 
 void TNumberStore::SetValueAt(uint32_t index, long double x) {
-    if (index == 0 || index > RecordCount)
-        return;
+    if (index == 0 || index > RecordCount) return;
     uint64_t end = uint64_t{index} * RecordSize;
-    if (end > size())
-        return;
+    if (end > size()) return;
     encodeAt(memory() + (end - RecordSize), x);
 }
 
@@ -304,36 +283,30 @@ bool TNumber2DArrayStore::SetRows(uint32_t rows) {
     }
     uint32_t previous = Rows;
     Rows = rows;
-    if (TStore::SetRecordCount(static_cast<uint32_t>(count)))
-        return true;
+    if (TStore::SetRecordCount(static_cast<uint32_t>(count))) return true;
     Rows = previous; // the content did not change, so neither does the row count
     return false;
 }
 
 std::size_t TNumber2DArrayStore::elementIndex(uint32_t column, uint32_t row) const {
     int64_t index = int64_t{column} + (int64_t{row} - 1) * int64_t{Columns};
-    if (index < 1 || index > int64_t{RecordCount})
-        return 0;
+    if (index < 1 || index > int64_t{RecordCount}) return 0;
     return static_cast<std::size_t>(index);
 }
 
 long double TNumber2DArrayStore::GetElement(uint32_t column, uint32_t row) const {
     std::size_t index = elementIndex(column, row);
-    if (index == 0)
-        return 0;
+    if (index == 0) return 0;
     std::size_t end = index * RecordSize;
-    if (end > size())
-        return 0;
+    if (end > size()) return 0;
     return decodeAt(memory() + (end - RecordSize));
 }
 
 void TNumber2DArrayStore::SetElement(uint32_t column, uint32_t row, long double x) {
     std::size_t index = elementIndex(column, row);
-    if (index == 0)
-        return;
+    if (index == 0) return;
     std::size_t end = index * RecordSize;
-    if (end > size())
-        return;
+    if (end > size()) return;
     encodeAt(memory() + (end - RecordSize), x);
 }
 
@@ -354,33 +327,28 @@ uint8_t* TNumber2DArrayStore::RowData(uint32_t row) {
 }
 
 const uint8_t* TNumber2DArrayStore::RowData(uint32_t row) const {
-    if (row == 0 || row > Rows || Columns == 0 || RecordSize == 0)
-        return nullptr;
+    if (row == 0 || row > Rows || Columns == 0 || RecordSize == 0) return nullptr;
     uint64_t rowBytes = uint64_t{Columns} * RecordSize;
     uint64_t end = uint64_t{row} * rowBytes;
-    if (end > size() || uint64_t{row} * Columns > RecordCount)
-        return nullptr;
+    if (end > size() || uint64_t{row} * Columns > RecordCount) return nullptr;
     return memory() + (end - rowBytes);
 }
 
 bool TNumber2DArrayStore::DeleteRow(uint32_t row) {
-    if (row == 0 || row > Rows)
-        return false;
+    if (row == 0 || row > Rows) return false;
     const uint64_t rowBytes = uint64_t{Columns} * RecordSize;
     if (row < Rows && rowBytes > 0) {
         uint64_t to = uint64_t{row - 1} * rowBytes;
         uint64_t from = uint64_t{row} * rowBytes;
         uint64_t end = std::min<uint64_t>(uint64_t{Rows} * rowBytes, size());
-        if (from < end)
-            std::memmove(memory() + to, memory() + from, static_cast<std::size_t>(end - from));
+        if (from < end) std::memmove(memory() + to, memory() + from, static_cast<std::size_t>(end - from));
     }
     SetRecordCount(Rows - 1);
     return true;
 }
 
 bool TNumber2DArrayStore::DeleteRows(std::span<const uint32_t> rows) {
-    if (rows.empty())
-        return true;
+    if (rows.empty()) return true;
     std::vector<uint32_t> sorted;
     std::span<const uint32_t> list = rows;
     if (!std::is_sorted(rows.begin(), rows.end())) {
@@ -388,8 +356,7 @@ bool TNumber2DArrayStore::DeleteRows(std::span<const uint32_t> rows) {
         std::sort(sorted.begin(), sorted.end());
         list = sorted;
     }
-    if (list.front() == 0 || list.back() > Rows)
-        return false;
+    if (list.front() == 0 || list.back() > Rows) return false;
     const uint64_t rowBytes = uint64_t{Columns} * RecordSize;
     const uint64_t end = std::min<uint64_t>(uint64_t{Rows} * rowBytes, size());
     uint8_t* base = memory();
@@ -398,8 +365,7 @@ bool TNumber2DArrayStore::DeleteRows(std::span<const uint32_t> rows) {
     uint32_t previous = 0;
     for (std::size_t i = 0; i < list.size(); ++i) {
         uint32_t r = list[i];
-        if (r == previous)
-            continue; // a repeated number counts once
+        if (r == previous) continue; // a repeated number counts once
         previous = r;
         ++removed;
         // Keep the rows between r and the next row to delete.
@@ -412,8 +378,7 @@ bool TNumber2DArrayStore::DeleteRows(std::span<const uint32_t> rows) {
         uint64_t from = uint64_t{r} * rowBytes;
         uint64_t to = std::min<uint64_t>(uint64_t{next - 1} * rowBytes, end);
         if (from < to && rowBytes > 0) {
-            if (write != from)
-                std::memmove(base + write, base + from, static_cast<std::size_t>(to - from));
+            if (write != from) std::memmove(base + write, base + from, static_cast<std::size_t>(to - from));
             write += to - from;
         }
     }
@@ -422,15 +387,11 @@ bool TNumber2DArrayStore::DeleteRows(std::span<const uint32_t> rows) {
 }
 
 uint32_t TNumber2DArrayStore::FindNearest(uint32_t column, long double x) const {
-    if (Rows == 0)
-        return 0;
-    if (std::isnan(x))
-        return 1;
+    if (Rows == 0) return 0;
+    if (std::isnan(x)) return 1;
     auto value = [&](uint32_t r) { return GetElement(column, r); };
-    if (x >= value(Rows))
-        return Rows;
-    if (x <= value(1))
-        return 1;
+    if (x >= value(Rows)) return Rows;
+    if (x <= value(1)) return 1;
     uint32_t lo = 1, hi = Rows;
     while (lo != hi) {
         uint32_t mid = lo + (hi - lo) / 2;
@@ -455,23 +416,18 @@ uint32_t TNumber2DArrayStore::FindNearest(uint32_t column, long double x) const 
 }
 
 void TNumber2DArrayStore::SortRows(uint32_t column) {
-    if (Rows < 2)
-        return;
+    if (Rows < 2) return;
     const std::size_t rowBytes = std::size_t{Columns} * RecordSize;
-    if (rowBytes == 0 || uint64_t{Rows} * rowBytes > size())
-        return;
+    if (rowBytes == 0 || uint64_t{Rows} * rowBytes > size()) return;
     const std::size_t n = Rows;
     std::vector<long double> key(n);
     bool sorted = true, hasNaN = false;
     for (std::size_t r = 0; r < n; ++r) {
         key[r] = GetElement(column, static_cast<uint32_t>(r + 1));
-        if (std::isnan(key[r]))
-            hasNaN = true;
-        if (r > 0 && key[r] < key[r - 1])
-            sorted = false;
+        if (std::isnan(key[r])) hasNaN = true;
+        if (r > 0 && key[r] < key[r - 1]) sorted = false;
     }
-    if (sorted)
-        return; // the insertion sort would exchange nothing
+    if (sorted) return; // the insertion sort would exchange nothing
     // perm[d] = the row (0-based, original order) that ends up at position d.
     std::vector<uint32_t> perm(n);
     for (std::size_t r = 0; r < n; ++r)
@@ -485,15 +441,13 @@ void TNumber2DArrayStore::SortRows(uint32_t column) {
                 std::swap(perm[j], perm[j - 1]);
             }
     } else {
-        std::stable_sort(perm.begin(), perm.end(),
-                         [&](uint32_t a, uint32_t b) { return key[a] < key[b]; });
+        std::stable_sort(perm.begin(), perm.end(), [&](uint32_t a, uint32_t b) { return key[a] < key[b]; });
     }
     // Move whole rows along the permutation's cycles, one spare row.
     uint8_t* base = memory();
     std::vector<uint8_t> spare(rowBytes);
     for (std::size_t i = 0; i < n; ++i) {
-        if (perm[i] == i)
-            continue;
+        if (perm[i] == i) continue;
         std::memcpy(spare.data(), base + i * rowBytes, rowBytes);
         std::size_t j = i;
         for (;;) {
@@ -510,16 +464,14 @@ void TNumber2DArrayStore::SortRows(uint32_t column) {
 }
 
 bool TNumber2DArrayStore::TransferFrom(MemoryStream& source, uint32_t columns, uint32_t elementSize) {
-    if (source.size() == 0 || elementSize == 0)
-        return false;
+    if (source.size() == 0 || elementSize == 0) return false;
     if (auto* table = dynamic_cast<TNumber2DArrayStore*>(&source)) {
         Rows = table->Rows;
     } else {
         if (columns == 0 || source.size() % elementSize != 0 || (source.size() / elementSize) % columns != 0)
             return false;
         uint64_t rows = source.size() / elementSize / columns;
-        if (rows > maxCount)
-            return false;
+        if (rows > maxCount) return false;
         Rows = static_cast<uint32_t>(rows);
     }
     return Transfer(source, elementSize);
@@ -534,13 +486,11 @@ TxyDataStruct::TxyDataStruct() {
 }
 
 bool TxyDataStruct::MakeXY(uint32_t n, uint32_t elementSize) {
-    if (elementSize > 10)
-        return false;
+    if (elementSize > 10) return false;
     XColumn = 1;
     YColumn = 2;
     Kind = 2;
-    if (!Make2D(2, n, elementSize))
-        return false;
+    if (!Make2D(2, n, elementSize)) return false;
     Points = n;
     return true;
 }
@@ -570,8 +520,7 @@ long double TxyDataStruct::GetY(uint32_t i) const {
 }
 
 void TxyDataStruct::SetX(uint32_t i, long double x) {
-    if (Kind == 1)
-        return;
+    if (Kind == 1) return;
     SetElement(static_cast<uint32_t>(XColumn), i, (x - XYScaling.XOffset) / XYScaling.XScale);
 }
 
@@ -581,24 +530,18 @@ void TxyDataStruct::SetY(uint32_t i, long double y) {
 
 uint32_t TxyDataStruct::FindX(long double x) const {
     long double raw = (x - XYScaling.XOffset) / XYScaling.XScale;
-    if (Kind != 1)
-        return FindNearest(static_cast<uint32_t>(XColumn), raw);
+    if (Kind != 1) return FindNearest(static_cast<uint32_t>(XColumn), raw);
     // A regular series: the nearest point by its step, within 1..Points.
-    if (Points == 0)
-        return 0;
-    if (XRange.DX == 0 || std::isnan(raw))
-        return 1;
+    if (Points == 0) return 0;
+    if (XRange.DX == 0 || std::isnan(raw)) return 1;
     long double i = std::nearbyint((raw - XRange.X0) / XRange.DX) + 1;
-    if (!(i >= 1))
-        return 1;
-    if (i >= Points)
-        return Points;
+    if (!(i >= 1)) return 1;
+    if (i >= Points) return Points;
     return static_cast<uint32_t>(i);
 }
 
 void TxyDataStruct::SortByX() {
-    if (Points != 0 && Kind != 1)
-        SortRows(static_cast<uint32_t>(XColumn));
+    if (Points != 0 && Kind != 1) SortRows(static_cast<uint32_t>(XColumn));
 }
 
 } // namespace quillmar

@@ -155,8 +155,7 @@ private:
     struct LoadPlan;
     LoadPlan planLoad(const uint8_t* head, std::size_t headLen, uint64_t fileSize,
                       const std::string& name) const;
-    void applyLoad(const LoadPlan& plan, const uint8_t* head, std::size_t headLen,
-                   MemoryStream& content);
+    void applyLoad(const LoadPlan& plan, const uint8_t* head, std::size_t headLen, MemoryStream& content);
 
     std::list<TStoreItem>::iterator where_;
 };

@@ -65,8 +65,7 @@ class FileHandle {
 public:
     explicit FileHandle(int fd) : fd_(fd) {}
     ~FileHandle() {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
     }
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
@@ -85,8 +84,7 @@ bool writeAll(int fd, const uint8_t* data, std::size_t count) {
     while (count > 0) {
         ssize_t n = ::write(fd, data, count);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         data += n;
@@ -100,8 +98,7 @@ bool readAll(int fd, uint8_t* data, std::size_t count, uint64_t offset) {
     while (count > 0) {
         ssize_t n = ::pread(fd, data, count, static_cast<off_t>(offset));
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         if (n == 0) {
@@ -117,10 +114,8 @@ bool readAll(int fd, uint8_t* data, std::size_t count, uint64_t offset) {
 
 std::string folderOf(const std::string& path) {
     auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
     return path.substr(0, slash);
 }
 
@@ -147,8 +142,7 @@ std::unique_ptr<MemoryStream> TStore::CreateHeader() const {
 }
 
 bool TStore::headerHasName(const MemoryStream& stream) const {
-    if (forcedLayout_ >= 0)
-        return forcedLayout_ == 1;
+    if (forcedLayout_ >= 0) return forcedLayout_ == 1;
     return uint64_t{stream.size()} == uint64_t{RecordCount} * RecordSize + HeaderSize;
 }
 
@@ -175,8 +169,7 @@ std::unique_ptr<MemoryStream> TNumberStore::CreateHeader() const {
 }
 
 void TNumberStore::ReadHeader(MemoryStream& stream) {
-    if (stream.size() == 0)
-        return TStore::ReadHeader(stream);
+    if (stream.size() == 0) return TStore::ReadHeader(stream);
     TStore::ReadHeader(stream);
     Signed = read8(stream) != 0;
 }
@@ -189,8 +182,7 @@ std::unique_ptr<MemoryStream> TNumber2DArrayStore::CreateHeader() const {
 }
 
 void TNumber2DArrayStore::ReadHeader(MemoryStream& stream) {
-    if (stream.size() == 0)
-        return TNumberStore::ReadHeader(stream);
+    if (stream.size() == 0) return TNumberStore::ReadHeader(stream);
     TNumberStore::ReadHeader(stream);
     Columns = read32(stream);
     Rows = read32(stream);
@@ -210,8 +202,7 @@ std::unique_ptr<MemoryStream> TxyDataStruct::CreateHeader() const {
 }
 
 void TxyDataStruct::ReadHeader(MemoryStream& stream) {
-    if (stream.size() == 0)
-        return TNumber2DArrayStore::ReadHeader(stream);
+    if (stream.size() == 0) return TNumber2DArrayStore::ReadHeader(stream);
     TNumber2DArrayStore::ReadHeader(stream);
     Kind = read8(stream);
     XRange.X0 = readExtendedSlot(stream);
@@ -222,8 +213,7 @@ void TxyDataStruct::ReadHeader(MemoryStream& stream) {
     XYScaling.YScale = readExtendedSlot(stream);
     Points = read32(stream);
     // A series never has more points than rows to read them from.
-    if (forcedLayout_ >= 0 && Points > Rows)
-        Points = Rows;
+    if (forcedLayout_ >= 0 && Points > Rows) Points = Rows;
     // The columns are not saved: when the object's columns do not fit the
     // series just read, take the ones MakeXY or MakeRegular would have set.
     if (Kind == 1) {
@@ -293,8 +283,7 @@ TStore::LoadPlan TStore::planLoad(const uint8_t* head, std::size_t headLen, uint
     if (HeaderSize == 273 && recordSize == 1) {
         for (int layout = 1; layout >= 0; --layout) {
             const uint64_t header = layout ? named : older;
-            if (fileSize < header)
-                continue;
+            if (fileSize < header) continue;
             const std::size_t fields = layout ? 264 : 8;
             uint32_t columns = le32(head + fields + 1);
             uint32_t rows = le32(head + fields + 5);
@@ -309,10 +298,10 @@ TStore::LoadPlan TStore::planLoad(const uint8_t* head, std::size_t headLen, uint
             return plan;
         }
     }
-    refuse("it holds " + std::to_string(fileSize) + " bytes, but its header (byte 0: " +
-           std::to_string(count) + " records, byte 4: " + std::to_string(recordSize) +
-           " bytes each) needs " + std::to_string(total + named) + " bytes (" +
-           std::to_string(total + older) + " in the older layout)");
+    refuse(
+        "it holds " + std::to_string(fileSize) + " bytes, but its header (byte 0: " + std::to_string(count) +
+        " records, byte 4: " + std::to_string(recordSize) + " bytes each) needs " +
+        std::to_string(total + named) + " bytes (" + std::to_string(total + older) + " in the older layout)");
     return plan; // not reached
 }
 
@@ -326,8 +315,7 @@ void TStore::applyLoad(const LoadPlan& plan, const uint8_t* head, std::size_t he
     forcedLayout_ = -1;
     if (plan.cut) {
         RecordCount = plan.rowsPresent * LogColumns;
-        if (auto* table = dynamic_cast<TNumber2DArrayStore*>(this))
-            table->Rows = plan.rowsPresent;
+        if (auto* table = dynamic_cast<TNumber2DArrayStore*>(this)) table->Rows = plan.rowsPresent;
     }
     swapContent(content);
     seek(size());
@@ -335,8 +323,7 @@ void TStore::applyLoad(const LoadPlan& plan, const uint8_t* head, std::size_t he
 
 void TStore::LoadFromBytes(const uint8_t* data, std::size_t size, const std::string& name) {
     LoadWarning.clear();
-    if (size == 0)
-        return;
+    if (size == 0) return;
     const std::size_t headLen = size < HeaderSize ? size : HeaderSize;
     LoadPlan plan = planLoad(data, headLen, size, name);
     MemoryStream content;
@@ -355,14 +342,12 @@ void TStore::LoadFromBytes(const uint8_t* data, std::size_t size, const std::str
 void TStore::LoadFromFile(const std::string& fileName) {
     LoadWarning.clear();
     FileHandle fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        throw FileError("Cannot open file " + fileName, fileName);
+    if (fd.get() < 0) throw FileError("Cannot open file " + fileName, fileName);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
         throw FileError("Cannot open file " + fileName, fileName);
     const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
-    if (fileSize == 0)
-        return;
+    if (fileSize == 0) return;
     const std::size_t headLen = static_cast<std::size_t>(fileSize < HeaderSize ? fileSize : HeaderSize);
     std::vector<uint8_t> headBytes(headLen);
     const uint8_t* head = headBytes.data();
@@ -392,8 +377,7 @@ std::vector<uint8_t> TStore::SaveToBytes() const {
     std::vector<uint8_t> out(header->size() + content, 0);
     std::memcpy(out.data(), header->memory(), header->size());
     std::size_t have = content < size() ? content : size();
-    if (have > 0)
-        std::memcpy(out.data() + header->size(), memory(), have);
+    if (have > 0) std::memcpy(out.data() + header->size(), memory(), have);
     return out;
 }
 
@@ -418,8 +402,7 @@ void TStore::SaveToFile(const std::string& fileName) const {
     const std::string folder = folderOf(target);
     std::string temp = folder + "/." + baseOf(target) + ".XXXXXX";
     FileHandle fd(::mkstemp(temp.data()));
-    if (fd.get() < 0)
-        throw FileError("Cannot create file " + fileName, fileName);
+    if (fd.get() < 0) throw FileError("Cannot create file " + fileName, fileName);
 
     auto fail = [&](const std::string& message) {
         ::close(fd.release());
@@ -446,8 +429,7 @@ void TStore::SaveToFile(const std::string& fileName) const {
         if (!writeAll(fd.get(), zeros.data(), zeros.size()))
             fail("Cannot write file " + fileName + " (" + osReason(errno) + ")");
     }
-    if (::fsync(fd.get()) != 0)
-        fail("Cannot write file " + fileName + " (" + osReason(errno) + ")");
+    if (::fsync(fd.get()) != 0) fail("Cannot write file " + fileName + " (" + osReason(errno) + ")");
     if (::close(fd.release()) != 0) {
         int err = errno;
         ::unlink(temp.c_str());
@@ -458,8 +440,7 @@ void TStore::SaveToFile(const std::string& fileName) const {
         throw FileError("Cannot create file " + fileName, fileName);
     }
     FileHandle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
+    if (dir.get() >= 0) ::fsync(dir.get());
 }
 
 } // namespace quillmar

@@ -27,8 +27,7 @@ void putLe64(uint8_t* b, uint64_t v) {
 } // namespace
 
 long double decodeReal48(const uint8_t* b) {
-    if (b[0] == 0)
-        return 0.0L;
+    if (b[0] == 0) return 0.0L;
     uint64_t fraction = static_cast<uint64_t>(b[1]) | static_cast<uint64_t>(b[2]) << 8 |
                         static_cast<uint64_t>(b[3]) << 16 | static_cast<uint64_t>(b[4]) << 24 |
                         static_cast<uint64_t>(b[5] & 0x7F) << 32;
@@ -38,8 +37,7 @@ long double decodeReal48(const uint8_t* b) {
 }
 
 bool encodeReal48(long double x, uint8_t* b) {
-    if (std::isnan(x) || std::isinf(x))
-        return false;
+    if (std::isnan(x) || std::isinf(x)) return false;
     if (x == 0) {
         for (int i = 0; i < 6; ++i)
             b[i] = 0;
@@ -47,15 +45,14 @@ bool encodeReal48(long double x, uint8_t* b) {
     }
     bool negative = std::signbit(x);
     int exponent = 0;
-    long double m = std::frexp(std::fabs(x), &exponent); // |x| = m * 2^exponent, m in [0.5, 1)
+    long double m = std::frexp(std::fabs(x), &exponent);         // |x| = m * 2^exponent, m in [0.5, 1)
     long double significand = std::nearbyint(std::ldexp(m, 40)); // 2^39 .. 2^40, ties to even
     int biased = exponent + 128;                                 // (exponent - 1) + 129
     if (significand >= two40) {
         significand /= 2;
         ++biased;
     }
-    if (biased > 255)
-        return false;
+    if (biased > 255) return false;
     if (biased < 1) {
         for (int i = 0; i < 6; ++i)
             b[i] = 0;

@@ -1,6 +1,5 @@
 #include "store/Store.h"
 
-
 namespace quillmar {
 
 namespace {
@@ -22,8 +21,7 @@ StoreRegistry* storeRegistryIfAlive() {
 
 StoreRegistry::~StoreRegistry() {
     shutdown();
-    if (liveRegistry == this)
-        liveRegistry = nullptr;
+    if (liveRegistry == this) liveRegistry = nullptr;
 }
 
 std::size_t StoreRegistry::count() const {
@@ -34,8 +32,7 @@ std::size_t StoreRegistry::count() const {
 bool StoreRegistry::contains(const TStore* store) const {
     std::lock_guard lock(mutex_);
     for (const TStoreItem& item : items_)
-        if (item.Store == store)
-            return true;
+        if (item.Store == store) return true;
     return false;
 }
 
@@ -50,11 +47,9 @@ std::vector<TStore*> StoreRegistry::stores() const {
 
 TStore* StoreRegistry::adopt(std::unique_ptr<TStore> store) {
     TStore* raw = store.get();
-    if (!raw)
-        return nullptr;
+    if (!raw) return nullptr;
     std::lock_guard lock(mutex_);
-    if (raw->RegistryItem)
-        raw->RegistryItem->Owned = true;
+    if (raw->RegistryItem) raw->RegistryItem->Owned = true;
     adopted_.push_back(std::move(store));
     return raw;
 }
@@ -67,8 +62,7 @@ std::size_t StoreRegistry::shutdown() {
         {
             std::lock_guard lock(mutex_);
             for (const TStoreItem& item : items_) {
-                if (!item.Owned)
-                    continue;
+                if (!item.Owned) continue;
                 for (auto& owned : adopted_) {
                     if (owned.get() == item.Store) {
                         victim = std::move(owned);

@@ -22,17 +22,13 @@ MemoryStream::~MemoryStream() {
 }
 
 bool MemoryStream::reserve(std::size_t needed) {
-    if (needed <= capacity_)
-        return true;
-    if (needed > maxBlock)
-        return false;
+    if (needed <= capacity_) return true;
+    if (needed > maxBlock) return false;
     std::size_t grown = capacity_ + capacity_ / 2;
     std::size_t target = roundToBlocks(needed > grown ? needed : grown);
-    if (target > maxBlock)
-        target = roundToBlocks(needed);
+    if (target > maxBlock) target = roundToBlocks(needed);
     void* p = std::realloc(data_, target);
-    if (!p)
-        return false;
+    if (!p) return false;
     data_ = static_cast<uint8_t*>(p);
     capacity_ = target;
     return true;
@@ -44,8 +40,7 @@ bool MemoryStream::setSize(std::size_t newSize) {
         return true;
     }
     if (newSize > size_) {
-        if (!reserve(newSize))
-            return false;
+        if (!reserve(newSize)) return false;
         std::memset(data_ + size_, 0, newSize - size_);
     } else if (newSize < capacity_ / 4 && capacity_ > 16 * BlockSize) {
         // Give back most of a block that shrank a lot; keep room to grow again.
@@ -56,41 +51,33 @@ bool MemoryStream::setSize(std::size_t newSize) {
         }
     }
     size_ = newSize;
-    if (position_ > size_)
-        position_ = size_;
+    if (position_ > size_) position_ = size_;
     return true;
 }
 
 bool MemoryStream::setSizeForOverwrite(std::size_t newSize) {
-    if (newSize <= size_)
-        return setSize(newSize);
-    if (!reserve(newSize))
-        return false;
+    if (newSize <= size_) return setSize(newSize);
+    if (!reserve(newSize)) return false;
     size_ = newSize;
     return true;
 }
 
 std::size_t MemoryStream::read(void* buffer, std::size_t count) {
-    if (position_ >= size_ || count == 0)
-        return 0;
+    if (position_ >= size_ || count == 0) return 0;
     std::size_t n = size_ - position_;
-    if (count < n)
-        n = count;
+    if (count < n) n = count;
     std::memcpy(buffer, data_ + position_, n);
     position_ += n;
     return n;
 }
 
 std::size_t MemoryStream::write(const void* buffer, std::size_t count) {
-    if (count == 0)
-        return 0;
-    if (position_ > maxBlock || count > maxBlock - position_)
-        return 0;
+    if (count == 0) return 0;
+    if (position_ > maxBlock || count > maxBlock - position_) return 0;
     std::size_t end = position_ + count;
     if (end > size_) {
         std::size_t keep = position_;
-        if (!setSize(end))
-            return 0;
+        if (!setSize(end)) return 0;
         position_ = keep;
     }
     std::memmove(data_ + position_, buffer, count);

@@ -4,11 +4,11 @@
 #include "store/Fits.h"
 #include "store/Store.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <fcntl.h>
 #include <random>
 #include <string>
@@ -23,8 +23,7 @@ double seconds(std::chrono::steady_clock::time_point from) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
 }
 
-template <typename F>
-double timed(F&& f) {
+template <typename F> double timed(F&& f) {
     auto t = std::chrono::steady_clock::now();
     f();
     return seconds(t);
@@ -33,13 +32,11 @@ double timed(F&& f) {
 double readRaw(const std::string& name, std::vector<uint8_t>& buffer) {
     return timed([&] {
         int fd = ::open(name.c_str(), O_RDONLY);
-        if (fd < 0)
-            return;
+        if (fd < 0) return;
         std::size_t at = 0;
         for (;;) {
             ssize_t n = ::read(fd, buffer.data() + at, buffer.size() - at);
-            if (n <= 0)
-                break;
+            if (n <= 0) break;
             at += static_cast<std::size_t>(n);
         }
         ::close(fd);
@@ -54,8 +51,7 @@ void benchLoad() {
         log.Make2D(71, 0, 1);
         double build = timed([&] {
             for (uint32_t r = 1; r <= rows; ++r) {
-                if (r > log.Rows)
-                    log.SetRows(log.Rows + 100); // as the acquisition cycle grows a dataset
+                if (r > log.Rows) log.SetRows(log.Rows + 100); // as the acquisition cycle grows a dataset
                 uint8_t* row = log.RowData(r);
                 for (int c = 0; c < 63; ++c)
                     row[c] = static_cast<uint8_t>(r + c);
@@ -65,7 +61,8 @@ void benchLoad() {
         });
         std::printf("grow a log 100 rows at a time to %u rows: %.3f s\n", rows, build);
         double save = timed([&] { log.SaveToFile(name); });
-        std::printf("save %u rows (%.1f MB, atomic with fsync): %.3f s\n", rows, (273.0 + rows * 71.0) / 1e6, save);
+        std::printf("save %u rows (%.1f MB, atomic with fsync): %.3f s\n", rows, (273.0 + rows * 71.0) / 1e6,
+                    save);
     }
     std::vector<uint8_t> buffer(273 + std::size_t{rows} * 71 + 1);
     readRaw(name, buffer); // warm the page cache
@@ -74,8 +71,7 @@ void benchLoad() {
         bestRaw = std::min(bestRaw, readRaw(name, buffer));
         TNumber2DArrayStore log;
         best = std::min(best, timed([&] { log.LoadFromFile(name); }));
-        if (log.Rows != rows)
-            std::printf("unexpected row count %u\n", log.Rows);
+        if (log.Rows != rows) std::printf("unexpected row count %u\n", log.Rows);
     }
     std::printf("load %u-row log: %.4f s; raw read of the same file: %.4f s; ratio %.2f\n", rows, best,
                 bestRaw, best / bestRaw);
@@ -103,8 +99,8 @@ void benchFits() {
         for (uint32_t i = 1; i <= n; ++i)
             sink = sink + spline.Evaluate(i * 0.1 + 0.05);
     });
-    std::printf("spline over %u points: compute %.3f s, %u evaluations %.3f s (%.0f ns each)\n", n, compute, n,
-                evaluate, evaluate / n * 1e9);
+    std::printf("spline over %u points: compute %.3f s, %u evaluations %.3f s (%.0f ns each)\n", n, compute,
+                n, evaluate, evaluate / n * 1e9);
     ave.Window = 25;
     double average = timed([&] {
         for (uint32_t i = 1; i <= n; ++i)
@@ -146,8 +142,7 @@ void benchDelete() {
     for (std::size_t k = 0; k < doomed.size(); ++k) {
         double behind = static_cast<double>(n - k) - (doomed[k] - k);
         movedAll += behind;
-        if (k < sample)
-            movedSample += behind;
+        if (k < sample) movedSample += behind;
     }
     double estimate = part * movedAll / movedSample;
     std::printf("repeated DeleteRow: %zu deletions took %.4f s; all %zu extrapolated by rows moved: %.3f s "

@@ -51,8 +51,7 @@ inline void writeFile(const std::string& name, const std::vector<uint8_t>& bytes
 }
 
 inline void put32(std::vector<uint8_t>& b, std::size_t at, uint32_t v) {
-    if (b.size() < at + 4)
-        b.resize(at + 4);
+    if (b.size() < at + 4) b.resize(at + 4);
     for (int i = 0; i < 4; ++i, v >>= 8)
         b[at + i] = static_cast<uint8_t>(v);
 }

@@ -30,18 +30,15 @@ struct ReferenceSpline {
         for (std::size_t r = 0; r < k; ++r) {
             std::size_t i = r + 1;
             double h0 = x[i] - x[i - 1], h1 = x[i + 1] - x[i];
-            if (r > 0)
-                a[r][r - 1] = h0;
+            if (r > 0) a[r][r - 1] = h0;
             a[r][r] = 2 * (h0 + h1);
-            if (r + 1 < k)
-                a[r][r + 1] = h1;
+            if (r + 1 < k) a[r][r + 1] = h1;
             a[r][k] = 6 * ((y[i + 1] - y[i]) / h1 - (y[i] - y[i - 1]) / h0);
         }
         for (std::size_t c = 0; c < k; ++c) {
             std::size_t p = c;
             for (std::size_t r = c + 1; r < k; ++r)
-                if (std::fabs(a[r][c]) > std::fabs(a[p][c]))
-                    p = r;
+                if (std::fabs(a[r][c]) > std::fabs(a[p][c])) p = r;
             std::swap(a[c], a[p]);
             for (std::size_t r = 0; r < k; ++r)
                 if (r != c) {

@@ -50,14 +50,12 @@ TEST(BulkRows, DeleteRowsEqualsDeletingOneByOne) {
         std::vector<uint32_t> doomed;
         const uint32_t share = rng() % 100;
         for (uint32_t i = 1; i <= n; ++i)
-            if (rng() % 100 < share || (trial % 3 == 0 && (i == 1 || i == n)))
-                doomed.push_back(i);
+            if (rng() % 100 < share || (trial % 3 == 0 && (i == 1 || i == n))) doomed.push_back(i);
         for (auto it = doomed.rbegin(); it != doomed.rend(); ++it)
             ASSERT_TRUE(a.DeleteRow(*it));
         std::vector<uint32_t> shuffled = doomed;
         std::shuffle(shuffled.begin(), shuffled.end(), rng);
-        if (!shuffled.empty())
-            shuffled.push_back(shuffled.front()); // a repeat counts once
+        if (!shuffled.empty()) shuffled.push_back(shuffled.front()); // a repeat counts once
         ASSERT_TRUE(b.DeleteRows(shuffled));
         ASSERT_EQ(a.Rows, b.Rows);
         ASSERT_EQ(a.Points, b.Points);
@@ -79,17 +77,26 @@ TEST(BulkRows, DeleteRowsEqualsDeletingOneByOne) {
 TEST(BulkRows, SortRowsEqualsTheStepwiseInsertionSort) {
     std::mt19937 rng(9);
     auto check = [&](uint32_t elementSize, uint32_t rows, int pattern) {
-        SCOPED_TRACE(testing::Message() << "size " << elementSize << " rows " << rows << " pattern " << pattern);
+        SCOPED_TRACE(testing::Message()
+                     << "size " << elementSize << " rows " << rows << " pattern " << pattern);
         TNumber2DArrayStore a, b;
         ASSERT_TRUE(a.Make2D(3, rows, elementSize));
         ASSERT_TRUE(b.Make2D(3, rows, elementSize));
         for (uint32_t r = 1; r <= rows; ++r) {
             long double key;
             switch (pattern) {
-            case 0: key = rng() % 7; break;                          // many equal keys
-            case 1: key = r + static_cast<int>(rng() % 5) - 2; break; // nearly in order
-            case 2: key = rows - r; break;                           // reversed
-            default: key = (rng() % 10 == 0) ? NAN : rng() % 50; break;
+            case 0:
+                key = rng() % 7;
+                break; // many equal keys
+            case 1:
+                key = r + static_cast<int>(rng() % 5) - 2;
+                break; // nearly in order
+            case 2:
+                key = rows - r;
+                break; // reversed
+            default:
+                key = (rng() % 10 == 0) ? NAN : rng() % 50;
+                break;
             }
             for (TNumber2DArrayStore* s : {&a, &b}) {
                 s->SetElement(1, r, r % 200);

@@ -61,7 +61,8 @@ TEST(StoreReals, ExtendedKnownPatternsAndRoundTrips) {
         auto b = extended(x);
         EXPECT_EQ(decodeExtended(b.data()), x);
     }
-    for (long double x : {std::numeric_limits<long double>::max(), -std::numeric_limits<long double>::denorm_min() * 12345})
+    for (long double x :
+         {std::numeric_limits<long double>::max(), -std::numeric_limits<long double>::denorm_min() * 12345})
         EXPECT_EQ(decodeExtended(extended(x).data()), x);
 }
 
@@ -95,8 +96,7 @@ TEST(StoreReals, Real48KnownPatternsRoundingAndLimits) {
         uint8_t in[6], out[6];
         for (auto& x : in)
             x = static_cast<uint8_t>(rng());
-        if (in[0] == 0)
-            in[0] = 1;
+        if (in[0] == 0) in[0] = 1;
         ASSERT_TRUE(encodeReal48(decodeReal48(in), out));
         EXPECT_EQ(0, std::memcmp(in, out, 6));
     }
@@ -108,14 +108,16 @@ TEST(StoreFormat, HeaderOffsetsAndBothLayouts) {
     ASSERT_TRUE(store.Make2D(3, 2, 1));
     for (uint32_t i = 1; i <= 6; ++i)
         store.SetValueAt(i, 10 * i);
-    store.StoreName = "run \xB0" "1";
+    store.StoreName = "run \xB0"
+                      "1";
     store.SaveToFile(dir.file("a.ecu"));
     auto bytes = readFile(dir.file("a.ecu"));
     ASSERT_EQ(bytes.size(), 273u + 6u);
     EXPECT_EQ(get32(bytes, 0), 6u);
     EXPECT_EQ(get32(bytes, 4), 1u);
     EXPECT_EQ(bytes[8], 6);
-    EXPECT_EQ(std::string(bytes.begin() + 9, bytes.begin() + 15), "run \xB0" "1");
+    EXPECT_EQ(std::string(bytes.begin() + 9, bytes.begin() + 15), "run \xB0"
+                                                                  "1");
     EXPECT_EQ(bytes[264], 0);
     EXPECT_EQ(get32(bytes, 265), 3u);
     EXPECT_EQ(get32(bytes, 269), 2u);
