@@ -112,19 +112,26 @@ bool TCubicSpline::MakeXY(uint32_t n, uint32_t elementSize) {
     return false;
 }
 
+namespace {
+
+// Sizes a companion store for n elements. Companions that were never made (or
+// were emptied, losing their element size) get elementSize.
+bool sizeCompanion(std::unique_ptr<TNumberStore>& companion, uint32_t n, uint32_t elementSize,
+                   bool showErrors) {
+    if (!companion) {
+        companion = std::make_unique<TNumberStore>();
+        companion->ShowErrors = showErrors;
+    }
+    if (!TNumberStore::ValidElementSize(companion->RecordSize)) return companion->Make(n, elementSize);
+    return companion->SetRecordCount(n);
+}
+
+} // namespace
+
 bool TCubicSpline::SetPoints(uint32_t n) {
-    // Companions that were never made (or were emptied) take this series' element size.
     const uint32_t elementSize = TNumberStore::ValidElementSize(RecordSize) ? RecordSize : 8;
-    auto resize = [&](std::unique_ptr<TNumberStore>& companion) {
-        if (!companion) {
-            companion = std::make_unique<TNumberStore>();
-            companion->ShowErrors = ShowErrors;
-        }
-        // An emptied companion has lost its element size too.
-        if (!TNumberStore::ValidElementSize(companion->RecordSize)) return companion->Make(n, elementSize);
-        return companion->SetRecordCount(n);
-    };
-    if (resize(SecondDerivs) && resize(Scratch) && TFitType::SetPoints(n)) {
+    if (sizeCompanion(SecondDerivs, n, elementSize, ShowErrors) &&
+        sizeCompanion(Scratch, n, elementSize, ShowErrors) && TFitType::SetPoints(n)) {
         Ready = true;
         return true;
     }
@@ -178,7 +185,17 @@ long double evaluateSpline(const Series& s, uint32_t n, const TNumberStore* D, l
 
 // A spline whose GetX/GetY are the series' own reads its points directly.
 void TCubicSpline::Compute() {
-    if (!Ready || !SecondDerivs || !Scratch) return;
+    if (!Ready) return;
+    // Points can change without SetPoints (a loaded series, a field set by
+    // hand): the companions must hold one element per point.
+    if (!SecondDerivs || !Scratch || SecondDerivs->RecordCount != Points || Scratch->RecordCount != Points) {
+        const uint32_t elementSize = TNumberStore::ValidElementSize(RecordSize) ? RecordSize : 8;
+        if (!sizeCompanion(SecondDerivs, Points, elementSize, ShowErrors) ||
+            !sizeCompanion(Scratch, Points, elementSize, ShowErrors)) {
+            Ready = false;
+            return;
+        }
+    }
     if (typeid(*this) == typeid(TCubicSpline) && DirectSeries::usable(*this))
         computeSpline(DirectSeries(*this), Points, *SecondDerivs, *Scratch);
     else

@@ -126,6 +126,14 @@ TEST(CubicSpline, CompanionsFollowTheSeriesSize) {
     late.Make2D(2, 0, 8);
     ASSERT_TRUE(late.SetPoints(3));
     EXPECT_EQ(late.SecondDerivs->RecordCount, 3u);
+    // A spline read from a file computes with companions of its own size.
+    TCubicSpline saved;
+    fill(saved, {0, 1, 2}, {0, 1, 0});
+    auto bytes = saved.SaveToBytes();
+    TCubicSpline loaded;
+    loaded.LoadFromBytes(bytes.data(), bytes.size(), "spline");
+    loaded.Compute();
+    EXPECT_DOUBLE_EQ(static_cast<double>(loaded.Evaluate(0.5)), 0.6875);
 }
 
 TEST(CubicSpline, CopyFitBothWays) {
