@@ -30,9 +30,15 @@ int qtimerInterval(uint32_t ms) {
 
 double SystemClockDays() {
     using namespace std::chrono;
-    const auto us = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+    // The system's date and time when first asked, then advanced by the
+    // monotonic clock: setting the clock (or a time-server step) while
+    // logging must not make time stamps jump or run backwards.
+    static const auto anchorSystem = system_clock::now();
+    static const auto anchorSteady = steady_clock::now();
+    const auto us = duration_cast<microseconds>(anchorSystem.time_since_epoch()).count() +
+                    duration_cast<microseconds>(steady_clock::now() - anchorSteady).count();
     // 25569 days lie between 1899-12-30 and 1970-01-01.
-    return 25569.0 + static_cast<double>(static_cast<long double>(us) / 86400000000.0L);
+    return static_cast<double>(25569.0L + static_cast<long double>(us) / 86400000000.0L);
 }
 
 std::optional<int64_t> ParsePeriodText(const std::string& text) {
@@ -188,6 +194,7 @@ void Acquisition::AcquisitionTimer() {
         reportNewErrorLines();
         return;
     } else {
+        const size_t linesBefore = ErrorLog.size();
         bool ok;
         if (MessageNumber == -1) {
             ok = Comms->Request(1, reply);
@@ -195,6 +202,9 @@ void Acquisition::AcquisitionTimer() {
             const TBytes data{static_cast<uint8_t>(MessageNumber)};
             ok = Comms->Transact(1, data, reply);
         }
+        // A failed write leaves no line of the link's own; say so, or an
+        // unplugged adapter would go unnoticed.
+        if (!ok && ErrorLog.size() == linesBefore) ErrorLog.push_back(writeFailureLine());
         reportNewErrorLines();
         if (!ok) return;
         if (reply.size() != static_cast<size_t>(ReplyLength)) return;
@@ -208,6 +218,14 @@ void Acquisition::AcquisitionTimer() {
         ++RowCounter;
         const uint32_t row = static_cast<uint32_t>(RowCounter);
         if (row > CurrentLog->Rows) CurrentLog->SetRows(CurrentLog->Rows + 100);
+        if (row > CurrentLog->Rows) {
+            // The dataset could not grow (out of memory): keep what is
+            // recorded, drop this reply, and say so.
+            --RowCounter;
+            ErrorLog.push_back("Dataset full: reply not recorded");
+            reportNewErrorLines();
+            return;
+        }
         const long double elapsed =
             std::fabs(static_cast<long double>(clock_()) - static_cast<long double>(LogStartTime)) *
             86400.0L;
@@ -247,6 +265,12 @@ void Acquisition::AcquisitionTimer() {
 
     // Last, so that the listener may stop logging from here.
     if (recorded) listener_->rowRecorded(static_cast<uint32_t>(RowCounter));
+}
+
+std::string Acquisition::writeFailureLine() const {
+    std::string line = "Cannot write to the port";
+    if (Comms && !Comms->LastErrorText.empty()) line += ": " + Comms->LastErrorText;
+    return line;
 }
 
 void Acquisition::RedrawTimer() {

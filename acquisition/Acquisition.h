@@ -181,6 +181,7 @@ private:
     PeriodEntry periodExit(const std::string& text, bool acquisition);
     void decodeStep(int index, const uint8_t* data, size_t length);
     void reportNewErrorLines();
+    std::string writeFailureLine() const;
     void trimErrorLog(size_t keep);
     void notifyState();
     void showLastRowOrFirst();

@@ -139,13 +139,14 @@ PromDumpResult Acquisition::runPromDump(const std::string& fileName) {
             reply.resize(TestReplyBytes);
             for (auto& c : reply) c = static_cast<uint8_t>(byte(random_));
         } else {
-            if (!Comms || !Comms->IsOpen()) ErrorLog.emplace_back("Comm port inactive");
             const TBytes request{static_cast<uint8_t>(address >> 8),
                                  static_cast<uint8_t>(address & 0xFF)};
             bool ok = false;
             for (int attempt = 0; attempt < AttemptLimit && !ok; ++attempt) {
                 reply.clear();
+                const size_t linesBefore = ErrorLog.size();
                 ok = Comms && Comms->Transact(2, request, reply);
+                if (!ok && ErrorLog.size() == linesBefore) ErrorLog.push_back(writeFailureLine());
             }
             reportNewErrorLines();
             if (!ok) {

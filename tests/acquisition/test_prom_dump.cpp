@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace quillmar {
@@ -238,14 +239,14 @@ TEST_F(LinkTickTest, TicksOverThePseudoTerminal) {
     std::vector<uint8_t> stream(63);
     for (size_t i = 0; i < stream.size(); ++i) stream[i] = static_cast<uint8_t>(i * 3);
     bool shortReply = false;
-    PtyPeer peer([&](uint8_t mode, const std::vector<uint8_t>& data) -> std::vector<uint8_t> {
+    auto peer = std::make_unique<PtyPeer>([&](uint8_t mode, const std::vector<uint8_t>& data) -> std::vector<uint8_t> {
         std::lock_guard<std::mutex> lock(m);
         requests.push_back(data);
         if (mode != 1) return {};
         if (shortReply) return Frame(1, std::vector<uint8_t>(62, 1));
         return Frame(1, stream);
     });
-    create(peer.path());
+    create(peer->path());
     testing::ManualClock clock;
     acq.setClock([&] { return clock.days; });
 
@@ -281,6 +282,13 @@ TEST_F(LinkTickTest, TicksOverThePseudoTerminal) {
     acq.AcquisitionTimer();
     EXPECT_DOUBLE_EQ(acq.parameters()[8].Value, -1);
     EXPECT_TRUE(listener.errors.empty());
+
+    // The far end goes away (adapter unplugged): the failed write is
+    // reported, not passed over in silence.
+    peer.reset();
+    acq.AcquisitionTimer();
+    ASSERT_EQ(listener.errors.size(), 1u);
+    EXPECT_EQ(listener.errors[0].rfind("Cannot write to the port", 0), 0u) << listener.errors[0];
 }
 
 } // namespace
