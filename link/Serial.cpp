@@ -100,7 +100,7 @@ constexpr uint32_t RateNotKept = 0xFFFFFFFFu;
 
 TLineSettings TLineSettings::Raw8N1(uint32_t baud) {
     TLineSettings s;
-    s.InputFlags = IGNPAR; // a parity flag is meaningless without parity
+    s.InputFlags = 0; // no translation, no flow control: every byte as received
     s.OutputFlags = 0;
     s.ControlFlags = CS8 | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
     s.LocalFlags = 0;

@@ -124,6 +124,7 @@ bool SimulatedEcu::Start() {
     hungUp_ = false;
     startNs_ = nowNs();
     wireFree_ = startNs_;
+    lastModelNs_ = startNs_;
     thread_ = std::thread([this] { run(); });
     return true;
 }
@@ -317,7 +318,9 @@ void SimulatedEcu::answer(const TBytes& request) {
 TBytes SimulatedEcu::replyFor(const TFrame& request) {
     TBytes data;
     if ((request.Mode & 0x7F) == 1) {
-        model_.Advance(options_.StepSeconds);
+        const int64_t now = nowNs();
+        model_.Advance(options_.StepSeconds > 0 ? options_.StepSeconds : double(now - lastModelNs_) / 1e9);
+        lastModelNs_ = now;
         std::map<std::string, double> sent;
         data = EncodeReply(table_, model_.Values(), ReplyDataBytes, &sent);
         std::lock_guard guard(lock_);

@@ -45,7 +45,7 @@ const char* SimFaultName(SimFault fault);
 struct SimOptions {
     bool Pace = false;          // no faster than 8192 baud, 10 bits a byte
     double TurnaroundMs = 0;    // between the end of the request and the reply
-    double StepSeconds = 0.2;   // model time per mode 1 reply
+    double StepSeconds = 0.2;   // model time per mode 1 reply; 0: the time that really passed
     uint32_t Seed = 1;
     std::array<unsigned, SimFaultCount> FaultEvery{}; // 0: never
     double HangUpAfterSeconds = 0; // 0: never
@@ -119,6 +119,7 @@ private:
     int64_t partialSince_ = 0;
     int64_t wireFree_ = 0;    // when the wire has sent everything so far
     int64_t startNs_ = 0;
+    int64_t lastModelNs_ = 0; // when the model last moved on, for StepSeconds 0
     std::unique_ptr<std::ofstream> record_;
 
     mutable std::mutex lock_;

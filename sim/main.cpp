@@ -25,7 +25,7 @@ void usage(std::ostream& out) {
            "  --link PATH        also make a symbolic link PATH to the device\n"
            "  --pace             send no faster than 8192 baud (10 bits a byte)\n"
            "  --turnaround MS    delay between request and reply\n"
-           "  --step SECONDS     model time per mode 1 reply (default 0.2)\n"
+           "  --step SECONDS     model time per mode 1 reply (default 0.2; 0: real time)\n"
            "  --seed N           seed of the vehicle model and generated PROM\n"
            "  --prom FILE        PROM image (32768 bytes at 0x8000, or 65536)\n"
            "  --record FILE      write every reply sent as a line of hex\n"
