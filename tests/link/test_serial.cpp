@@ -181,7 +181,7 @@ TEST(Serial, ReadsAreBoundedByTheWaitLimit) {
     PtyPair pty;
     TSerial port(TLineSettings::Raw8N1(8192));
     ASSERT_TRUE(port.OpenDevice(pty.path));
-    port.SetWaitLimit(30);
+    port.SetWaitLimit(200); // room for a loaded machine; each time-out below costs one
 
     EXPECT_TRUE(port.ReadBytes(4).empty());
     EXPECT_TRUE(port.TimedOut());
@@ -214,7 +214,7 @@ TEST(Serial, WaitsEndOnNewBytesOnly) {
     PtyPair pty;
     TSerial port(TLineSettings::Raw8N1(8192));
     ASSERT_TRUE(port.OpenDevice(pty.path));
-    port.SetWaitLimit(30);
+    port.SetWaitLimit(200); // room for a loaded machine; each time-out below costs one
     // A byte that came unseen ends a wait at once, even when it came before
     // the wait was armed; one the caller has counted does not.
     ASSERT_TRUE(pty.send({1}));
