@@ -17,7 +17,10 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <cerrno>
 #include <clocale>
+#include <cstdlib>
+#include <cstring>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -82,7 +85,8 @@ const char* const LogHelp =
     "finished (derived channels) and saved. Error-log lines go to stderr.\n"
     "\n"
     "  --port PORT      COM1..COM20 or a device path (not needed with --test-mode)\n"
-    "  --out FILE       the log file to write (replaced atomically)\n"
+    "  --out FILE       the log file to write (replaced atomically; should that\n"
+    "                   fail, the recording goes to $TMPDIR or /tmp instead)\n"
     "  --period MS      acquisition period in milliseconds (default 200)\n"
     "  --message N      mode 1 message number 0..4; -1 sends no message byte (default 0)\n"
     "  --rows N         stop after N rows\n"
@@ -244,6 +248,33 @@ std::string fixed3(double v) {
 
 // ---- log --------------------------------------------------------------------
 
+std::string folderOf(const std::string& fileName) {
+    const auto slash = fileName.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : fileName.substr(0, slash);
+}
+
+// Saves and reports a failure; false when the file was not written.
+bool saveLog(TLogCollection& collection, TALDLLog& log, const std::string& fileName) {
+    try {
+        collection.Save(log, fileName);
+    } catch (const std::exception& e) {
+        err(std::string("quillmar-cli log: ") + e.what());
+        return false;
+    }
+    if (!log.Saved) {
+        err("quillmar-cli log: " + fileName + " was not written");
+        return false;
+    }
+    return true;
+}
+
+std::string rescuePath() {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string folder = tmp && *tmp ? tmp : "/tmp";
+    return folder + "/quillmar-recording-" + std::to_string(::getpid()) + ".ecu";
+}
+
 int cmdLog(const std::vector<std::string>& args) {
     const std::string command = "log";
     const ParsedOptions o = ParseOptions(args, {{"port", true}, {"out", true}, {"period", true},
@@ -274,6 +305,14 @@ int cmdLog(const std::vector<std::string>& args) {
     if (comment.size() > 255) {
         err("Warning: the comment is cut to its first 255 bytes");
         comment.resize(255);
+    }
+
+    // Find out now, not after an hour of recording, that the file cannot be
+    // written there.
+    const std::string folder = folderOf(outFile);
+    if (::access(folder.c_str(), W_OK) != 0) {
+        err("quillmar-cli log: cannot write into folder " + folder + ": " + std::strerror(errno));
+        return ExitFailure;
     }
 
     TLogCollection collection;
@@ -314,14 +353,11 @@ int cmdLog(const std::vector<std::string>& args) {
         return ExitFailure;
     }
     log->StoreName = comment;
-    try {
-        collection.Save(*log, outFile);
-    } catch (const std::exception& e) {
-        err(std::string("quillmar-cli log: ") + e.what());
-        return ExitFailure;
-    }
-    if (!log->Saved) {
-        err("quillmar-cli log: " + outFile + " was not written");
+    if (!saveLog(collection, *log, outFile)) {
+        // Never lose a recording: put it where it can be written.
+        const std::string rescue = rescuePath();
+        if (saveLog(collection, *log, rescue))
+            err("quillmar-cli log: the recording was saved to " + rescue + " instead");
         return ExitFailure;
     }
     const uint32_t rows = log->Rows;

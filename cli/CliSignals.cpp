@@ -13,7 +13,7 @@ namespace {
 
 int pipeFds[2] = {-1, -1};
 std::atomic<int> signalCount{0};
-struct sigaction previousInt, previousTerm;
+struct sigaction previousInt, previousTerm, previousHup;
 
 extern "C" void onSignal(int) {
     const int saved = errno;
@@ -37,6 +37,7 @@ SignalPipe::SignalPipe(std::function<void()> onSignal) : onSignal_(std::move(onS
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, &previousInt);
     ::sigaction(SIGTERM, &action, &previousTerm);
+    ::sigaction(SIGHUP, &action, &previousHup);
 
     notifier_ = std::make_unique<QSocketNotifier>(pipeFds[0], QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
@@ -52,6 +53,7 @@ SignalPipe::~SignalPipe() {
     if (pipeFds[0] < 0) return;
     ::sigaction(SIGINT, &previousInt, nullptr);
     ::sigaction(SIGTERM, &previousTerm, nullptr);
+    ::sigaction(SIGHUP, &previousHup, nullptr);
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);
     pipeFds[0] = pipeFds[1] = -1;

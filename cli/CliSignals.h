@@ -1,7 +1,7 @@
 #pragma once
-// SIGINT and SIGTERM turned into ordinary events: the handler only writes a
+// SIGINT, SIGTERM and SIGHUP (the terminal went away) turned into ordinary events: the handler only writes a
 // byte into a pipe, and a QSocketNotifier on the other end calls back on the
-// event loop. While an instance lives, neither signal can end the process, so
+// event loop. While an instance lives, none of them can end the process, so
 // a second Ctrl-C never interrupts a save.
 
 #include <QSocketNotifier>

@@ -54,10 +54,13 @@ public:
         for (auto& w : words) argv.push_back(w.data());
         argv.push_back(nullptr);
         std::vector<std::string> envWords{"XDG_CONFIG_HOME=" + configHome.string(), "HOME=" + configHome.string(),
-                                          "LC_ALL=C"};
+                                          "TMPDIR=" + configHome.string(), "LC_ALL=C"};
         for (char** e = environ; *e; ++e) {
             const std::string v = *e;
-            if (v.rfind("XDG_CONFIG_HOME=", 0) && v.rfind("HOME=", 0) && v.rfind("LC_ALL=", 0)) envWords.push_back(v);
+            bool replaced = false;
+            for (const char* name : {"XDG_CONFIG_HOME=", "HOME=", "TMPDIR=", "LC_ALL="})
+                replaced = replaced || v.rfind(name, 0) == 0;
+            if (!replaced) envWords.push_back(v);
         }
         std::vector<char*> envp;
         for (auto& w : envWords) envp.push_back(w.data());
@@ -334,6 +337,15 @@ TEST_F(CliTest, ExitStatusesSayWhatWasWrong) {
         EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << line << "\n" << r.err;
     }
+    // A recording whose file cannot be written is not lost.
+    fs::create_directories(dir / "taken.ecu");
+    const CliRun rescued = run({"log", "--test-mode", "--rows", "2", "--period", "10", "--out",
+                                (dir / "taken.ecu").string(), "--ini", ini});
+    EXPECT_EQ(rescued.status, 1) << rescued.err;
+    EXPECT_NE(rescued.err.find("taken.ecu"), std::string::npos) << rescued.err;
+    EXPECT_NE(rescued.err.find("the recording was saved to " + dir.string() + "/quillmar-recording-"),
+              std::string::npos) << rescued.err;
+
     for (const char* command : {"log", "watch", "table", "info", "dump-prom", "create-ini"}) {
         const CliRun r = run({command, "--help"});
         EXPECT_EQ(r.status, 0) << command;
