@@ -172,6 +172,7 @@ TEST(ALDLComms, OddRepliesAreJudgedByTheirBytes) {
         {{0xF4, 0xFF, 0x01, 0x02}, {"Not enough bytes received", "No reply"}},
         {{0xF4, 0x10, 0x01}, {"Check byte failure", "No reply"}}, // length below 0x55: nothing more is read
         {{0xF4, 0x56, 0x01, 0xB4}, {"Check byte failure", "No reply"}},
+        {TBytes(400, 0x00), {"No frame start byte received", "No reply"}}, // the hunt gives up
     };
     for (const Case& c : cases) {
         Bench b;
@@ -179,6 +180,7 @@ TEST(ALDLComms, OddRepliesAreJudgedByTheirBytes) {
         TBytes reply;
         EXPECT_FALSE(b.request(reply)) << BytesToHex(c.raw);
         EXPECT_EQ(b.log, c.lines) << BytesToHex(c.raw);
+        EXPECT_TRUE(b.request(reply)); // and the line is usable again
     }
 
     // A valid frame with stray bytes after it: they are purged before the next request.
