@@ -124,7 +124,8 @@ bool Acquisition::FormCreate(const AcquisitionSetup& setup) {
         return false;
     }
     FillBitNames(table);
-    *Parameters = std::move(table);
+    // A fresh array: datasets made earlier keep the table they were made with.
+    Parameters = std::make_shared<TParameterArray>(std::move(table));
 
     // 3. The link, writing its failures into our error log.
     Comms = std::make_unique<TALDLComms>();
@@ -325,14 +326,15 @@ PeriodEntry Acquisition::dlgRedrawPeriodExit(const std::string& text) {
 
 // ---- timers -----------------------------------------------------------------
 
+// Starting a running timer leaves it running in its rhythm.
 void Acquisition::startAcquisitionTimer() {
     acquisitionOn_ = true;
-    acquisitionQTimer_.start();
+    if (!acquisitionQTimer_.isActive()) acquisitionQTimer_.start();
 }
 
 void Acquisition::startRedrawTimer() {
     redrawOn_ = true;
-    redrawQTimer_.start();
+    if (!redrawQTimer_.isActive()) redrawQTimer_.start();
 }
 
 void Acquisition::stopTimers() {
