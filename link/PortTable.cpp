@@ -68,11 +68,11 @@ uint8_t PortNumberOfDevice(const std::string& device) {
     return 0;
 }
 
-std::optional<std::string> ResolvePort(const std::string& spec) {
-    if (auto number = PortNumberFromName(spec))
+std::optional<std::string> ResolvePort(const std::string& typed) {
+    if (auto number = PortNumberFromName(typed))
         return PortDevice(*number);
-    if (!spec.empty() && spec[0] == '/')
-        return spec;
+    if (!typed.empty() && typed[0] == '/')
+        return typed;
     return std::nullopt;
 }
 

@@ -30,6 +30,6 @@ uint8_t PortNumberOfDevice(const std::string& device);
 
 // A port as a user types it: "COM3" (any case) gives COM3's device, an
 // absolute path ("/dev/ttyUSB0") is taken as it is. Anything else: nullopt.
-std::optional<std::string> ResolvePort(const std::string& spec);
+std::optional<std::string> ResolvePort(const std::string& typed);
 
 } // namespace quillmar
