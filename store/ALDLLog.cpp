@@ -34,17 +34,7 @@ bool TALDLLog::SetRows(uint32_t rows) {
 }
 
 long double TALDLLog::ParameterValue(int column, uint32_t row) const {
-    const TParameterArray& table = *Parameters;
-    if (column < 1 || size_t(column) > table.size() || row == 0 || row > Rows) return 0;
-    const TParameter& p = table[size_t(column - 1)];
-    if (p.Size == 0) {
-        const int slot = DerivedSlot(DisplayName(p));
-        if (slot < 0 || row >= Derived[size_t(slot)].size()) return 0;
-        return Derived[size_t(slot)][row];
-    }
-    const uint8_t* data = RowData(row);
-    if (!data || RowBytes() < uint32_t(ReplyLength)) return 0;
-    return DecodeValue(p, data, size_t(ReplyLength));
+    return quillmar::ParameterValue(*Parameters, *this, column, row, &Derived);
 }
 
 std::string TALDLLog::DatasetName() const {
