@@ -19,8 +19,24 @@ namespace quillmar {
 namespace {
 
 using testing::ManualClock;
-using testing::MakeTable;
 using testing::RecordingMessenger;
+
+// count entries whose sizes add up to 63: the first 63 - count take two bytes.
+TParameterArray MakeTable(int count, int mapAt, int rpmAt) {
+    TParameterArray table;
+    int position = 1;
+    for (int i = 0; i < count; ++i) {
+        TParameter p;
+        p.Name = i == mapAt ? "Manifold press (abs)." : i == rpmAt ? "Engine speed" : "P" + std::to_string(i);
+        p.Position = static_cast<uint8_t>(position);
+        p.Size = static_cast<uint8_t>(i < 63 - count ? 2 : 1);
+        p.Factor = 1;
+        p.FormatAs = "%5.1f";
+        position += p.Size;
+        table.push_back(p);
+    }
+    return table;
+}
 
 class RecordingListener : public AcquisitionListener {
 public:
@@ -44,7 +60,6 @@ public:
 class CycleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::ensureApplication();
         acq.setListener(&listener);
         acq.setClock([this] { return clock.days; });
     }
@@ -105,7 +120,6 @@ TEST_F(CycleTest, EveryTickDecodesMapAndEngineSpeedAndAShareInRoundRobin) {
 TEST_F(CycleTest, RoundRobinStepsOverTimeAndDerivedEntries) {
     create(BuiltInParameters());
     acq.setTestMode(true);
-    acq.StartTalkingActionExecute();
     // 64 * 200 / 2000 + 2 = 8: MAP, engine speed, then entries 0..5 of
     // which "Time" (2) and "Distance" (4, derived) are stepped over.
     clearValues();

@@ -1,46 +1,35 @@
 // The PROM dump: test mode, the two failure limits, long replies, refusals,
-// and the file written only when complete; plus ticks over a real link.
+// and the file written only when complete; plus ticks over a real link to the
+// simulated engine computer.
 
 #include "AcquisitionTestSupport.h"
 
 #include "acquisition/Acquisition.h"
 #include "acquisition/Parameters.h"
 #include "link/ALDLComms.h"
+#include "link/Frame.h"
+#include "sim/SimulatedEcu.h"
 #include "store/ALDLLog.h"
 #include "store/LogCollection.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
-#include <memory>
-#include <mutex>
 
 namespace quillmar {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Frame;
-using testing::PtyPeer;
 using testing::RecordingMessenger;
 
 std::vector<uint8_t> readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// The memory the peer answers mode 2 requests from.
-uint8_t promByte(uint32_t address) {
-    return static_cast<uint8_t>((address * 7 + (address >> 8)) & 0xFF);
-}
-
-std::vector<uint8_t> promReply(uint32_t address, size_t count) {
-    std::vector<uint8_t> data;
-    for (size_t i = 0; i < count; ++i) data.push_back(promByte(static_cast<uint32_t>(address + i)));
-    return Frame(2, data);
 }
 
 class Listener : public AcquisitionListener {
@@ -60,7 +49,6 @@ public:
 class PromDumpTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::ensureApplication();
         dir = fs::temp_directory_path() /
               ("quillmar-prom-" + std::to_string(::getpid()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -158,26 +146,27 @@ TEST_F(PromDumpTest, RefusalsAndUnwritableFile) {
 }
 
 TEST_F(PromDumpTest, RetriesFailuresAndCutsTheLastReply) {
-    // Address 0x8000 fails four times (no reply) before it answers; the
-    // reply at 0xFFC0 carries 100 bytes, of which 64 belong to the image.
-    std::mutex m;
-    std::map<uint32_t, int> asked;
-    PtyPeer peer([&](uint8_t mode, const std::vector<uint8_t>& data) -> std::vector<uint8_t> {
-        if (mode != 2 || data.size() != 2) return {};
-        const uint32_t a = data[0] * 256u + data[1];
-        std::lock_guard<std::mutex> lock(m);
-        if (a == 0x8000 && ++asked[a] <= 4) return {};
-        return promReply(a, a == 0xFFC0 ? 100 : 64);
-    });
-    create(peer.path());
+    SimulatedEcu sim;
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    create(sim.DevicePath());
     // A busy machine must not turn a late reply into one more failure.
     acq.comms()->SetWaitLimit(250);
+    // Address 0x8000 goes unanswered four times before it is read; the
+    // reply at 0xFFC0 carries 100 bytes, of which 64 belong to the image.
+    for (int i = 0; i < 4; ++i) sim.QueueRawReply({});
+    const PromImage prom = PromImage::Generated(SimOptions{}.Seed);
+    listener.onProgress = [&](uint32_t next) {
+        if (next != 0xFFC0) return;
+        TBytes data = prom.Read(0xFFC0, 64);
+        data.resize(100, 0x5A);
+        sim.QueueRawReply(TFrame(2, data).AsBytes());
+    };
     const fs::path file = dir / "prom.bin";
     EXPECT_EQ(acq.DumpProm(file.string()), PromDumpResult::Written);
     EXPECT_TRUE(messenger.shown.empty());
     const auto image = readFile(file);
     ASSERT_EQ(image.size(), 32768u);
-    for (uint32_t a = 0x8000; a < 0x10000; ++a) ASSERT_EQ(image[a - 0x8000], promByte(a)) << a;
+    for (uint32_t a = 0x8000; a < 0x10000; ++a) ASSERT_EQ(image[a - 0x8000], prom.At(static_cast<uint16_t>(a))) << a;
     // Each failure left the link's line before the address was read.
     const auto firstRead = std::find(listener.errors.begin(), listener.errors.end(), "Reading addr: $8000");
     EXPECT_EQ(std::count(listener.errors.begin(), firstRead, "No reply"), 4);
@@ -188,96 +177,65 @@ TEST_F(PromDumpTest, RetriesFailuresAndCutsTheLastReply) {
 }
 
 TEST_F(PromDumpTest, FailureLimits) {
+    SimulatedEcu sim;
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    create(sim.DevicePath());
     // Five failed transactions for one address abort without a file.
-    {
-        PtyPeer peer([](uint8_t, const std::vector<uint8_t>& data) -> std::vector<uint8_t> {
-            if (data.size() == 2 && data[0] * 256 + data[1] == 0x8040) return {};
-            return promReply(data[0] * 256u + data[1], 64);
-        });
-        create(peer.path());
-        const fs::path file = dir / "a.bin";
-        EXPECT_EQ(acq.DumpProm(file.string()), PromDumpResult::LinkFailed);
-        ASSERT_EQ(messenger.shown.size(), 1u);
-        EXPECT_EQ(messenger.shown[0], (std::pair<std::string, std::string>{"Aborting", "Five consecutive mode 2 command failures"}));
-        EXPECT_FALSE(fs::exists(file));
-        EXPECT_EQ(peer.requests(), 6);
-        acq.FormDestroy();
-    }
+    for (int i = 0; i < 5; ++i) sim.QueueRawReply({});
+    EXPECT_EQ(acq.DumpProm((dir / "a.bin").string()), PromDumpResult::LinkFailed);
+    ASSERT_EQ(messenger.shown.size(), 1u);
+    EXPECT_EQ(messenger.shown[0], (std::pair<std::string, std::string>{"Aborting", "Five consecutive mode 2 command failures"}));
+    EXPECT_FALSE(fs::exists(dir / "a.bin"));
+    EXPECT_EQ(sim.RequestCount(), 5u);
+
     // Five empty replies in a row: "ALDL error"; an empty reply between good
-    // ones resets the count.
-    {
-        int emptyOnes = 0;
-        PtyPeer peer([&](uint8_t, const std::vector<uint8_t>& data) -> std::vector<uint8_t> {
-            const uint32_t a = data[0] * 256u + data[1];
-            if (a == 0x8000 && emptyOnes < 4) {
-                ++emptyOnes;
-                return Frame(2, {});
-            }
-            if (a == 0x8040) return Frame(2, {});
-            return promReply(a, 64);
-        });
-        ASSERT_TRUE(acq.reconnect(peer.path()));
-        listener.errors.clear();
-        const fs::path file = dir / "b.bin";
-        EXPECT_EQ(acq.DumpProm(file.string()), PromDumpResult::NoData);
-        EXPECT_EQ(messenger.shown.back(), (std::pair<std::string, std::string>{"Error", "ALDL error"}));
-        EXPECT_FALSE(fs::exists(file));
-        const auto lines = dumpLines();
-        // 4 empty + 1 good at 0x8000, then 5 empty at 0x8040.
-        ASSERT_EQ(lines.size(), 11u);
-        EXPECT_EQ(lines[4], "Reading addr: $8000");
-        EXPECT_EQ(lines[5], "Bytes returned: 64");
-        EXPECT_EQ(lines[10], "Reading addr: $8040");
-    }
+    // ones resets the count (four at 0x8000, then five at 0x8040).
+    listener.errors.clear();
+    const TBytes empty = TFrame(2, {}).AsBytes();
+    for (int i = 0; i < 4; ++i) sim.QueueRawReply(empty);
+    listener.onProgress = [&](uint32_t next) {
+        if (next == 0x8040)
+            for (int i = 0; i < 5; ++i) sim.QueueRawReply(empty);
+    };
+    EXPECT_EQ(acq.DumpProm((dir / "b.bin").string()), PromDumpResult::NoData);
+    EXPECT_EQ(messenger.shown.back(), (std::pair<std::string, std::string>{"Error", "ALDL error"}));
+    EXPECT_FALSE(fs::exists(dir / "b.bin"));
+    const auto lines = dumpLines();
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[4], "Reading addr: $8000");
+    EXPECT_EQ(lines[5], "Bytes returned: 64");
+    EXPECT_EQ(lines[10], "Reading addr: $8040");
 }
 
-class LinkTickTest : public PromDumpTest {};
-
-TEST_F(LinkTickTest, TicksOverThePseudoTerminal) {
-    std::mutex m;
-    std::vector<std::vector<uint8_t>> requests;
-    std::vector<uint8_t> stream(63);
-    for (size_t i = 0; i < stream.size(); ++i) stream[i] = static_cast<uint8_t>(i * 3);
-    bool shortReply = false;
-    auto peer = std::make_unique<PtyPeer>([&](uint8_t mode, const std::vector<uint8_t>& data) -> std::vector<uint8_t> {
-        std::lock_guard<std::mutex> lock(m);
-        requests.push_back(data);
-        if (mode != 1) return {};
-        if (shortReply) return Frame(1, std::vector<uint8_t>(62, 1));
-        return Frame(1, stream);
-    });
-    create(peer->path());
+TEST_F(PromDumpTest, TicksOverThePseudoTerminal) {
+    SimulatedEcu sim;
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    create(sim.DevicePath());
     testing::ManualClock clock;
     acq.setClock([&] { return clock.days; });
 
-    // Default: message 0 carried as one data byte; mode item 0: none.
     acq.StartLoggingActionExecute();
     clock.advanceSeconds(0.2);
     acq.AcquisitionTimer();
-    acq.StopTalkingActionExecute();
-    acq.setCheckedModeItem(0);
-    acq.StartTalkingActionExecute();
-    acq.AcquisitionTimer();
-    {
-        std::lock_guard<std::mutex> lock(m);
-        ASSERT_EQ(requests.size(), 2u);
-        EXPECT_EQ(requests[0], (std::vector<uint8_t>{0}));
-        EXPECT_TRUE(requests[1].empty());
+    // The simulator notes what it sent just after sending it.
+    TBytes reply;
+    for (int i = 0; i < 1000 && reply.empty(); ++i) {
+        reply = sim.LastReply();
+        if (reply.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    ASSERT_EQ(reply.size(), 67u);
+    const auto engineSpeed = sim.LastValues().at("Engine speed");
+    acq.StopLoggingActionExecute();
     ASSERT_EQ(collection.Count(), 1);
     const TALDLLog* log = collection.ReadLog(0);
     ASSERT_EQ(log->Rows, 1u);
-    for (uint32_t c = 1; c <= 63; ++c) EXPECT_EQ(log->GetElement(c, 1), stream[c - 1]);
+    for (uint32_t c = 1; c <= 63; ++c) EXPECT_EQ(log->GetElement(c, 1), reply[c + 2]);
     EXPECT_NEAR(log->TimeStamp(1), 0.2, 1e-6);
-    // Engine speed is data byte 11: 30 * 25.
-    EXPECT_DOUBLE_EQ(acq.parameters()[8].Value, 750.0);
+    EXPECT_NEAR(acq.parameters()[8].Value, engineSpeed, 25.0); // within one step of 25 RPM
     EXPECT_TRUE(listener.errors.empty());
 
     // A reply of the wrong length is dropped without a word.
-    {
-        std::lock_guard<std::mutex> lock(m);
-        shortReply = true;
-    }
+    sim.QueueRawReply(TFrame(1, TBytes(62, 1)).AsBytes());
     acq.parameters()[8].Value = -1;
     acq.AcquisitionTimer();
     EXPECT_DOUBLE_EQ(acq.parameters()[8].Value, -1);
@@ -285,7 +243,7 @@ TEST_F(LinkTickTest, TicksOverThePseudoTerminal) {
 
     // The far end goes away (adapter unplugged): the failed write is
     // reported, not passed over in silence.
-    peer.reset();
+    sim.Stop();
     acq.AcquisitionTimer();
     ASSERT_EQ(listener.errors.size(), 1u);
     EXPECT_EQ(listener.errors[0].rfind("Cannot write to the port", 0), 0u) << listener.errors[0];
