@@ -75,12 +75,17 @@ Acquisition::Acquisition(TLogCollection& collection)
     redrawQTimer_.setInterval(qtimerInterval(redrawInterval_));
     QObject::connect(&acquisitionQTimer_, &QTimer::timeout, [this] { AcquisitionTimer(); });
     QObject::connect(&redrawQTimer_, &QTimer::timeout, [this] { RedrawTimer(); });
+    // Opening log files asks whether we are talking and stops us first.
+    collection_.Hooks.Talking = [this] { return acquisitionOn_; };
+    collection_.Hooks.StopTalking = [this] { StopTalkingActionExecute(); };
 }
 
 Acquisition::~Acquisition() {
     // The listener may already be gone; say nothing more while shutting down.
     listener_ = &defaultListener_;
     FormDestroy();
+    collection_.Hooks.Talking = nullptr;
+    collection_.Hooks.StopTalking = nullptr;
 }
 
 void Acquisition::setListener(AcquisitionListener* listener) {

@@ -87,6 +87,7 @@ struct AcquisitionSetup {
 class Acquisition {
 public:
     // collection: the open datasets; not owned, must outlive this object.
+    // Sets the collection's Talking and StopTalking hooks to this cycle.
     explicit Acquisition(TLogCollection& collection);
     ~Acquisition();
     Acquisition(const Acquisition&) = delete;
