@@ -72,9 +72,9 @@ const char* const MainHelp =
     "  dump-prom  read the program memory (0x8000-0xFFFF) into a 32768-byte file\n"
     "  create-ini write the parameter table in force to the protocol file\n"
     "\n"
-    "PORT is COM1..COM20 or a device path. COMn opens /dev/ttyS(n-1) unless\n"
-    "Ports/COMn in the [Software] group Quillmar of ~/.config/Quillmar/Quillmar.ini\n"
-    "names another device.\n"
+    "PORT is COM1..COM20 or a device path. COMn opens /dev/ttyS(n-1) unless the\n"
+    "settings file ~/.config/Quillmar/Quillmar.ini names another device in its\n"
+    "[Software] section, e.g. Quillmar\\Ports\\COM3=/dev/ttyUSB0.\n"
     "'quillmar-cli COMMAND --help' describes a command.\n"
     "Exit status: 0 success, 1 run-time failure, 2 bad arguments or bad input.\n";
 
