@@ -234,9 +234,4 @@ double SystemClockDays();
 // allowed); nullopt when it is not one.
 std::optional<int64_t> ParsePeriodText(const std::string& text);
 
-// Writes data to fileName atomically: a temporary file in the same folder,
-// flushed to disk, then renamed over the target. Throws std::runtime_error
-// naming the file on failure, leaving any previous file untouched.
-void WriteFileAtomically(const std::string& fileName, const std::vector<uint8_t>& data);
-
 } // namespace quillmar

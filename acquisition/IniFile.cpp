@@ -2,6 +2,8 @@
 
 #include "acquisition/IniFile.h"
 
+#include "store/AtomicFile.h"
+
 #include "store/Cp1252.h"
 
 #include <cerrno>
@@ -227,7 +229,17 @@ std::string IniFile::toBytes() const {
     return out;
 }
 
-void IniFile::save(const std::string& path) const { WriteFileAtomically(path, toBytes()); }
+void IniFile::save(const std::string& path) const {
+    std::error_code ec;
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+    if (ec) throw IniFileError("Cannot write \"" + path + "\": " + ec.message());
+    try {
+        WriteFileAtomically(path, toBytes());
+    } catch (const FileError& e) {
+        throw IniFileError(e.what());
+    }
+}
 
 std::optional<long long> ParseIniInteger(const std::string& text) {
     std::string t = trim(text);
@@ -267,61 +279,6 @@ std::optional<double> ParseIniFloat(const std::string& text) {
     const auto r = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
     if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(v)) return std::nullopt;
     return v;
-}
-
-void WriteFileAtomically(const std::string& path, const std::string& bytes) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target(path);
-    // Write through a symbolic link to the file it names.
-    if (fs::is_symlink(fs::symlink_status(target, ec))) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec) target = resolved;
-    }
-    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const auto fail = [&](const std::string& why) {
-        return IniFileError("Cannot write \"" + path + "\": " + why);
-    };
-    fs::create_directories(dir, ec);
-    if (ec) throw fail(ec.message());
-
-    std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) throw fail(errnoText(errno));
-    const auto abandon = [&](int err) {
-        ::close(fd);
-        ::unlink(tmpl.c_str());
-        return fail(errnoText(err));
-    };
-    struct stat st {};
-    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    if (::fchmod(fd, mode) != 0) throw abandon(errno);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw abandon(errno);
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0) throw abandon(errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(tmpl.c_str());
-        throw fail(errnoText(err));
-    }
-    if (::rename(tmpl.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(tmpl.c_str());
-        throw fail(errnoText(err));
-    }
-    // Make the rename itself durable.
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
 }
 
 } // namespace quillmar

@@ -93,7 +93,4 @@ private:
 std::optional<long long> ParseIniInteger(const std::string& text);  // decimal, 0x.. or $..
 std::optional<double> ParseIniFloat(const std::string& text);       // '.' or ',' separator
 
-// Atomically replaces path with bytes (see IniFile::save).
-void WriteFileAtomically(const std::string& path, const std::string& bytes);
-
 } // namespace quillmar

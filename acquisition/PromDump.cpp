@@ -4,18 +4,12 @@
 #include "acquisition/Acquisition.h"
 
 #include "link/ALDLComms.h"
+#include "store/AtomicFile.h"
 #include "store/Messages.h"
 
 #include <QCoreApplication>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <stdexcept>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quillmar {
 
@@ -33,62 +27,7 @@ std::string formatLine(const char* pattern, unsigned value) {
     return buffer;
 }
 
-std::string systemError(const std::string& what, const std::string& fileName) {
-    return what + " " + fileName + ": " + std::strerror(errno);
-}
-
-// Closes a descriptor on every way out.
-struct FileDescriptor {
-    int fd = -1;
-    ~FileDescriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-std::string folderOf(const std::string& fileName) {
-    const auto slash = fileName.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return fileName.substr(0, slash);
-}
-
 } // namespace
-
-void WriteFileAtomically(const std::string& fileName, const std::vector<uint8_t>& data) {
-    if (fileName.empty()) throw std::runtime_error("Cannot create file: no file name given");
-    std::string temp = fileName + ".XXXXXX";
-    FileDescriptor file;
-    file.fd = ::mkstemp(temp.data());
-    if (file.fd < 0) throw std::runtime_error(systemError("Cannot create file", fileName));
-    auto fail = [&](const std::string& what) {
-        const std::string message = systemError(what, fileName);
-        ::unlink(temp.c_str());
-        throw std::runtime_error(message);
-    };
-    // mkstemp makes the file private; an image is an ordinary user file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(file.fd, 0666 & ~mask);
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(file.fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail("Cannot write file");
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(file.fd) != 0) fail("Cannot write file");
-    if (::close(file.fd) != 0) {
-        file.fd = -1;
-        fail("Cannot write file");
-    }
-    file.fd = -1;
-    if (::rename(temp.c_str(), fileName.c_str()) != 0) fail("Cannot create file");
-    FileDescriptor folder;
-    folder.fd = ::open(folderOf(fileName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder.fd >= 0) ::fsync(folder.fd);
-}
 
 PromDumpResult Acquisition::DumpProm(const std::string& fileName) {
     if (acquisitionOn_) {

@@ -18,6 +18,7 @@
 // follows at 264, 265, 273 or 374 bytes. Files of the older layout lack the
 // name block: every later field and the content sit 256 bytes earlier.
 
+#include "store/FileError.h"
 #include "store/StoreStream.h"
 
 #include <cstdint>
@@ -30,18 +31,6 @@
 #include <vector>
 
 namespace quillmar {
-
-// A file that cannot be opened, read, created or written, or whose content is
-// not a store. what() is the full message for the user and names the file.
-class FileError : public std::runtime_error {
-public:
-    FileError(const std::string& message, std::string fileName)
-        : std::runtime_error(message), fileName_(std::move(fileName)) {}
-    const std::string& fileName() const { return fileName_; }
-
-private:
-    std::string fileName_;
-};
 
 class TStore;
 

@@ -1,6 +1,8 @@
 // Headers, saving and loading of stores.
 #include "store/Store.h"
 
+#include "store/AtomicFile.h"
+
 #include "store/StoreReals.h"
 
 #include <cerrno>
@@ -57,10 +59,6 @@ long double readExtendedSlot(MemoryStream& s) {
     return decodeExtended(b);
 }
 
-std::string osReason(int err) {
-    return std::strerror(err);
-}
-
 class FileHandle {
 public:
     explicit FileHandle(int fd) : fd_(fd) {}
@@ -80,19 +78,6 @@ private:
     int fd_;
 };
 
-bool writeAll(int fd, const uint8_t* data, std::size_t count) {
-    while (count > 0) {
-        ssize_t n = ::write(fd, data, count);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        count -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Reads exactly count bytes at offset; false on an error or an early end.
 bool readAll(int fd, uint8_t* data, std::size_t count, uint64_t offset) {
     while (count > 0) {
@@ -110,18 +95,6 @@ bool readAll(int fd, uint8_t* data, std::size_t count, uint64_t offset) {
         offset += static_cast<uint64_t>(n);
     }
     return true;
-}
-
-std::string folderOf(const std::string& path) {
-    auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string baseOf(const std::string& path) {
-    auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -386,61 +359,10 @@ void TStore::SaveToFile(const std::string& fileName) const {
     // The counted records are saved, so the file always reads back in the layout it was written in.
     const uint64_t content = uint64_t{RecordCount} * RecordSize;
     const std::size_t have = static_cast<std::size_t>(content < size() ? content : size());
-
-    // Replace the target of a symbolic link, not the link.
-    std::string target = fileName;
-    struct stat st {};
-    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* resolved = ::realpath(fileName.c_str(), nullptr)) {
-            target = resolved;
-            std::free(resolved);
-        }
-    }
-    // A file the user may not write stays as it is, although the rename could replace it.
-    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0)
-        throw FileError("Cannot create file " + fileName, fileName);
-    const std::string folder = folderOf(target);
-    std::string temp = folder + "/." + baseOf(target) + ".XXXXXX";
-    FileHandle fd(::mkstemp(temp.data()));
-    if (fd.get() < 0) throw FileError("Cannot create file " + fileName, fileName);
-
-    auto fail = [&](const std::string& message) {
-        ::close(fd.release());
-        ::unlink(temp.c_str());
-        throw FileError(message, fileName);
-    };
-    // Keep the permissions of the file being replaced; a new file gets the usual ones.
-    mode_t mode;
-    if (::stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(fd.get(), mode);
-
-    if (!writeAll(fd.get(), header->memory(), header->size()) ||
-        (have > 0 && !writeAll(fd.get(), memory(), have)))
-        fail("Cannot write file " + fileName + " (" + osReason(errno) + ")");
-    if (have < content) {
-        // Records counted but not held (never the case for stores sized by their own operations).
-        std::vector<uint8_t> zeros(static_cast<std::size_t>(content - have), 0);
-        if (!writeAll(fd.get(), zeros.data(), zeros.size()))
-            fail("Cannot write file " + fileName + " (" + osReason(errno) + ")");
-    }
-    if (::fsync(fd.get()) != 0) fail("Cannot write file " + fileName + " (" + osReason(errno) + ")");
-    if (::close(fd.release()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        throw FileError("Cannot write file " + fileName + " (" + osReason(err) + ")", fileName);
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        throw FileError("Cannot create file " + fileName, fileName);
-    }
-    FileHandle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) ::fsync(dir.get());
+    // Records counted but not held (never the case for stores sized by their own operations).
+    const std::vector<uint8_t> zeros(static_cast<std::size_t>(content - have), 0);
+    WriteFileAtomically(fileName, {std::span<const uint8_t>(header->memory(), header->size()),
+                                   std::span<const uint8_t>(memory(), have), zeros});
 }
 
 } // namespace quillmar

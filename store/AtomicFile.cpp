@@ -1,0 +1,112 @@
+#include "store/AtomicFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillmar {
+
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now; false (errno set) when the close reports an error.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, const uint8_t* data, std::size_t count) {
+    while (count > 0) {
+        const ssize_t n = ::write(fd, data, count);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string baseOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+void WriteFileAtomically(const std::string& fileName, std::initializer_list<std::span<const uint8_t>> parts) {
+    if (fileName.empty()) throw FileError("Cannot create file: no file name given", fileName);
+
+    // Replace the target of a symbolic link, not the link.
+    std::string target = fileName;
+    struct stat st {};
+    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* resolved = ::realpath(fileName.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
+    // A file the user may not write stays as it is, although the rename could replace it.
+    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0)
+        throw FileError("Cannot create file " + fileName, fileName);
+
+    const std::string folder = folderOf(target);
+    std::string temp = folder + "/." + baseOf(target) + ".XXXXXX";
+    Descriptor file(::mkstemp(temp.data()));
+    if (file.get() < 0) throw FileError("Cannot create file " + fileName, fileName);
+
+    auto fail = [&](int err) {
+        if (file.get() >= 0) file.close();
+        ::unlink(temp.c_str());
+        throw FileError("Cannot write file " + fileName + " (" + std::strerror(err) + ")", fileName);
+    };
+    // mkstemp makes the file private: keep the permissions of the file being
+    // replaced, and give a new file the usual ones.
+    mode_t mode;
+    if (::stat(target.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(file.get(), mode);
+
+    for (const auto& part : parts)
+        if (!part.empty() && !writeAll(file.get(), part.data(), part.size())) fail(errno);
+    if (::fsync(file.get()) != 0) fail(errno);
+    if (!file.close()) fail(errno);
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        throw FileError("Cannot create file " + fileName, fileName);
+    }
+    // Make the rename itself durable.
+    Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) ::fsync(dir.get());
+}
+
+} // namespace quillmar
