@@ -39,12 +39,12 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args, const std::vect
             inlineValue = name.substr(eq + 1);
             name.resize(eq);
         }
-        const OptionSpec* spec = find(name);
-        if (!spec) {
+        const OptionSpec* option = find(name);
+        if (!option) {
             out.Error = "unknown option --" + name;
             return out;
         }
-        if (!spec->TakesValue) {
+        if (!option->TakesValue) {
             if (inlineValue) {
                 out.Error = "option --" + name + " takes no value";
                 return out;

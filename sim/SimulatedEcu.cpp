@@ -207,7 +207,7 @@ void SimulatedEcu::run() {
                 handle(buffer, size_t(n), nowNs());
         }
         if (!partial_.empty() && nowNs() - partialSince_ >= StaleRequestNs) {
-            emit(partial_); // a request cut short still comes back as echo
+            sendToLine(partial_); // a request cut short still comes back as echo
             partial_.clear();
         }
     }
@@ -235,7 +235,7 @@ void SimulatedEcu::handle(const uint8_t* bytes, size_t count, int64_t arrivalNs)
             size_t skip = 1;
             while (skip < partial_.size() && partial_[skip] != FrameStartByte)
                 ++skip;
-            emit(TBytes(partial_.begin(), partial_.begin() + std::ptrdiff_t(skip)));
+            sendToLine(TBytes(partial_.begin(), partial_.begin() + std::ptrdiff_t(skip)));
             partial_.erase(partial_.begin(), partial_.begin() + std::ptrdiff_t(skip));
             partialSince_ = arrivalNs;
             continue;
@@ -272,7 +272,7 @@ void SimulatedEcu::answer(const TBytes& request) {
     TBytes echo = request;
     if (has(SimFault::BadEcho))
         echo.back() ^= 0x10;
-    emit(echo);
+    sendToLine(echo);
 
     TFrame frame;
     frame.Parse(request);
@@ -301,7 +301,7 @@ void SimulatedEcu::answer(const TBytes& request) {
     const int64_t turnaround = int64_t(options_.TurnaroundMs * 1e6);
     if (turnaround > 0 && !sleepUntil(std::max(nowNs(), wireFree_) + turnaround))
         return;
-    emit(reply);
+    sendToLine(reply);
     {
         std::lock_guard guard(lock_);
         lastReply_ = reply;
@@ -333,7 +333,7 @@ TBytes SimulatedEcu::replyFor(const TFrame& request) {
     return reply.AsBytes();
 }
 
-void SimulatedEcu::emit(const TBytes& bytes) {
+void SimulatedEcu::sendToLine(const TBytes& bytes) {
     if (bytes.empty())
         return;
     if (!options_.Pace) {

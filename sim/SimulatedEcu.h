@@ -93,7 +93,7 @@ private:
     void handle(const uint8_t* bytes, size_t count, int64_t arrivalNs);
     void answer(const TBytes& request);
     TBytes replyFor(const TFrame& request);
-    void emit(const TBytes& bytes);
+    void sendToLine(const TBytes& bytes);
     void writeNow(const uint8_t* bytes, size_t count);
     bool sleepUntil(int64_t ns); // false when told to stop
     void hangUp();
