@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -35,10 +36,12 @@ void usage(std::ostream& out) {
            "                     inject that fault on every Nth request\n";
 }
 
-bool number(const char* text, double& value) {
+// A finite number from 0 to limit. Infinities and huge values would hang the
+// model (it steps through the time given) or overflow the nanosecond clocks.
+bool number(const char* text, double& value, double limit = 1e9) {
     char* end = nullptr;
     value = std::strtod(text, &end);
-    return end != text && *end == '\0' && value >= 0;
+    return end != text && *end == '\0' && std::isfinite(value) && value >= 0 && value <= limit;
 }
 
 } // namespace
@@ -72,11 +75,11 @@ int main(int argc, char** argv) {
         else if (arg == "--turnaround")
             ok = number(value, options.TurnaroundMs);
         else if (arg == "--step")
-            ok = number(value, options.StepSeconds);
+            ok = number(value, options.StepSeconds, 3600);
         else if (arg == "--hang-up")
             ok = number(value, options.HangUpAfterSeconds);
         else if (arg == "--seed") {
-            ok = number(value, v) && v <= 4294967295.0;
+            ok = number(value, v, 4294967295.0);
             options.Seed = uint32_t(v);
         } else {
             bool known = false;
@@ -94,7 +97,7 @@ int main(int argc, char** argv) {
             }
         }
         if (!ok) {
-            std::cerr << "quillmar-ecusim: " << arg << " needs a number of 0 or more, not \"" << value << "\"\n";
+            std::cerr << "quillmar-ecusim: " << arg << " needs a finite number of 0 or more within its range, not \"" << value << "\"\n";
             return 2;
         }
     }

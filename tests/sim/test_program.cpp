@@ -113,6 +113,16 @@ TEST(EcuSimProgram, HangsUpWhenToldAndRejectsBadOptions) {
     EXPECT_EQ(sim.finish(0), 0);
 
     EXPECT_EQ(Child({"--silence", "often"}).finish(0), 2);
+    // Endless or huge times would hang the model or overflow the clocks: the
+    // simulator refuses them and never starts (no device line).
+    for (const char* option : {"--step", "--hang-up", "--turnaround"}) {
+        Child refused({option, "inf"});
+        EXPECT_TRUE(refused.firstLine().empty()) << option;
+        EXPECT_EQ(refused.finish(SIGKILL), 2) << option;
+    }
+    Child huge({"--hang-up", "1e300"});
+    EXPECT_TRUE(huge.firstLine().empty());
+    EXPECT_EQ(huge.finish(SIGKILL), 2);
     EXPECT_EQ(Child({"--frobnicate", "1"}).finish(0), 2);
     EXPECT_EQ(Child({"--prom", "/nonexistent/prom.bin"}).finish(0), 1);
 }
