@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <system_error>
@@ -31,12 +32,14 @@ int64_t nowNs() {
     return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-// Milliseconds left until the deadline, rounded up so a wait never ends early.
+// Milliseconds left until the deadline, rounded up so a wait never ends early;
+// at most what poll() takes (a wait limit above 24 days would wrap to a
+// negative time-out, which waits for ever).
 int msUntil(int64_t deadlineNs) {
     int64_t left = deadlineNs - nowNs();
     if (left <= 0)
         return 0;
-    return int((left + 999999) / 1000000);
+    return int(std::min<int64_t>((left + 999999) / 1000000, INT_MAX));
 }
 
 void sleepNs(int64_t ns) {
