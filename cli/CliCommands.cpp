@@ -299,7 +299,7 @@ int cmdLog(const std::vector<std::string>& args) {
     if (o.has("seconds")) {
         secondLimit = ParseSeconds(o.value("seconds"));
         if (!secondLimit || *secondLimit <= 0 || *secondLimit > 2e6)
-            return badArguments(command, "--seconds must be a number of seconds above 0");
+            return badArguments(command, "--seconds must be a number of seconds above 0, at most 2000000");
     }
     std::string comment = utf8ToCp1252(o.value("comment"));
     if (comment.size() > 255) {
