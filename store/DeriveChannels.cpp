@@ -320,6 +320,10 @@ void TALDLLog::DeriveChannels(const VehicleConstants& vehicle) {
             if (candidate) {
                 if (j != 1 && j != R) continue;
                 csY[j] = static_cast<double>(ms.mean(j, window));
+                // A last point at the time of the point before it would give
+                // the spline a step of zero width, and every value would be
+                // lost to the division: it takes that point's place instead.
+                if (kept > 0 && csX[j] == csX[kept]) --kept;
             }
             ++kept;
             csX[kept] = csX[j];

@@ -106,7 +106,12 @@ void DeriveChannelsStepByStep(TALDLLog& log, const VehicleConstants& vehicle) {
             const bool candidate = CS.GetY(p) == -2 || (j > 1 && CS.GetX(p) == CS.GetX(p - 1));
             if (!candidate) continue;
             if (j == 1 || j == R) {
-                CS.SetY(p, MS.GetY(j));
+                // The last point replaces an earlier point at the same time.
+                if (j > 1 && CS.GetX(p) == CS.GetX(p - 1)) {
+                    CS.DeleteRow(p - 1);
+                    ++d;
+                }
+                CS.SetY(j - d, MS.GetY(j));
             } else {
                 CS.DeleteRow(p);
                 ++d;

@@ -192,6 +192,22 @@ TEST(DeriveChannels, DatasetsTooShortOrTooSparseForTheWindow) {
     EXPECT_EQ(nan->Derived[GearSlot].size(), 11u);
 }
 
+TEST(DeriveChannels, LastRowAtTheTimeOfTheRowBeforeKeepsCalculatedSpeed) {
+    // 30 mph at 2300 rpm (raw 92) is third gear; the last reply came within
+    // the same time stamp as the one before it.
+    auto rows = steady(200, 0.1, 30, 92);
+    rows[199].time = rows[198].time;
+    auto fast = makeLog(rows);
+    auto literal = makeLog(rows);
+    fast->DeriveChannels();
+    DeriveChannelsStepByStep(*literal);
+    for (uint32_t i : {1u, 100u, 199u, 200u}) {
+        EXPECT_TRUE(std::isfinite(channel(*fast, CalcSpeedSlot, i))) << "row " << i;
+        EXPECT_EQ(channel(*fast, CalcSpeedSlot, i), channel(*literal, CalcSpeedSlot, i)) << "row " << i;
+    }
+    EXPECT_NEAR(channel(*fast, CalcSpeedSlot, 100), 0.01299 * 2300, 1e-9);
+}
+
 TEST(DeriveChannels, MissingParametersZeroWhatDependsOnThem) {
     auto rows = steady(50, 0.1, 52, 160);
     for (auto& r : rows) {
