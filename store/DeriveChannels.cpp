@@ -116,13 +116,13 @@ const VehicleConstants& DefaultVehicleConstants() {
 }
 
 DeriveColumns FindDeriveColumns(const TParameterArray& parameters) {
-    const std::vector<std::string> names = MakeParameterNames(parameters);
+    const ParameterIndices ix = FindParameterIndices(MakeParameterNames(parameters));
     DeriveColumns c;
-    c.Speed = IndexOfName(names, "Speed");
-    c.EngineSpeed = IndexOfName(names, "Engine speed");
-    c.Injector = IndexOfName(names, "Injector pulse width");
-    c.Map = IndexOfName(names, "Manifold press (abs).");
-    c.Barometer = IndexOfName(names, "Barometer");
+    c.Speed = ix.SpeedIndex;
+    c.EngineSpeed = ix.EngineSpeedIndex;
+    c.Injector = ix.InjectorIndex;
+    c.Map = ix.MapIndex;
+    c.Barometer = ix.BarometerIndex;
     return c;
 }
 
