@@ -275,16 +275,25 @@ std::string rescuePath() {
     return folder + "/quillmar-recording-" + std::to_string(::getpid()) + ".ecu";
 }
 
-int cmdLog(const std::vector<std::string>& args) {
-    const std::string command = "log";
-    const ParsedOptions o = ParseOptions(args, {{"port", true}, {"out", true}, {"period", true},
-                                                {"message", true}, {"rows", true}, {"seconds", true},
-                                                {"test-mode", false}, {"ini", true}, {"comment", true}});
+// Parses a command's options. Returns the exit status when the command ends
+// here: after printing its help, or on a bad option.
+std::optional<int> startCommand(const std::string& command, const std::vector<std::string>& args,
+                                const std::vector<OptionSpec>& options, const char* help, ParsedOptions& o) {
+    o = ParseOptions(args, options);
     if (!o.Error.empty()) return badArguments(command, o.Error);
     if (o.has("help")) {
-        std::fputs(LogHelp, stdout);
+        std::fputs(help, stdout);
         return ExitOk;
     }
+    return std::nullopt;
+}
+
+int cmdLog(const std::vector<std::string>& args) {
+    const std::string command = "log";
+    ParsedOptions o;
+    if (auto done = startCommand(command, args, {{"port", true}, {"out", true}, {"period", true},
+                                                {"message", true}, {"rows", true}, {"seconds", true},
+                                                {"test-mode", false}, {"ini", true}, {"comment", true}}, LogHelp, o)) return *done;
     if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
     LinkOptions link;
     if (auto bad = readLinkOptions(command, o, link)) return *bad;
@@ -392,13 +401,9 @@ void printLiveTable(const TParameterArray& params) {
 
 int cmdWatch(const std::vector<std::string>& args) {
     const std::string command = "watch";
-    const ParsedOptions o = ParseOptions(args, {{"port", true}, {"period", true}, {"update", true},
-                                                {"message", true}, {"test-mode", false}, {"ini", true}});
-    if (!o.Error.empty()) return badArguments(command, o.Error);
-    if (o.has("help")) {
-        std::fputs(WatchHelp, stdout);
-        return ExitOk;
-    }
+    ParsedOptions o;
+    if (auto done = startCommand(command, args, {{"port", true}, {"period", true}, {"update", true},
+                                                {"message", true}, {"test-mode", false}, {"ini", true}}, WatchHelp, o)) return *done;
     if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
     LinkOptions link;
     if (auto bad = readLinkOptions(command, o, link)) return *bad;
@@ -442,12 +447,8 @@ std::optional<int> openLog(const std::string& command, const ParsedOptions& o,
 
 int cmdTable(const std::vector<std::string>& args) {
     const std::string command = "table";
-    const ParsedOptions o = ParseOptions(args, {{"ini", true}});
-    if (!o.Error.empty()) return badArguments(command, o.Error);
-    if (o.has("help")) {
-        std::fputs(TableHelp, stdout);
-        return ExitOk;
-    }
+    ParsedOptions o;
+    if (auto done = startCommand(command, args, {{"ini", true}}, TableHelp, o)) return *done;
     std::shared_ptr<TParameterArray> params;
     OpenedLog opened;
     if (auto bad = openLog(command, o, params, opened)) return *bad;
@@ -465,12 +466,8 @@ int cmdTable(const std::vector<std::string>& args) {
 
 int cmdInfo(const std::vector<std::string>& args) {
     const std::string command = "info";
-    const ParsedOptions o = ParseOptions(args, {{"ini", true}});
-    if (!o.Error.empty()) return badArguments(command, o.Error);
-    if (o.has("help")) {
-        std::fputs(InfoHelp, stdout);
-        return ExitOk;
-    }
+    ParsedOptions o;
+    if (auto done = startCommand(command, args, {{"ini", true}}, InfoHelp, o)) return *done;
     std::shared_ptr<TParameterArray> params;
     OpenedLog opened;
     if (auto bad = openLog(command, o, params, opened)) return *bad;
@@ -496,12 +493,8 @@ int cmdInfo(const std::vector<std::string>& args) {
 
 int cmdDumpProm(const std::vector<std::string>& args) {
     const std::string command = "dump-prom";
-    const ParsedOptions o = ParseOptions(args, {{"port", true}, {"out", true}, {"test-mode", false}, {"ini", true}});
-    if (!o.Error.empty()) return badArguments(command, o.Error);
-    if (o.has("help")) {
-        std::fputs(DumpHelp, stdout);
-        return ExitOk;
-    }
+    ParsedOptions o;
+    if (auto done = startCommand(command, args, {{"port", true}, {"out", true}, {"test-mode", false}, {"ini", true}}, DumpHelp, o)) return *done;
     if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
     LinkOptions link;
     if (auto bad = readLinkOptions(command, o, link)) return *bad;
@@ -528,12 +521,8 @@ int cmdDumpProm(const std::vector<std::string>& args) {
 
 int cmdCreateIni(const std::vector<std::string>& args) {
     const std::string command = "create-ini";
-    const ParsedOptions o = ParseOptions(args, {{"ini", true}});
-    if (!o.Error.empty()) return badArguments(command, o.Error);
-    if (o.has("help")) {
-        std::fputs(CreateIniHelp, stdout);
-        return ExitOk;
-    }
+    ParsedOptions o;
+    if (auto done = startCommand(command, args, {{"ini", true}}, CreateIniHelp, o)) return *done;
     if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
     std::shared_ptr<TParameterArray> params;
     if (auto bad = loadTable(o.value("ini"), params)) return *bad;
