@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -59,13 +60,24 @@ SimulatedEcu::~SimulatedEcu() {
     Stop();
 }
 
+bool SimulatedEcu::LoadInputFiles() {
+    if (inputsLoaded_)
+        return true;
+    error_.clear();
+    if (!options_.PromPath.empty() && !PromImage::Load(options_.PromPath, prom_, error_))
+        return false;
+    if (!options_.ReplayPath.empty() && !LogReplay::Load(options_.ReplayPath, replay_, error_))
+        return false;
+    inputsLoaded_ = true;
+    return true;
+}
+
 bool SimulatedEcu::Start() {
     if (thread_.joinable() || master_ >= 0) {
         error_ = "The simulator is already running";
         return false;
     }
-    error_.clear();
-    if (!options_.PromPath.empty() && !PromImage::Load(options_.PromPath, prom_, error_))
+    if (!LoadInputFiles())
         return false;
     if (!options_.RecordPath.empty()) {
         record_ = std::make_unique<std::ofstream>(options_.RecordPath, std::ios::out | std::ios::trunc);
@@ -125,6 +137,8 @@ bool SimulatedEcu::Start() {
     startNs_ = nowNs();
     wireFree_ = startNs_;
     lastModelNs_ = startNs_;
+    replayClockNs_ = -1;
+    replayReplies_ = 0;
     thread_ = std::thread([this] { run(); });
     return true;
 }
@@ -317,7 +331,13 @@ void SimulatedEcu::answer(const TBytes& request) {
 
 TBytes SimulatedEcu::replyFor(const TFrame& request) {
     TBytes data;
-    if ((request.Mode & 0x7F) == 1) {
+    if ((request.Mode & 0x7F) == 1 && !options_.ReplayPath.empty()) {
+        const int64_t now = nowNs();
+        const int64_t advance =
+            options_.StepSeconds > 0 ? int64_t(std::llround(options_.StepSeconds * 1e9)) : now - lastModelNs_;
+        lastModelNs_ = now;
+        data = replayReply(advance);
+    } else if ((request.Mode & 0x7F) == 1) {
         const int64_t now = nowNs();
         model_.Advance(options_.StepSeconds > 0 ? options_.StepSeconds : double(now - lastModelNs_) / 1e9);
         lastModelNs_ = now;
@@ -331,6 +351,24 @@ TBytes SimulatedEcu::replyFor(const TFrame& request) {
     }
     TFrame reply(request.Mode, std::move(data));
     return reply.AsBytes();
+}
+
+TBytes SimulatedEcu::replayReply(int64_t advanceNs) {
+    // The first reply plays the first row; the clock moves on from there.
+    replayClockNs_ = replayClockNs_ < 0 ? 0 : replayClockNs_ + std::max<int64_t>(advanceNs, 0);
+    // Keep the clock within one pass so that it never overflows.
+    if (replay_.LoopNs() > 0)
+        replayClockNs_ %= replay_.LoopNs();
+    const size_t row = replay_.RowAt(replayClockNs_, replayReplies_++);
+    const uint8_t* bytes = replay_.Data(row);
+    TBytes data(bytes, bytes + LogReplay::RowBytes);
+    std::map<std::string, double> sent;
+    for (const TParameter& p : table_)
+        if (p.Size > 0)
+            sent[DisplayName(p)] = double(DecodeValue(p, data.data(), data.size()));
+    std::lock_guard guard(lock_);
+    lastValues_ = std::move(sent);
+    return data;
 }
 
 void SimulatedEcu::sendToLine(const TBytes& bytes) {

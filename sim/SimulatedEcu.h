@@ -3,7 +3,8 @@
 // pseudo-terminal. Every byte written to the device comes back as its echo;
 // every complete request frame gets a reply frame of the same mode:
 //   mode 1 (with or without a message-number byte): 63 data bytes from the
-//          vehicle model, encoded with the parameter table;
+//          vehicle model, encoded with the parameter table, or, when a log
+//          is replayed, the bytes of its rows (sim/SimReplay.h);
 //   mode 2 with address high, low: 64 bytes of the PROM image from there
 //          (fewer where the address space ends at 0xFFFF);
 //   any other mode: no data.
@@ -23,6 +24,7 @@
 #include "acquisition/ParameterTypes.h"
 #include "link/Frame.h"
 #include "sim/PromImage.h"
+#include "sim/SimReplay.h"
 #include "sim/VehicleModel.h"
 
 namespace quillmar {
@@ -52,6 +54,9 @@ struct SimOptions {
     std::string RecordPath;     // every reply sent, one hex line each
     std::string PromPath;       // empty: a generated image
     std::string LinkPath;       // a symbolic link made to the device
+    // A log file whose rows mode 1 replies carry, at their recorded pace on
+    // the model time above, looping at the end; empty: the vehicle model.
+    std::string ReplayPath;
 };
 
 class SimulatedEcu {
@@ -67,6 +72,9 @@ public:
     SimulatedEcu(const SimulatedEcu&) = delete;
     SimulatedEcu& operator=(const SimulatedEcu&) = delete;
 
+    // Reads the PROM image and the replay log the options name (Start does
+    // it when not done yet). False with Error() set when a file is refused.
+    bool LoadInputFiles();
     // Opens the pseudo-terminal and starts answering. False with Error() set.
     bool Start();
     // Stops answering and closes the pseudo-terminal (clients see a hang-up).
@@ -77,7 +85,7 @@ public:
     bool HungUp() const { return hungUp_; }
 
     // The values of the last mode 1 reply by parameter display name, each
-    // pulled into the range its entry can carry.
+    // pulled into the range its entry can carry (replayed rows: decoded).
     std::map<std::string, double> LastValues() const;
     // The bytes of the last reply sent (whole frame as sent).
     TBytes LastReply() const;
@@ -93,6 +101,7 @@ private:
     void handle(const uint8_t* bytes, size_t count, int64_t arrivalNs);
     void answer(const TBytes& request);
     TBytes replyFor(const TFrame& request);
+    TBytes replayReply(int64_t advanceNs);
     void sendToLine(const TBytes& bytes);
     void writeNow(const uint8_t* bytes, size_t count);
     bool sleepUntil(int64_t ns); // false when told to stop
@@ -103,6 +112,8 @@ private:
     TParameterArray table_;
     VehicleModel model_;
     PromImage prom_;
+    LogReplay replay_;
+    bool inputsLoaded_ = false;
 
     int master_ = -1;
     int slave_ = -1;   // held so the master never sees a hang-up between clients
@@ -120,6 +131,8 @@ private:
     int64_t wireFree_ = 0;    // when the wire has sent everything so far
     int64_t startNs_ = 0;
     int64_t lastModelNs_ = 0; // when the model last moved on, for StepSeconds 0
+    int64_t replayClockNs_ = -1; // -1 until the first replayed reply
+    uint64_t replayReplies_ = 0;
     std::unique_ptr<std::ofstream> record_;
 
     mutable std::mutex lock_;

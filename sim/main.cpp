@@ -30,6 +30,9 @@ void usage(std::ostream& out) {
            "  --seed N           seed of the vehicle model and generated PROM\n"
            "  --prom FILE        PROM image (32768 bytes at 0x8000, or 65536)\n"
            "  --record FILE      write every reply sent as a line of hex\n"
+           "  --replay FILE.ecu  answer mode 1 with the rows of this log, byte for byte,\n"
+           "                     at their recorded pace on the model time of --step,\n"
+           "                     looping at the end\n"
            "  --hang-up SECONDS  close the line after this long\n"
            "  --no-echo N, --bad-echo N, --noise N, --bad-check N,\n"
            "  --truncated N, --wrong-mode N, --silence N\n"
@@ -72,6 +75,8 @@ int main(int argc, char** argv) {
             options.PromPath = value;
         else if (arg == "--record")
             options.RecordPath = value;
+        else if (arg == "--replay")
+            options.ReplayPath = value;
         else if (arg == "--turnaround")
             ok = number(value, options.TurnaroundMs);
         else if (arg == "--step")
@@ -110,6 +115,11 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 
     SimulatedEcu ecu(options);
+    // A file given on the command line that cannot be used is bad input.
+    if (!ecu.LoadInputFiles()) {
+        std::cerr << "quillmar-ecusim: " << ecu.Error() << "\n";
+        return 2;
+    }
     if (!ecu.Start()) {
         std::cerr << "quillmar-ecusim: " << ecu.Error() << "\n";
         return 1;

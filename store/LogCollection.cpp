@@ -13,9 +13,7 @@ std::string FileNameOnly(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-namespace {
-
-void loadInto(TALDLLog& log, const std::string& fileName) {
+void LoadLogFile(TALDLLog& log, const std::string& fileName) {
     log.LoadFromFile(fileName);
     if (log.Columns != LogColumns || log.RecordSize != 1)
         throw FileError(fileName + " is not a log file: its rows have " + std::to_string(log.Columns) +
@@ -26,14 +24,12 @@ void loadInto(TALDLLog& log, const std::string& fileName) {
     if (!log.LoadWarning.empty()) log.AddLoadWarning(log.LoadWarning);
 }
 
-} // namespace
-
 OpenedLog OpenLogFile(const std::string& fileName, std::shared_ptr<const TParameterArray> parameters,
                       const VehicleConstants& vehicle) {
     OpenedLog result;
     result.Log = std::make_unique<TALDLLog>(std::move(parameters));
     TALDLLog& log = *result.Log;
-    loadInto(log, fileName);
+    LoadLogFile(log, fileName);
     log.Saved = true;
     log.SetDatasetName(FileNameOnly(fileName));
     if (log.RecordCount == 0) {
@@ -217,7 +213,7 @@ bool TLogCollection::FileOpen1Accept(const std::vector<std::string>& fileNames,
         const std::string& fileName = fileNames[f];
         TALDLLog& log = NewDataset(parameters);
         try {
-            loadInto(log, fileName);
+            LoadLogFile(log, fileName);
             log.Saved = true;
             log.SetDatasetName(FileNameOnly(fileName));
             for (const std::string& w : log.LoadWarnings())

@@ -57,6 +57,12 @@ struct OpenedLog {
     std::vector<std::string> Warnings; // truncated file, no rows, missing parameters
 };
 
+// Loads fileName into log: its rows and time stamps, nothing derived. Throws
+// FileError when the file cannot be read or is not a log (rows of 71 columns
+// of 1-byte elements); a cut-off file loads its whole rows and adds the
+// warning to log's load warnings. An empty file leaves log without rows.
+void LoadLogFile(TALDLLog& log, const std::string& fileName);
+
 // Loads fileName into a new dataset sharing parameters, names it after the
 // file (without its folder), sizes it and derives its channels. Throws
 // FileError when the file cannot be read.

@@ -124,5 +124,5 @@ TEST(EcuSimProgram, HangsUpWhenToldAndRejectsBadOptions) {
     EXPECT_TRUE(huge.firstLine().empty());
     EXPECT_EQ(huge.finish(SIGKILL), 2);
     EXPECT_EQ(Child({"--frobnicate", "1"}).finish(0), 2);
-    EXPECT_EQ(Child({"--prom", "/nonexistent/prom.bin"}).finish(0), 1);
+    EXPECT_EQ(Child({"--prom", "/nonexistent/prom.bin"}).finish(0), 2);
 }
