@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace quillmar {
 
@@ -73,8 +74,11 @@ Acquisition::Acquisition(TLogCollection& collection)
     clock_ = SystemClockDays;
     acquisitionQTimer_.setInterval(qtimerInterval(acqInterval_));
     redrawQTimer_.setInterval(qtimerInterval(redrawInterval_));
-    QObject::connect(&acquisitionQTimer_, &QTimer::timeout, [this] { AcquisitionTimer(); });
-    QObject::connect(&redrawQTimer_, &QTimer::timeout, [this] { RedrawTimer(); });
+    // Nothing may be thrown through the event loop: a tick that fails in an
+    // unforeseen way (out of memory) says so in the error log, and the next
+    // tick tries again.
+    QObject::connect(&acquisitionQTimer_, &QTimer::timeout, [this] { guarded([this] { AcquisitionTimer(); }); });
+    QObject::connect(&redrawQTimer_, &QTimer::timeout, [this] { guarded([this] { RedrawTimer(); }); });
     // Opening log files asks whether we are talking and stops us first.
     collection_.Hooks.Talking = [this] { return acquisitionOn_; };
     collection_.Hooks.StopTalking = [this] { StopTalkingActionExecute(); };
@@ -86,6 +90,18 @@ Acquisition::~Acquisition() {
     FormDestroy();
     collection_.Hooks.Talking = nullptr;
     collection_.Hooks.StopTalking = nullptr;
+}
+
+void Acquisition::guarded(const std::function<void()>& tick) {
+    try {
+        tick();
+    } catch (const std::bad_alloc&) {
+        ErrorLog.emplace_back("Out of memory: tick skipped");
+        reportNewErrorLines();
+    } catch (const std::exception& e) {
+        ErrorLog.push_back(std::string("Unexpected error: ") + e.what());
+        reportNewErrorLines();
+    }
 }
 
 void Acquisition::setListener(AcquisitionListener* listener) {
@@ -340,6 +356,15 @@ void Acquisition::startAcquisitionTimer() {
 void Acquisition::startRedrawTimer() {
     redrawOn_ = true;
     if (!redrawQTimer_.isActive()) redrawQTimer_.start();
+}
+
+void Acquisition::setAcquisitionTimerRunning(bool on) {
+    if (on) {
+        startAcquisitionTimer();
+    } else {
+        acquisitionOn_ = false;
+        acquisitionQTimer_.stop();
+    }
 }
 
 void Acquisition::stopTimers() {

@@ -116,6 +116,10 @@ public:
     bool StartLoggingActionExecute();
     void StopLoggingActionExecute();
 
+    // Stops or restarts the acquisition timer alone, as around a system
+    // suspend: the update timer, the logging state and the row count stay.
+    void setAcquisitionTimerRunning(bool on);
+
     PromDumpResult DumpProm(const std::string& fileName);
     // Ends a running dump after the current address; no file is written.
     void cancelPromDump() { promCancel_ = true; }
@@ -176,6 +180,8 @@ public:
     int64_t decodeSteps() const;
 
 private:
+    // Runs a timer's handler, turning anything it throws into an error line.
+    void guarded(const std::function<void()>& tick);
     void stopTimers();
     void startAcquisitionTimer();
     void startRedrawTimer();
