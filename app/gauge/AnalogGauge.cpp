@@ -1,0 +1,324 @@
+#include "app/gauge/AnalogGauge.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPen>
+
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace quillmar {
+
+namespace {
+
+QPoint qpoint(const GaugePoint& p) {
+    return {p.X, p.Y};
+}
+
+QPen pen(const QColor& color, int width, Qt::PenCapStyle cap = Qt::RoundCap) {
+    QPen p(color);
+    p.setWidth(std::max(1, width));
+    p.setCapStyle(cap);
+    p.setJoinStyle(Qt::RoundJoin);
+    return p;
+}
+
+} // namespace
+
+int SupersamplingFactor(TAntialiased aa) {
+    switch (aa) {
+    case TAntialiased::aaNone:
+        return 1;
+    case TAntialiased::aaBiline:
+        return 2;
+    case TAntialiased::aaTriline:
+        return 3;
+    case TAntialiased::aaQuadral:
+        return 4;
+    }
+    return 1;
+}
+
+QColor ColorFromBgr(uint32_t bgr) {
+    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+
+void ReduceBlocks(const QImage& source, int k, QImage& target) {
+    const int w = target.width(), h = target.height();
+    if (k < 1 || source.width() < w * k || source.height() < h * k) return;
+    const uint32_t n = uint32_t(k * k), half = n / 2;
+    std::vector<uint32_t> sums(size_t(w) * 3);
+    for (int y = 0; y < h; ++y) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int dy = 0; dy < k; ++dy) {
+            const auto* line = reinterpret_cast<const QRgb*>(source.constScanLine(y * k + dy));
+            for (int x = 0; x < w; ++x) {
+                uint32_t* s = &sums[size_t(x) * 3];
+                for (int dx = 0; dx < k; ++dx) {
+                    const QRgb c = line[x * k + dx];
+                    s[0] += uint32_t(qRed(c));
+                    s[1] += uint32_t(qGreen(c));
+                    s[2] += uint32_t(qBlue(c));
+                }
+            }
+        }
+        auto* out = reinterpret_cast<QRgb*>(target.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const uint32_t* s = &sums[size_t(x) * 3];
+            out[x] = qRgb(int((s[0] + half) / n), int((s[1] + half) / n), int((s[2] + half) / n));
+        }
+    }
+}
+
+TA3nalogGauge::TA3nalogGauge(QWidget* parent) : QWidget(parent) {
+    minColor_ = ColorFromBgr(0x008000);
+    midColor_ = ColorFromBgr(0x00FFFF);
+    maxColor_ = ColorFromBgr(0x0000FF);
+    faceColor_ = palette().color(QPalette::Button);
+    ticksColor_ = valueColor_ = captionColor_ = arrowColor_ = marginColor_ = Qt::black;
+    centerColor_ = ColorFromBgr(0x808080);
+    circleColor_ = ColorFromBgr(0xFF0000);
+    faceOptions_ = TFaceOptions::fromInt(DefaultFaceOptionsMask);
+    setMinimumSize(60, 50);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    resize(225, 180);
+    RedrawFace();
+}
+
+void TA3nalogGauge::setArrowColor(const QColor& c) {
+    if (arrowColor_ == c) return;
+    arrowColor_ = c;
+    RedrawNeedle();
+}
+
+void TA3nalogGauge::setAngle(int v) {
+    if (v > 10 && v <= 360) setFace(angle_, v);
+}
+
+void TA3nalogGauge::setArrowWidth(int v) {
+    v = std::clamp(v, 1, 5);
+    if (v == arrowWidth_) return;
+    arrowWidth_ = v;
+    RedrawNeedle();
+}
+
+void TA3nalogGauge::setNumberMainTicks(int v) {
+    if (v >= 1 && v <= 1000) setFace(numberMainTicks_, v);
+}
+
+void TA3nalogGauge::setPosition(float v) {
+    if (v == position_) return;
+    position_ = v;
+    if (v > indMaximum_) emit OnOverMax();
+    if (v < indMinimum_) emit OnOverMin();
+    RedrawNeedle();
+}
+
+void TA3nalogGauge::setScale(int v) {
+    if (v <= 1 || v == scale_) return;
+    scale_ = v;
+    if (indMaximum_ >= scale_) indMaximum_ = scale_ - 1;
+    if (indMinimum_ > scale_ - indMaximum_) indMinimum_ = scale_ - indMaximum_;
+    RedrawFace();
+}
+
+void TA3nalogGauge::setIndMaximum(int v) {
+    if (v > 0 && v < scale_) setFace(indMaximum_, v);
+}
+
+void TA3nalogGauge::setIndMinimum(int v) {
+    if (v > 0 && v < scale_) setFace(indMinimum_, v);
+}
+
+GaugeGeometry TA3nalogGauge::FaceGeometry() const {
+    return MakeGaugeGeometry(style_, StyleSweep(style_, angle_), faceBitmap_.width(), faceBitmap_.height(),
+                             k() * margin_);
+}
+
+bool TA3nalogGauge::sizeBitmaps() {
+    const int f = k();
+    const QSize big(width() * f, height() * f);
+    const bool outputFits = f > 1 ? outputBitmap_.size() == size() : outputBitmap_.isNull();
+    if (faceBitmap_.size() == big && workBitmap_.size() == big && outputFits) return false;
+    faceBitmap_ = QImage(big, QImage::Format_RGB32);
+    workBitmap_ = QImage(big, QImage::Format_RGB32);
+    outputBitmap_ = f > 1 ? QImage(size(), QImage::Format_RGB32) : QImage();
+    return true;
+}
+
+void TA3nalogGauge::RedrawFace() {
+    const auto start = std::chrono::steady_clock::now();
+    sizeBitmaps();
+    DrawFace();
+    composeNeedle();
+    measured(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+                 .count());
+    update();
+}
+
+void TA3nalogGauge::RedrawNeedle() {
+    if (sizeBitmaps()) {
+        RedrawFace();
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    composeNeedle();
+    measured(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+                 .count());
+    update();
+}
+
+void TA3nalogGauge::composeNeedle() {
+    std::memcpy(workBitmap_.bits(), faceBitmap_.constBits(), size_t(faceBitmap_.sizeInBytes()));
+    DrawArrow();
+    if (k() > 1) ReduceBlocks(workBitmap_, k(), outputBitmap_);
+}
+
+void TA3nalogGauge::measured(int64_t elapsedNanoseconds) {
+    // Counts per second over the counts the redraw took; a redraw too quick
+    // for the clock to see counts as one count.
+    const int64_t perSecond = 1'000'000'000;
+    const int64_t frames = perSecond / std::max<int64_t>(1, elapsedNanoseconds);
+    const int f = static_cast<int>(std::min<int64_t>(frames, INT_MAX));
+    if (f == frames_) return;
+    frames_ = f;
+    emit OnFrames();
+}
+
+void TA3nalogGauge::DrawFace() {
+    ++faceDraws_;
+    const int f = k();
+    const int W = faceBitmap_.width(), H = faceBitmap_.height();
+    const int m = f * margin_;
+    angle_ = StyleSweep(style_, angle_);
+    const GaugeGeometry g = MakeGaugeGeometry(style_, angle_, W, H, m);
+    const double r = g.Radius;
+    const auto has = [this](TFaceOption o) { return faceOptions_.testFlag(o); };
+
+    QPainter p(&faceBitmap_);
+    p.fillRect(faceBitmap_.rect(), faceColor_);
+    QFont font = this->font();
+    if (font.pixelSize() > 0)
+        font.setPixelSize(font.pixelSize() * f);
+    else
+        font.setPointSizeF(font.pointSizeF() * f);
+    p.setFont(font);
+    const QFontMetrics metrics(font, &faceBitmap_);
+
+    if (has(TFaceOption::ShowFrame)) {
+        if (has(TFaceOption::Show3D)) {
+            p.setPen(pen(palette().color(QPalette::Dark), 2 * f));
+            p.drawPolyline(QPolygon({QPoint(W, 0), QPoint(0, 0), QPoint(0, H)}));
+            p.setPen(pen(palette().color(QPalette::Light), 2 * f));
+            p.drawPolyline(QPolygon({QPoint(0, H), QPoint(W, H), QPoint(W, 0)}));
+        } else {
+            p.setPen(pen(palette().color(QPalette::ButtonText), f, Qt::SquareCap));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(QRect(0, 0, W - 1, H - 1));
+        }
+    }
+    if (has(TFaceOption::ShowMargin)) {
+        p.setPen(pen(marginColor_, f, Qt::SquareCap));
+        p.setBrush(faceColor_);
+        p.drawRect(QRect(m, m, W - 2 * m - 1, H - 2 * m - 1));
+        p.setBrush(Qt::NoBrush);
+    }
+    if (has(TFaceOption::ShowCaption) && !caption_.isEmpty()) {
+        const GaugePoint at = PointAt(g, r / 2, g.A0 + angle_ / 2.0);
+        const int w = metrics.horizontalAdvance(caption_);
+        p.setPen(captionColor_);
+        p.drawText(QRect(at.X - w / 2, at.Y, w + 1, metrics.height()), Qt::AlignLeft | Qt::AlignTop,
+                   caption_);
+    }
+
+    // The warning arcs, on the scale's circle; Qt counts angles
+    // anticlockwise from three o'clock, the scale runs clockwise from a0.
+    const QRectF circle(g.H - r, g.Cy - r, 2 * r, 2 * r);
+    const auto arc = [&](int from, int to, const QColor& color) {
+        const double a = ValueAngle(g, from, scale_), b = ValueAngle(g, to, scale_);
+        p.setPen(pen(color, 4 * f, Qt::FlatCap));
+        p.drawArc(circle, static_cast<int>(std::lround((180.0 - a) * 16)),
+                  static_cast<int>(std::lround((a - b) * 16)));
+    };
+    if (has(TFaceOption::ShowIndicatorMax)) arc(indMaximum_, scale_, maxColor_);
+    if (has(TFaceOption::ShowIndicatorMid) && indMinimum_ < indMaximum_)
+        arc(indMinimum_, indMaximum_, midColor_);
+    if (has(TFaceOption::ShowIndicatorMin)) arc(0, indMinimum_, minColor_);
+
+    const QPen tickPen = pen(ticksColor_, f);
+    p.setPen(tickPen);
+    if (has(TFaceOption::ShowSubTicks)) {
+        const int n = 5 * numberMainTicks_;
+        for (int j = 0; j <= n; ++j) {
+            const double theta = g.A0 + double(j) * angle_ / n;
+            p.drawLine(qpoint(PointAt(g, r - f * lengthSubTicks_, theta)), qpoint(PointAt(g, r, theta)));
+        }
+    }
+    for (int i = 0; i <= numberMainTicks_; ++i) {
+        const double theta = g.A0 + double(i) * angle_ / numberMainTicks_;
+        if (has(TFaceOption::ShowMainTicks)) {
+            p.setPen(tickPen);
+            p.drawLine(qpoint(PointAt(g, r - f * lengthMainTicks_, theta)), qpoint(PointAt(g, r, theta)));
+        }
+        if (has(TFaceOption::ShowCircles)) {
+            p.setPen(tickPen);
+            p.setBrush(circleColor_);
+            const double radius = f * circleRadius_;
+            p.drawEllipse(QPointF(qpoint(PointAt(g, r, theta))), radius, radius);
+            p.setBrush(Qt::NoBrush);
+        }
+        if (has(TFaceOption::ShowValues)) {
+            const QString text = QString::number(int64_t(i) * scale_ / numberMainTicks_);
+            const int w = metrics.horizontalAdvance(text);
+            const GaugePoint edge = PointAt(g, r - f * lengthMainTicks_ - 5 - i, theta);
+            const GaugePoint high = PointAt(g, r - f * lengthMainTicks_ - 5, theta);
+            // A number at an end of the scale may reach past the control's
+            // edge: it is moved in, so it can be read whole.
+            const int left = std::clamp(edge.X - w / 2, 0, std::max(0, W - w));
+            const int top = std::clamp(high.Y, 0, std::max(0, H - metrics.height()));
+            const QRect box(left, top, w, metrics.height());
+            p.fillRect(box, faceColor_);
+            p.setPen(valueColor_);
+            p.drawText(box, Qt::AlignLeft | Qt::AlignTop, text);
+        }
+    }
+}
+
+void TA3nalogGauge::DrawArrow() {
+    const int f = k();
+    const GaugeGeometry g = FaceGeometry();
+    QPainter p(&workBitmap_);
+    const QPen arrow = pen(arrowColor_, f * arrowWidth_);
+    p.setPen(arrow);
+    if (std::isfinite(position_))
+        p.drawLine(QPoint(g.Cx, g.Cy), qpoint(PointAt(g, g.Radius, ValueAngle(g, position_, scale_))));
+    if (faceOptions_.testFlag(TFaceOption::ShowCenter)) {
+        p.setPen(pen(arrowColor_, f));
+        p.setBrush(centerColor_);
+        const double radius = f * centerRadius_;
+        p.drawEllipse(QPointF(g.Cx, g.Cy), radius, radius);
+    }
+}
+
+void TA3nalogGauge::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    p.drawImage(event->rect(), Picture(), event->rect());
+}
+
+void TA3nalogGauge::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int f = k();
+    if (faceBitmap_.size() != size() * f) RedrawFace();
+}
+
+void TA3nalogGauge::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) RedrawFace();
+}
+
+} // namespace quillmar
