@@ -1,0 +1,115 @@
+#include "app/sheet/window/SheetCommands.h"
+
+#include "app/sheet/SheetExports.h"
+#include "app/sheet/Spreadsheet.h"
+#include "app/sheet/window/ProgressDialog.h"
+#include "store/ALDLLog.h"
+#include "store/Messages.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QProgressBar>
+
+#include <climits>
+#include <memory>
+
+namespace quillmar {
+
+namespace {
+
+// Restores the cursor, frees the progress window and disconnects, whatever
+// way the export ends.
+class ExportScope {
+public:
+    explicit ExportScope(TExcelApp& app) : app_(app) {}
+    ~ExportScope() {
+        if (cursor_) QGuiApplication::restoreOverrideCursor();
+        progress.reset();
+        app_.Disconnect();
+    }
+    ExportScope(const ExportScope&) = delete;
+    ExportScope& operator=(const ExportScope&) = delete;
+
+    void waitCursor() {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        cursor_ = true;
+    }
+    std::unique_ptr<TProgressDialog> progress;
+
+private:
+    TExcelApp& app_;
+    bool cursor_ = false;
+};
+
+} // namespace
+
+std::optional<std::string> ExportDatasetToExcel(QWidget* owner, TExcelApp& app, const TParameterArray& params,
+                                                const TALDLLog* dataset, bool logging,
+                                                const std::string& decimalSeparator) {
+    if (logging || !dataset || dataset->Rows == 0) return std::nullopt;
+    if (!app.Connect()) {
+        showMessage("Error", ExcelNotInstalledText);
+        return std::nullopt;
+    }
+    ExportScope scope(app);
+    try {
+        scope.waitCursor();
+        scope.progress = std::make_unique<TProgressDialog>(owner);
+        scope.progress->show();
+
+        // The bar takes one step per value; it repaints itself only when a
+        // step moves it visibly.
+        QProgressBar* bar = scope.progress->PasteProgressBar;
+        uint64_t maximum = 0, done = 0;
+        int shown = 0;
+        TableProgress progress;
+        progress.Start = [&](uint64_t count) {
+            maximum = count;
+            bar->setRange(0, static_cast<int>(std::min<uint64_t>(count, INT_MAX)));
+            bar->setValue(0);
+            QApplication::processEvents();
+        };
+        progress.Step = [&] {
+            ++done;
+            const int value = static_cast<int>(done * static_cast<uint64_t>(bar->maximum()) / maximum);
+            if (value - shown >= bar->maximum() / 200 || done == maximum) {
+                bar->setValue(value);
+                shown = value;
+            }
+        };
+        const std::string text = DatasetTableText(params, *dataset, decimalSeparator, &progress);
+
+        QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+
+        TWorkbook& book = app.AddWorkbook(dataset->DatasetName());
+        book.Worksheets(1).Paste(text, 1, 1, decimalSeparator);
+        return book.Activate();
+    } catch (const std::exception& e) {
+        showMessage("Error", e.what());
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> AskAsciiFileName(QWidget* parent) {
+    QFileDialog dialog(parent, "Export Ascii Data");
+    dialog.setObjectName("SaveDialog1");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter("Ascii files (*.txt)");
+    dialog.setDefaultSuffix("txt");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+bool ExportGraphDataToAsciiFile(QWidget* parent, const GraphExport& graph,
+                                const std::function<std::optional<std::string>(QWidget*)>& askFileName,
+                                const std::string& decimalSeparator) {
+    if (graph.Curves.empty()) return false;
+    const auto path = askFileName(parent);
+    if (!path) return false;
+    return ExportGraphToTextFile(*path, graph, decimalSeparator);
+}
+
+} // namespace quillmar

@@ -1,0 +1,43 @@
+#pragma once
+// The export commands of the windows, ready to bind to their actions:
+// the dataset export of the acquisition window and the text file export of
+// the graph window. (The graph's workbook export needs no window:
+// ExportGraphToWorkbook in app/sheet/SheetExports.h.)
+
+#include "app/sheet/ExportTables.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class QWidget;
+
+namespace quillmar {
+
+class TALDLLog;
+class TExcelApp;
+
+// "Export Data to Excel": does nothing while logging or without a dataset with
+// rows. Otherwise connects app ("Excel not installed", caption "Error", and
+// nothing else when there is no spreadsheet application), shows the progress
+// window (owned by owner) and the hourglass while the dataset table is
+// built, puts the table on the clipboard, pastes it at cell A1 of a new
+// workbook named after the dataset and activates it. Cursor, progress window
+// and connection are released on every path; a failure reaches the user with
+// its own message. Returns the workbook's path for the status bar.
+std::optional<std::string> ExportDatasetToExcel(QWidget* owner, TExcelApp& app, const TParameterArray& params,
+                                                const TALDLLog* dataset, bool logging,
+                                                const std::string& decimalSeparator = UserDecimalSeparator());
+
+// The save dialog of the text export: "Export Ascii Data", *.txt, asks before
+// replacing a file. Nothing when the user cancels.
+std::optional<std::string> AskAsciiFileName(QWidget* parent);
+
+// "Export Data to &ASCII file": nothing without a curve; else asks for the
+// file (askFileName) and writes the graph table there. True when written.
+bool ExportGraphDataToAsciiFile(
+    QWidget* parent, const GraphExport& graph,
+    const std::function<std::optional<std::string>(QWidget*)>& askFileName = AskAsciiFileName,
+    const std::string& decimalSeparator = UserDecimalSeparator());
+
+} // namespace quillmar

@@ -1,0 +1,131 @@
+#include "app/sheet/ExportTables.h"
+#include "app/sheet/Spreadsheet.h"
+#include "app/sheet/window/ProgressDialog.h"
+#include "app/sheet/window/SheetCommands.h"
+#include "tests/sheet/SheetTestSupport.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QProgressBar>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace quillmar;
+using namespace quillmar::testing;
+
+namespace {
+
+bool progressWindowLeft() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<TProgressDialog*>(w)) return true;
+    return false;
+}
+
+} // namespace
+
+TEST(ProgressDialog, OneSmoothBarWithoutBorderOnTop) {
+    TProgressDialog d;
+    EXPECT_EQ(d.windowTitle(), "Progress");
+    EXPECT_TRUE(d.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(d.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    ASSERT_NE(d.PasteProgressBar, nullptr);
+    EXPECT_EQ(d.PasteProgressBar->objectName(), "PasteProgressBar");
+    EXPECT_EQ(d.PasteProgressBar->size(), QSize(177, 16));
+    EXPECT_EQ(d.PasteProgressBar->minimum(), 0);
+    EXPECT_EQ(d.PasteProgressBar->maximum(), 100);
+    EXPECT_FALSE(d.PasteProgressBar->isTextVisible());
+}
+
+TEST(DatasetExport, WithoutASpreadsheetNothingElseHappens) {
+    TempDir dir;
+    FakeDesktop desktop;
+    desktop.hasProgram = false;
+    desktop.folder = dir.file("Quillmar");
+    TExcelApp app(desktop.environment());
+    auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}, {0.5, 0, 255}});
+    QGuiApplication::clipboard()->setText("what the user copied");
+    RecorderScope messages;
+    EXPECT_FALSE(ExportDatasetToExcel(nullptr, app, *log->Parameters, log.get(), false, "."));
+    EXPECT_EQ(messages.r.seen, std::vector<std::string>{"Error|Excel not installed"});
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "what the user copied");
+    EXPECT_FALSE(std::filesystem::exists(desktop.folder));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(progressWindowLeft());
+}
+
+TEST(DatasetExport, CommandsWithoutDataSayNothing) {
+    FakeDesktop desktop;
+    TExcelApp app(desktop.environment());
+    auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}});
+    auto empty = makeLog(threeEntryTable(), {});
+    RecorderScope messages;
+    EXPECT_FALSE(ExportDatasetToExcel(nullptr, app, *log->Parameters, log.get(), true, "."));
+    EXPECT_FALSE(ExportDatasetToExcel(nullptr, app, *log->Parameters, nullptr, false, "."));
+    EXPECT_FALSE(ExportDatasetToExcel(nullptr, app, *log->Parameters, empty.get(), false, "."));
+    EXPECT_TRUE(messages.r.seen.empty());
+    EXPECT_FALSE(app.Connected());
+}
+
+TEST(DatasetExport, TheTableGoesToTheClipboardAndIntoAWorkbook) {
+    TempDir dir;
+    FakeDesktop desktop;
+    desktop.folder = dir.file("Quillmar");
+    TExcelApp app(desktop.environment());
+    auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}, {0.5, 0, 255}});
+    log->SetDatasetName("Dataset 0");
+    RecorderScope messages;
+    const auto path = ExportDatasetToExcel(nullptr, app, *log->Parameters, log.get(), false, ",");
+    ASSERT_TRUE(path) << (messages.r.seen.empty() ? "" : messages.r.seen[0]);
+    EXPECT_EQ(*path, desktop.folder + "/Dataset 0.xlsx");
+    EXPECT_TRUE(std::filesystem::exists(*path));
+    EXPECT_EQ(desktop.opened, std::vector<std::string>{*path});
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
+              DatasetTableText(*log->Parameters, *log, ","));
+    EXPECT_TRUE(messages.r.seen.empty());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(progressWindowLeft());
+    EXPECT_FALSE(app.Connected());
+}
+
+TEST(DatasetExport, AFailedWorkbookIsReportedAndEverythingReleased) {
+    TempDir dir;
+    FakeDesktop desktop;
+    desktop.folder = dir.file("file");
+    std::filesystem::create_directories(dir.path);
+    std::ofstream(desktop.folder) << "a file where the folder should be";
+    TExcelApp app(desktop.environment());
+    auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}});
+    RecorderScope messages;
+    EXPECT_FALSE(ExportDatasetToExcel(nullptr, app, *log->Parameters, log.get(), false, "."));
+    ASSERT_EQ(messages.r.seen.size(), 1u);
+    EXPECT_EQ(messages.r.seen[0].rfind("Error|Cannot create folder " + desktop.folder, 0), 0u)
+        << messages.r.seen[0];
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(progressWindowLeft());
+    EXPECT_FALSE(app.Connected());
+}
+
+TEST(GraphTextExport, AsksForAFileOnlyWhenThereIsACurve) {
+    TempDir dir;
+    GraphExport g;
+    int asked = 0;
+    std::optional<std::string> answer;
+    const auto ask = [&](QWidget*) {
+        ++asked;
+        return answer;
+    };
+    EXPECT_FALSE(ExportGraphDataToAsciiFile(nullptr, g, ask, "."));
+    EXPECT_EQ(asked, 0);
+    GraphCurveExport c;
+    c.CurveName = "Speed";
+    c.Points = {{1, 2}};
+    g.Curves.push_back(c);
+    EXPECT_FALSE(ExportGraphDataToAsciiFile(nullptr, g, ask, ".")); // cancelled
+    EXPECT_EQ(asked, 1);
+    answer = dir.file("graph.txt");
+    EXPECT_TRUE(ExportGraphDataToAsciiFile(nullptr, g, ask, "."));
+    EXPECT_TRUE(std::filesystem::exists(*answer));
+}
