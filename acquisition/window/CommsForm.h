@@ -1,0 +1,184 @@
+#pragma once
+// The acquisition window "M100 ALDL": the live parameter tree, the dataset
+// selector and comment, the graph panel (parameter selectors, time shift,
+// point buttons) and, in the same place, the acquisition panel (periods and
+// error log), and the four talking and logging commands.
+//
+// The window is a view over the acquisition cycle (Acquisition) and the open
+// datasets (TLogCollection): it forwards its commands to them and shows what
+// they report through AcquisitionListener and TLogCollectionHooks.
+
+#include "acquisition/Acquisition.h"
+#include "acquisition/ParameterTypes.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+class QStackedWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace quillmar {
+
+class TALDLLog;
+class TLogCollection;
+
+// Item roles of the parameter selectors: the indent (bit items 1) and, for a
+// bit item, its position in FlagDefs plus 1.
+inline constexpr int SelectorIndentRole = Qt::UserRole + 1;
+inline constexpr int SelectorFlagDefRole = Qt::UserRole + 2;
+
+class TCommsForm : public QWidget, public AcquisitionListener {
+    Q_OBJECT
+
+public:
+    // datasets: the main window's collection; it must outlive this window.
+    explicit TCommsForm(TLogCollection& datasets, QWidget* parent = nullptr);
+    ~TCommsForm() override;
+
+    // Loads and checks the table, connects the link, fills the period boxes
+    // and builds the tree and the selectors. False when the table is unusable
+    // (the message has been shown and the program must end).
+    bool FormCreate(const AcquisitionSetup& setup);
+    // Stops talking and logging and frees the link.
+    void FormDestroy();
+
+    Acquisition& acquisition() { return *acquisition_; }
+    TLogCollection& datasets() { return datasets_; }
+
+    // ---- the live table ----
+
+    // Rebuilds the tree, the three selectors and FlagDefs from the table.
+    void SetupTableAndCombos();
+    // Rewrites the tree's lines from the live values (while acquiring) or
+    // from row point of the current dataset, and the point labels.
+    void WriteTableData(int64_t point);
+    // The dataset selected in dlgDataSet (item 0 when none is selected).
+    TALDLLog* CurrentDataset();
+    // Shows the collection's list of datasets, selection and text.
+    void refreshDataSetSelector();
+
+    // ---- commands ----
+
+    void StartTalkingActionExecute();
+    void StopTalkingActionExecute();
+    void StartLoggingActionExecute();
+    void StopLoggingActionExecute();
+    void PreviousPointActionExecute();
+    void NextpointActionExecute();
+    // Enables the tree's pop-up commands for the selected line.
+    void TreePopUpPopup();
+    void PlotAsActionExecute(QAction* action);
+    void dlgAcqPeriodExit();
+    void dlgRedrawPeriodExit();
+
+    // Runs a PROM dump on the link (the talking commands are disabled meanwhile).
+    PromDumpResult DumpProm(const std::string& fileName);
+
+    // A line for the error log that does not come from the link.
+    void appendErrorLog(const QString& line);
+    // The error log line for a port that would not open, with what to do.
+    void reportConnectFailure(const std::string& port);
+
+    // ---- controls, as the form lays them out ----
+
+    QTreeWidget* ParameterTree = nullptr;
+    QComboBox* dlgDataSet = nullptr;
+    QLineEdit* dlgDescription = nullptr;
+    QStackedWidget* Panels = nullptr;
+    QWidget* GraphPanel = nullptr;
+    QWidget* AcqPanel = nullptr;
+    QComboBox* dlgxAxis = nullptr;
+    QComboBox* dlgCurve1 = nullptr;
+    QComboBox* dlgCurve2 = nullptr;
+    QComboBox* CurveSelectors[3] = {nullptr, nullptr, nullptr}; // elements 1 and 2
+    QScrollBar* dlgTimeShift = nullptr;
+    QPushButton* PreviousBtn = nullptr;
+    QPushButton* NextBtn = nullptr;
+    QPushButton* ActivateCursorButton = nullptr;
+    QLabel* dlgPointNo = nullptr;
+    QLabel* dlgNoPoints = nullptr;
+    QLineEdit* dlgAcqPeriod = nullptr;
+    QLineEdit* dlgRedrawPeriod = nullptr;
+    QPlainTextEdit* dlgErrorLog = nullptr;
+    QPushButton* StartTalkingBtn = nullptr;
+    QPushButton* StartMd1Log = nullptr;
+    QPushButton* StopTalkingBtn = nullptr;
+    QPushButton* StopLogBtn = nullptr;
+    QMenu* TreePopUp = nullptr;
+
+    QAction* StartTalkingAction = nullptr;
+    QAction* StartLoggingAction = nullptr;
+    QAction* StopTalkingAction = nullptr;
+    QAction* StopLoggingAction = nullptr;
+    QAction* PreviousPointAction = nullptr;
+    QAction* NextpointAction = nullptr;
+    QAction* ActivateCursorAction = nullptr;
+    QAction* PlotAsxAction = nullptr;
+    QAction* PlotAsCurve1Action = nullptr;
+    QAction* PlotAsCurve2Action = nullptr;
+    QAction* FFTAction = nullptr;
+
+    // One element per bit of every flag entry (the selectors' bit items
+    // carry their position here plus 1).
+    std::vector<TFlagDef> FlagDefs;
+
+signals:
+    void acquisitionStateChanged(quillmar::AcquisitionState state);
+    // Logging recorded this row.
+    void rowLogged(quint32 row);
+    // A PROM dump started (true) or ended (false).
+    void promDumpRunning(bool running);
+    void promDumpProgress(quint32 nextAddress, qulonglong bytesRead);
+    // The dials window should open or close; the dials' new positions.
+    void dialsWindowRequested(bool open);
+    void dialsPositions(float boost, float engineSpeed);
+    // The graph's curves should be built again from the datasets.
+    void setupCurveRequested();
+    // The time-shift bar moved (position -1000..1000).
+    void timeShiftChanged(int position);
+    // The datasets listed, or the selected one, changed.
+    void datasetsChanged();
+
+protected:
+    // ---- AcquisitionListener ----
+    void dialsChanged(float boost, float engineSpeed) override;
+    void refreshLiveTable() override;
+    void showRow(uint32_t row) override;
+    void stateChanged(AcquisitionState state) override;
+    void rowRecorded(uint32_t row) override;
+    void errorLines(const std::vector<std::string>& lines) override;
+    void setupCurves() override;
+    void dialsWindow(bool open) override;
+    void graphPanelVisible(bool visible) override;
+    void promProgress(uint32_t nextAddress, size_t bytesRead) override;
+    void datasetWarnings(const std::vector<std::string>& warnings) override;
+
+private:
+    void buildControls();
+    void buildActions();
+    void installCollectionHooks();
+    void updateCommands();
+    void periodExit(QLineEdit* box, bool acquisition);
+    void treeContextMenu(const QPoint& pos);
+    int absoluteTreeLine(QTreeWidgetItem* item) const;
+
+    TLogCollection& datasets_;
+    std::unique_ptr<Acquisition> acquisition_;
+    bool promBusy_ = false;
+    bool created_ = false;
+};
+
+} // namespace quillmar
