@@ -113,16 +113,21 @@ std::string CsvColumnName(const TParameter& p) {
 
 void WriteDatasetCsv(const TParameterArray& params, const TALDLLog& log,
                      const std::function<void(const std::string&)>& sink, size_t chunkBytes) {
+    // The time comes first; the derived "Time" entry would only repeat it.
+    std::vector<int> columns;
+    for (size_t i = 0; i < params.size(); ++i)
+        if (params[i].Size != 0 || DerivedSlot(DisplayName(params[i])) != TimeSlot)
+            columns.push_back(static_cast<int>(i + 1));
     std::string text;
     text.reserve(chunkBytes + 4096);
     text += "Time (s)";
-    for (const auto& p : params)
-        text += ',' + csvCell(CsvColumnName(p));
+    for (int k : columns)
+        text += ',' + csvCell(CsvColumnName(params[size_t(k - 1)]));
     text += "\r\n";
     for (uint32_t r = 1; r <= log.Rows; ++r) {
         text += csvNumber(rowTime(log, r));
-        for (size_t k = 1; k <= params.size(); ++k)
-            text += ',' + csvNumber(static_cast<double>(log.ParameterValue(static_cast<int>(k), r)));
+        for (int k : columns)
+            text += ',' + csvNumber(static_cast<double>(log.ParameterValue(k, r)));
         text += "\r\n";
         if (text.size() >= chunkBytes) {
             sink(text);

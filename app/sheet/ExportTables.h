@@ -58,8 +58,9 @@ void FillDatasetSheet(TWorksheet& sheet, const TParameterArray& params, const TA
 std::string CsvColumnName(const TParameter& p);
 
 // The dataset as CSV for other analysis tools: a header row "Time (s)" and
-// CsvColumnName of every entry, then per row its time and every entry's
-// value. Comma separated, '.' decimal point, 15 significant digits, UTF-8,
+// CsvColumnName of every entry (but a derived "Time" entry, which would
+// repeat the first column), then per row its time and those entries' values.
+// Comma separated, '.' decimal point, 15 significant digits, UTF-8,
 // CR LF line ends; cells with a comma, quote, line break or surrounding
 // spaces are quoted. A value that is not a number (NAN) is an empty cell.
 // Handed to sink in pieces of about chunkBytes.

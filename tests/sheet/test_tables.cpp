@@ -97,6 +97,16 @@ TEST(DatasetCsv, OneHeaderRowNamesWithUnitsQuotedWhereNeeded) {
               ",1000,-32.5,17\r\n");
     EXPECT_EQ(CsvColumnName((*threeEntryTable())[1]), "Coolant temp. (\xC2\xB0"
                                                       "C)");
+
+    // Every entry, the last one too; the derived time is not repeated.
+    TParameter time;
+    time.Name = "Time";
+    time.Position = 64;
+    time.Units = "s";
+    t.insert(t.begin(), time);
+    auto withTime = makeLog(std::make_shared<const TParameterArray>(t), {{2, 34, 0}});
+    EXPECT_EQ(DatasetCsvText(*withTime->Parameters, *withTime),
+              "Time (s),Engine speed (RPM),\"Air/fuel, \"\"ratio\"\"\",Flags 30\r\n2,850,-40,17\r\n");
 }
 
 TEST(GraphTable, CurvesOfDifferentLengthsStayUnderTheirHeadings) {
