@@ -1,6 +1,9 @@
 #include "store/AtomicFile.h"
 
+#include "store/InputFile.h"
+
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -58,18 +61,41 @@ std::string baseOf(const std::string& path) {
 
 } // namespace
 
-void WriteFileAtomically(const std::string& fileName, std::initializer_list<std::span<const uint8_t>> parts) {
+std::string CheckSaveTarget(const std::string& fileName) {
     if (fileName.empty()) throw FileError("Cannot create file: no file name given", fileName);
-
-    // Replace the target of a symbolic link, not the link.
+    // Follow a chain of symbolic links by hand: realpath gives up on a link
+    // whose target does not exist yet, and that target is the file to create.
     std::string target = fileName;
     struct stat st {};
-    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* resolved = ::realpath(fileName.c_str(), nullptr)) {
-            target = resolved;
-            std::free(resolved);
+    for (int hops = 0;; ++hops) {
+        if (::lstat(target.c_str(), &st) != 0) {
+            if (errno == ENOENT) return target; // a new file
+            throw FileError("Cannot create file " + fileName + " (" + std::strerror(errno) + ")", fileName);
         }
+        if (!S_ISLNK(st.st_mode)) break;
+        if (hops >= 40)
+            throw FileError("Cannot create file " + fileName + " (" + std::strerror(ELOOP) + ")", fileName);
+        std::string link(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+        if (n <= 0)
+            throw FileError("Cannot create file " + fileName + " (" + std::strerror(errno) + ")", fileName);
+        link.resize(static_cast<std::size_t>(n));
+        target = link[0] == '/' ? link : folderOf(target) + "/" + link;
     }
+    if (!S_ISREG(st.st_mode)) {
+        const std::string what = NotARegularFileText(st.st_mode);
+        if (target == fileName)
+            throw FileError("Cannot write file " + fileName + ": it is " + what, fileName);
+        throw FileError("Cannot write file " + fileName + ": it points to " + target + ", " + what, fileName);
+    }
+    return target;
+}
+
+void WriteFileAtomically(const std::string& fileName, std::initializer_list<std::span<const uint8_t>> parts) {
+    // Replace the target of a symbolic link, not the link; refuse anything
+    // but a regular file.
+    const std::string target = CheckSaveTarget(fileName);
+    struct stat st {};
     // A file the user may not write stays as it is, although the rename could replace it.
     if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0)
         throw FileError("Cannot create file " + fileName, fileName);

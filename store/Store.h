@@ -121,11 +121,18 @@ public:
     void SaveToFile(const std::string& fileName) const;
     // Replaces this store's header fields and content with the file's. Throws
     // FileError naming the file when it cannot be opened or read ("Cannot open
-    // file %s", "Cannot read file %s") or its size fits neither layout ("Cannot
-    // load file %s: ..." with the offending bytes); the store is then
-    // unchanged. An empty file changes nothing. A log (1-byte elements, 71
-    // columns) whose tail is missing loads its whole rows and sets LoadWarning.
+    // file %s (reason)", "Cannot read file %s (reason)"; folders are refused,
+    // and a FIFO without a writer reads as empty instead of waiting) or its
+    // size fits neither layout ("Cannot load file %s: ..." with the offending
+    // bytes); the store is then unchanged. A pipe or device is read as a
+    // stream to its end, but never past the size its header gives (nor past
+    // MaxStreamedStoreBytes). An empty file changes nothing. A log (1-byte
+    // elements, 71 columns) whose tail is missing loads its whole rows and
+    // sets LoadWarning.
     void LoadFromFile(const std::string& fileName);
+    // The most a store read from a pipe or device may hold (a log of about
+    // 15 million rows).
+    static constexpr uint64_t MaxStreamedStoreBytes = uint64_t{1} << 30;
     // The same from bytes in memory; name is used in messages.
     void LoadFromBytes(const uint8_t* data, std::size_t size, const std::string& name);
     // The bytes SaveToFile writes.

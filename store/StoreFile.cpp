@@ -2,17 +2,13 @@
 #include "store/Store.h"
 
 #include "store/AtomicFile.h"
+#include "store/InputFile.h"
 
 #include "store/StoreReals.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace quillmar {
@@ -57,44 +53,6 @@ long double readExtendedSlot(MemoryStream& s) {
     uint8_t b[16] = {};
     s.read(b, 16);
     return decodeExtended(b);
-}
-
-class FileHandle {
-public:
-    explicit FileHandle(int fd) : fd_(fd) {}
-    ~FileHandle() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
-
-// Reads exactly count bytes at offset; false on an error or an early end.
-bool readAll(int fd, uint8_t* data, std::size_t count, uint64_t offset) {
-    while (count > 0) {
-        ssize_t n = ::pread(fd, data, count, static_cast<off_t>(offset));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) {
-            errno = 0;
-            return false;
-        }
-        data += n;
-        count -= static_cast<std::size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -314,27 +272,65 @@ void TStore::LoadFromBytes(const uint8_t* data, std::size_t size, const std::str
 
 void TStore::LoadFromFile(const std::string& fileName) {
     LoadWarning.clear();
-    FileHandle fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) throw FileError("Cannot open file " + fileName, fileName);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
-        throw FileError("Cannot open file " + fileName, fileName);
-    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
-    if (fileSize == 0) return;
-    const std::size_t headLen = static_cast<std::size_t>(fileSize < HeaderSize ? fileSize : HeaderSize);
-    std::vector<uint8_t> headBytes(headLen);
+    InputFile in(fileName);
+    std::vector<uint8_t> headBytes(HeaderSize);
+    const std::size_t headLen = in.read(headBytes.data(), HeaderSize);
+    if (headLen == 0) return; // an empty file changes nothing
     const uint8_t* head = headBytes.data();
-    if (!readAll(fd.get(), headBytes.data(), headLen, 0))
-        throw FileError("Cannot read file " + fileName, fileName);
-    LoadPlan plan = planLoad(head, headLen, fileSize, fileName);
     MemoryStream content;
-    if (!content.setSizeForOverwrite(static_cast<std::size_t>(plan.contentLen)))
-        throw FileError("Cannot load file " + fileName + ": not enough memory for " +
-                            std::to_string(plan.contentLen) + " bytes",
-                        fileName);
-    if (plan.contentLen > 0 &&
-        !readAll(fd.get(), content.memory(), static_cast<std::size_t>(plan.contentLen), plan.headerLen))
-        throw FileError("Cannot read file " + fileName, fileName);
+    LoadPlan plan;
+
+    // (Files of /proc and the like say 0 bytes and are read as streams.)
+    if (in.isRegular() && in.regularSize() >= headLen) {
+        // The size is known: plan from it, then read the content straight in.
+        const uint64_t fileSize = in.regularSize();
+        plan = planLoad(head, headLen, fileSize, fileName);
+        if (!content.setSizeForOverwrite(static_cast<std::size_t>(plan.contentLen)))
+            throw FileError("Cannot load file " + fileName + ": not enough memory for " +
+                                std::to_string(plan.contentLen) + " bytes",
+                            fileName);
+        // The head may already hold the first content bytes (older layout).
+        std::size_t have = 0;
+        if (headLen > plan.headerLen) {
+            have = static_cast<std::size_t>(std::min<uint64_t>(headLen - plan.headerLen, plan.contentLen));
+            std::memcpy(content.memory(), head + plan.headerLen, have);
+        }
+        const std::size_t rest = static_cast<std::size_t>(plan.contentLen) - have;
+        if (rest > 0 && in.read(content.memory() + have, rest) != rest)
+            throw FileError("Cannot read file " + fileName + " (it ended early)", fileName);
+    } else {
+        // A pipe or a device: its size shows only at its end. The header
+        // says how much a store of it can hold; read no further than that.
+        if (headLen < 8) plan = planLoad(head, headLen, headLen, fileName); // refuses
+        const uint64_t promised = uint64_t{le32(head)} * le32(head + 4) + HeaderSize;
+        if (promised > MaxStreamedStoreBytes)
+            throw FileError("Cannot load file " + fileName +
+                                ": its header (byte 0: " + std::to_string(le32(head)) + " records, byte 4: " +
+                                std::to_string(le32(head + 4)) + " bytes each) gives more than the " +
+                                std::to_string(MaxStreamedStoreBytes) + " bytes read from a pipe or device",
+                            fileName);
+        MemoryStream whole;
+        if (!whole.setSizeForOverwrite(static_cast<std::size_t>(promised) + 1))
+            throw FileError("Cannot load file " + fileName + ": not enough memory for " +
+                                std::to_string(promised) + " bytes",
+                            fileName);
+        std::memcpy(whole.memory(), head, headLen);
+        const std::size_t got =
+            headLen + in.read(whole.memory() + headLen, static_cast<std::size_t>(promised) + 1 - headLen);
+        if (got > promised)
+            throw FileError("Cannot load file " + fileName + ": it goes on past the " +
+                                std::to_string(promised) +
+                                " bytes its header (byte 0: " + std::to_string(le32(head)) +
+                                " records, byte 4: " + std::to_string(le32(head + 4)) + " bytes each) gives",
+                            fileName);
+        plan = planLoad(head, headLen, got, fileName);
+        // The content moves to the front of the block, which becomes the store's.
+        if (plan.contentLen > 0)
+            std::memmove(whole.memory(), whole.memory() + plan.headerLen,
+                         static_cast<std::size_t>(plan.contentLen));
+        whole.setSize(static_cast<std::size_t>(plan.contentLen));
+        content.swapContent(whole);
+    }
     applyLoad(plan, head, headLen, content);
     if (plan.cut)
         LoadWarning = "File " + fileName + " ends early: " + std::to_string(plan.rowsPresent) + " of " +
