@@ -135,8 +135,9 @@ bool Acquisition::FormCreate(const AcquisitionSetup& setup) {
     } else {
         std::string writeError;
         check = LoadCheckedParameters(iniPath_, table, &writeError);
+        // The table is in force anyway: a warning, not a failure.
         if (!writeError.empty()) {
-            ErrorLog.push_back(writeError);
+            ErrorLog.push_back("Warning: " + writeError);
             reportNewErrorLines();
         }
     }
@@ -197,6 +198,12 @@ int64_t Acquisition::decodeSteps() const {
     return (count - 1) * static_cast<int64_t>(acqInterval_) / redraw + 2;
 }
 
+int64_t Acquisition::roundRobinSteps() const {
+    // A short acquisition period or a long update period truncates the
+    // share to nothing; one step a tick still refreshes every value in turn.
+    return std::max<int64_t>(decodeSteps() - 2, 1);
+}
+
 void Acquisition::decodeStep(int index, const uint8_t* data, size_t length) {
     if (index < 0 || index >= static_cast<int>(Parameters->size())) return;
     if (index == Indices.TimeIndex - 1) return;
@@ -229,7 +236,11 @@ void Acquisition::AcquisitionTimer() {
         if (!ok && ErrorLog.size() == linesBefore) ErrorLog.push_back(writeFailureLine());
         reportNewErrorLines();
         if (!ok) return;
-        if (reply.size() != static_cast<size_t>(ReplyLength)) return;
+        // Dropped without a line in the error log, but counted.
+        if (reply.size() != static_cast<size_t>(ReplyLength)) {
+            ++wrongLengthReplies_;
+            return;
+        }
     }
     const uint8_t* data = reply.data();
     const size_t length = reply.size();
@@ -265,7 +276,7 @@ void Acquisition::AcquisitionTimer() {
     decodeStep(Indices.EngineSpeedIndex - 1, data, length);
     const int64_t count = static_cast<int64_t>(Parameters->size());
     if (count > 0) {
-        const int64_t steps = decodeSteps() - 2;
+        const int64_t steps = roundRobinSteps();
         const int64_t work = std::min(steps, count);
         int64_t position = DecodePosition % count;
         for (int64_t k = 0; k < work; ++k) {
@@ -443,18 +454,12 @@ void Acquisition::StopLoggingActionExecute() {
     collection_.Logging = false;
     collection_.CurrentLog = nullptr;
     TALDLLog* log = CurrentLog;
-    if (log && RowCounter > 0) {
-        // Trim to the rows recorded, derive, select, show the last row, and
-        // mark it unsaved.
-        log->SetRows(static_cast<uint32_t>(RowCounter));
-        log->DeriveChannels(collection_.Vehicle);
+    // Trim to the rows recorded, derive, select and mark unsaved, or, with
+    // nothing recorded, let the empty dataset go again.
+    if (log && collection_.FinishRecording(*log, static_cast<uint32_t>(std::max<int32_t>(RowCounter, 0)))) {
         if (!log->Warnings().empty()) listener_->datasetWarnings(log->Warnings());
-        collection_.SelectDataset(log);
         listener_->showRow(static_cast<uint32_t>(RowCounter));
-        log->Saved = false;
     } else if (log) {
-        // Nothing recorded: the empty dataset goes again.
-        collection_.RemoveDataset(log);
         listener_->showRow(1);
     }
     CurrentLog = nullptr;

@@ -173,11 +173,18 @@ public:
     int32_t rowCounter() const { return RowCounter; }
     int32_t messageNumber() const { return MessageNumber; }
     int32_t decodePosition() const { return DecodePosition; }
+    // Replies dropped because they did not carry ReplyLength data bytes
+    // (silently, as far as the error log goes), since the object was made.
+    uint64_t wrongLengthReplies() const { return wrongLengthReplies_; }
     const std::string& iniPath() const { return iniPath_; }
 
     // The number of decode steps one tick takes:
     // (ParameterCount - 1) * acquisition interval / update interval + 2.
     int64_t decodeSteps() const;
+    // The round-robin share of them (all but manifold pressure and engine
+    // speed), never fewer than one, so that every value is refreshed within
+    // ParameterCount ticks however the periods are set.
+    int64_t roundRobinSteps() const;
 
 private:
     // Runs a timer's handler, turning anything it throws into an error line.
@@ -231,6 +238,7 @@ private:
     std::function<double()> clock_;
     std::mt19937 random_{0x51u};
     size_t reportedErrorLines_ = 0;
+    uint64_t wrongLengthReplies_ = 0;
 };
 
 // The system clock as a date-time: days since 1899-12-30, with fractions.

@@ -114,6 +114,12 @@ bool TLogCollection::FreeDataset(TALDLLog* dataset) {
         if (file && !file->empty()) {
             LogFileName = *file;
             if (!saveShowingErrors(*dataset, LogFileName)) return false;
+            // Never free data the user asked to save but that was not written.
+            if (!dataset->Saved) {
+                showMessage("Error",
+                            dataset->DatasetName() + " was not saved to " + LogFileName + "; it stays open.");
+                return false;
+            }
         }
     }
     removeAt(IndexOf(dataset));
@@ -121,6 +127,8 @@ bool TLogCollection::FreeDataset(TALDLLog* dataset) {
 }
 
 bool TLogCollection::FreeAll() {
+    // A recording runs to its end first, so that it is asked about like the others.
+    if (Logging && Hooks.StopTalking) Hooks.StopTalking();
     const int n = Count();
     int kept = 0;
     for (int i = 0; i < n; ++i) {
@@ -138,8 +146,12 @@ void TLogCollection::SelectDataset(int index) {
 }
 
 void TLogCollection::dlgDataSetCloseUp(int index) {
-    if (index < 0 || index >= Count()) return;
-    SelectDataset(index);
+    // Picked nothing (the list closed without a choice): the current dataset
+    // shows, and with none selected that is item 0.
+    if (index >= 0 && index < Count())
+        SelectDataset(index);
+    else
+        CurrentDataset();
     if (Hooks.WriteTableData) Hooks.WriteTableData(1);
 }
 
@@ -155,18 +167,18 @@ int TLogCollection::CurrentCurve(int curveCount) {
     return (curveCount / Count()) * selector_.ItemIndex;
 }
 
-void TLogCollection::FinishRecording(TALDLLog& dataset, uint32_t rowCount) {
-    if (IndexOf(&dataset) < 0) return;
+bool TLogCollection::FinishRecording(TALDLLog& dataset, uint32_t rowCount) {
+    if (IndexOf(&dataset) < 0) return false;
+    if (Logging && &dataset == CurrentLog) return false;
     if (rowCount == 0) {
         RemoveDataset(&dataset);
-        if (Hooks.WriteTableData) Hooks.WriteTableData(1);
-        return;
+        return false;
     }
     dataset.SetRows(rowCount);
     dataset.DeriveChannels(Vehicle);
     SelectDataset(&dataset);
-    if (Hooks.WriteTableData) Hooks.WriteTableData(dataset.Rows);
     dataset.Saved = false;
+    return true;
 }
 
 void TLogCollection::Open(TALDLLog& dataset, bool askOverlay) {
@@ -190,7 +202,8 @@ void TLogCollection::Open(TALDLLog& dataset, bool askOverlay) {
 }
 
 void TLogCollection::Save(TALDLLog& dataset, const std::string& fileName) {
-    if (Logging || dataset.Rows == 0 || dataset.RecordCount == 0) return;
+    // Only the dataset being recorded waits for the end of the recording.
+    if ((Logging && &dataset == CurrentLog) || dataset.Rows == 0 || dataset.RecordCount == 0) return;
     dataset.SaveToFile(fileName);
     dataset.Saved = true;
 }

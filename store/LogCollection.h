@@ -94,9 +94,12 @@ public:
 
     // Frees dataset after the unsaved-data question. False when it stays:
     // it is being recorded (refused with a message), or the user chose to
-    // save and the save failed (the failure is shown).
+    // save and the file was not written (the failure is shown). Cancelling
+    // the Save As dialog after "Yes" frees it unsaved.
     bool FreeDataset(TALDLLog* dataset);
-    // Frees every dataset, first remaining first, asking about unsaved data.
+    // Frees every dataset, first remaining first, asking about unsaved data
+    // (the way out of the program). A recording still running is stopped
+    // first through Hooks.StopTalking, so it is finished and asked about too.
     // True when none remains.
     bool FreeAll();
     // Removes dataset without any question (a dataset whose file failed to
@@ -112,7 +115,9 @@ public:
     void SelectDataset(const TALDLLog* dataset) { SelectDataset(IndexOf(dataset)); }
     // The selected item, -1 none.
     int SelectedIndex() const { return selector_.ItemIndex; }
-    // The user picked item index: select it and show its row 1.
+    // The user picked item index: select it and show its row 1. With no item
+    // picked (index outside the list) row 1 of the current dataset shows,
+    // which selects item 0 when none is selected.
     void dlgDataSetCloseUp(int index);
 
     // nullptr when no dataset exists; selects item 0 when none is selected.
@@ -126,18 +131,22 @@ public:
     bool Logging = false;
     TALDLLog* CurrentLog = nullptr; // the dataset being recorded
 
-    // Finishes a recording of rowCount rows: trims it, derives its channels,
-    // selects it and marks it unsaved; with no rows frees it. Logging must
-    // already be clear.
-    void FinishRecording(TALDLLog& dataset, uint32_t rowCount);
+    // The end of every recording (the acquisition cycle's "Stop logging"):
+    // with rows, trims the dataset to rowCount rows, derives its channels,
+    // selects it and marks it unsaved, and returns true; with no rows frees
+    // it and returns false. The caller then shows the last row (or row 1) and
+    // sets up the graph's curves. Refused (false, nothing changed) for the
+    // dataset being recorded while Logging is still set.
+    bool FinishRecording(TALDLLog& dataset, uint32_t rowCount);
 
     // ---- file commands ----
 
     // Finishes a freshly loaded dataset: the overlay and close questions
     // (asked when askOverlay is set), selection, sizing, derivation.
     void Open(TALDLLog& dataset, bool askOverlay = true);
-    // Writes dataset to fileName unless logging or it has no rows; sets
-    // Saved. Throws FileError when the file cannot be written.
+    // Writes dataset to fileName and sets Saved, unless it has no rows or it
+    // is the dataset being recorded (any other can be saved while logging).
+    // Throws FileError when the file cannot be written.
     void Save(TALDLLog& dataset, const std::string& fileName);
     // Opens the files in order. On a failure the dataset being loaded is
     // dropped, later files are skipped, the error is shown (caption "Error")

@@ -11,9 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <set>
+#include <unistd.h>
 
 namespace quillmar {
 namespace {
@@ -48,6 +51,7 @@ public:
     void stateChanged(AcquisitionState s) override { states.push_back(s); }
     void dialsChanged(float boost, float rpm) override { dials.emplace_back(boost, rpm); }
     void rowRecorded(uint32_t row) override { lastRow = row; }
+    void setupCurves() override { ++curveSetups; }
 
     std::vector<std::string> errors;
     int refreshes = 0;
@@ -55,6 +59,7 @@ public:
     std::vector<AcquisitionState> states;
     std::vector<std::pair<float, float>> dials;
     uint32_t lastRow = 0;
+    int curveSetups = 0;
 };
 
 class CycleTest : public ::testing::Test {
@@ -70,7 +75,8 @@ protected:
     }
     // Marks every value as not decoded.
     void clearValues() {
-        for (auto& p : acq.parameters()) p.Value = std::numeric_limits<double>::quiet_NaN();
+        for (auto& p : acq.parameters())
+            p.Value = std::numeric_limits<double>::quiet_NaN();
     }
     std::set<int> decodedEntries() {
         std::set<int> out;
@@ -102,7 +108,8 @@ TEST_F(CycleTest, EveryTickDecodesMapAndEngineSpeedAndAShareInRoundRobin) {
 
     // The round robin wraps from the last entry to the first.
     ASSERT_EQ(acq.dlgAcqPeriodExit("1000"), PeriodEntry::Applied); // 49*1000/2000+2 = 26
-    for (int i = 0; i < 2; ++i) acq.AcquisitionTimer();            // 8 + 24 + 24 = 56 -> 6
+    for (int i = 0; i < 2; ++i)
+        acq.AcquisitionTimer(); // 8 + 24 + 24 = 56 -> 6
     EXPECT_EQ(acq.decodePosition(), 6);
 
     // A period far above the update period never decodes more than the
@@ -128,6 +135,29 @@ TEST_F(CycleTest, RoundRobinStepsOverTimeAndDerivedEntries) {
     EXPECT_EQ(acq.decodePosition(), 6);
 }
 
+TEST_F(CycleTest, ShortOrSlowPeriodsStillRefreshEveryValue) {
+    // 64 * 20 / 2000 + 2 = 2 and 64 * 100 / 10000 + 2 = 2 leave no share for
+    // the round robin; one step a tick still reaches every entry.
+    create(BuiltInParameters());
+    acq.setTestMode(true);
+    for (const auto& [period, update] :
+         std::vector<std::pair<const char*, const char*>>{{"20", "2000"}, {"100", "10000"}}) {
+        ASSERT_EQ(acq.dlgAcqPeriodExit(period), PeriodEntry::Applied);
+        ASSERT_EQ(acq.dlgRedrawPeriodExit(update), PeriodEntry::Applied);
+        EXPECT_EQ(acq.decodeSteps(), 2);
+        EXPECT_EQ(acq.roundRobinSteps(), 1);
+        clearValues();
+        for (int tick = 0; tick < acq.parameterCount(); ++tick)
+            acq.AcquisitionTimer();
+        std::set<int> expected;
+        for (int i = 0; i < acq.parameterCount(); ++i)
+            if (acq.parameters()[size_t(i)].Size > 0) expected.insert(i);
+        for (int i : decodedEntries())
+            expected.erase(i);
+        EXPECT_TRUE(expected.empty()) << period << " ms: " << expected.size() << " entries never decoded";
+    }
+}
+
 TEST_F(CycleTest, TestModeRecordsRowsWithoutTheLink) {
     create(BuiltInParameters());
     acq.setTestMode(true);
@@ -144,7 +174,8 @@ TEST_F(CycleTest, TestModeRecordsRowsWithoutTheLink) {
     TALDLLog* log = acq.currentLog();
     ASSERT_NE(log, nullptr);
     for (uint32_t r = 1; r <= 3; ++r) {
-        for (uint32_t c = 1; c <= 63; ++c) EXPECT_LE(log->GetElement(c, r), 254.0L);
+        for (uint32_t c = 1; c <= 63; ++c)
+            EXPECT_LE(log->GetElement(c, r), 254.0L);
         EXPECT_NEAR(log->TimeStamp(r), 0.25 * r, 1e-6);
     }
     const auto& p = acq.parameters();
@@ -188,6 +219,8 @@ TEST_F(CycleTest, RecordingGrowsByHundredsAndIsTrimmedAtStop) {
     EXPECT_NEAR(done->Derived[TimeSlot][250], 25.0, 1e-4);
     EXPECT_EQ(listener.rowsShown.back(), 250u);
     EXPECT_FALSE(collection.Logging);
+    // The graph's curves are set up at the start and again at the end.
+    EXPECT_EQ(listener.curveSetups, 2);
 
     // Stop talking shows the current dataset's last row.
     acq.StopTalkingActionExecute();
@@ -241,7 +274,8 @@ TEST_F(CycleTest, StateRules) {
 
 TEST_F(CycleTest, ErrorLogKeepsItsNewestHundredLines) {
     create(BuiltInParameters());
-    for (int i = 0; i < 150; ++i) acq.errorLog().push_back("line " + std::to_string(i));
+    for (int i = 0; i < 150; ++i)
+        acq.errorLog().push_back("line " + std::to_string(i));
     acq.RedrawTimer();
     ASSERT_EQ(acq.errorLog().size(), 100u);
     EXPECT_EQ(acq.errorLog().front(), "line 50");
@@ -294,6 +328,21 @@ TEST_F(CycleTest, BrokenTableStopsStartUp) {
     // Nothing runs with it.
     EXPECT_FALSE(acq.StartTalkingActionExecute());
     EXPECT_FALSE(acq.acquisitionRunning());
+}
+
+TEST_F(CycleTest, AProtocolFileThatCannotBeWrittenIsAWarning) {
+    // A first start whose protocol file cannot be created still runs on the
+    // built-in table; the error log says so as a warning.
+    const std::string plain = ::testing::TempDir() + "quillmar-cycle-plain-" + std::to_string(::getpid());
+    { std::ofstream(plain) << "a file, not a folder"; }
+    AcquisitionSetup setup;
+    setup.IniPath = plain + "/M100 ALDL protocol.ini";
+    ASSERT_TRUE(acq.FormCreate(setup));
+    EXPECT_EQ(acq.parameterCount(), 65);
+    ASSERT_EQ(listener.errors.size(), 1u);
+    EXPECT_EQ(listener.errors[0].rfind("Warning: ", 0), 0u) << listener.errors[0];
+    EXPECT_NE(listener.errors[0].find(setup.IniPath), std::string::npos) << listener.errors[0];
+    std::remove(plain.c_str());
 }
 
 } // namespace

@@ -235,12 +235,16 @@ TEST_F(PromDumpTest, TicksOverThePseudoTerminal) {
     EXPECT_NEAR(acq.parameters()[8].Value, engineSpeed, 25.0); // within one step of 25 RPM
     EXPECT_TRUE(listener.errors.empty());
 
-    // A reply of the wrong length is dropped without a word.
+    // A reply of the wrong length is dropped without a word, but counted.
+    EXPECT_EQ(acq.wrongLengthReplies(), 0u);
     sim.QueueRawReply(TFrame(1, TBytes(62, 1)).AsBytes());
+    sim.QueueRawReply(TFrame(1, TBytes(64, 1)).AsBytes());
     acq.parameters()[8].Value = -1;
+    acq.AcquisitionTimer();
     acq.AcquisitionTimer();
     EXPECT_DOUBLE_EQ(acq.parameters()[8].Value, -1);
     EXPECT_TRUE(listener.errors.empty());
+    EXPECT_EQ(acq.wrongLengthReplies(), 2u);
 
     // The far end goes away (adapter unplugged): the failed write is
     // reported, not passed over in silence.

@@ -236,14 +236,26 @@ TEST(LogCollection, SaveAndSaveAs) {
     EXPECT_EQ(f.saveAsShown, 1);
     EXPECT_EQ(OpenLogFile(target, builtInTable()).Log->Rows, 7u);
 
-    // Nothing is written while logging or for a dataset without rows; Save As
-    // still takes the name.
+    // While logging, the dataset being recorded is not written (Save As
+    // still takes the name), but any other dataset is.
+    TALDLLog& rec = c.NewDataset(builtInTable());
+    appendRows(rec, drive(3));
     c.Logging = true;
+    c.CurrentLog = &rec;
+    c.SelectDataset(&rec);
     const std::string other = dir.file("other.ecu");
     EXPECT_TRUE(c.FileSaveAs1Accept(other));
     EXPECT_EQ(c.LogFileName, other);
     EXPECT_FALSE(std::filesystem::exists(other));
+    c.SelectDataset(&a);
+    a.Saved = false;
+    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_TRUE(a.Saved);
+    EXPECT_EQ(OpenLogFile(other, builtInTable()).Log->Rows, 12u);
+    std::filesystem::remove(other);
     c.Logging = false;
+    c.CurrentLog = nullptr;
+    c.RemoveDataset(&rec);
     TALDLLog& empty = c.NewDataset(builtInTable());
     c.SelectDataset(&empty);
     EXPECT_TRUE(c.FileSaveActionExecute());
@@ -321,20 +333,89 @@ TEST(LogCollection, RecordingDatasetIsNeverFreedWhileLogging) {
     EXPECT_FALSE(c.RemoveDataset(&rec));
     EXPECT_EQ(c.Count(), 1);
 
+    // It cannot be finished while it is still being recorded.
+    EXPECT_FALSE(c.FinishRecording(rec, 2));
+    EXPECT_EQ(rec.Rows, 3u);
+
     // Once stopped, the recording is finished and can be closed.
     c.Logging = false;
-    c.FinishRecording(rec, 3);
+    EXPECT_TRUE(c.FinishRecording(rec, 3));
     EXPECT_EQ(rec.Rows, 3u);
     EXPECT_FALSE(rec.Saved);
-    EXPECT_EQ(f.tableRows.back(), 3u);
+    EXPECT_EQ(c.CurrentDataset(), &rec);
     ms.m.seen.clear();
     EXPECT_TRUE(c.FreeAll()); // asked, answered No
     EXPECT_EQ(ms.m.texts(), std::vector<std::string>{"Warning|Dataset 0 not saved. Save now?"});
 
     // A recording without rows goes away silently.
     TALDLLog& none = c.NewDataset(builtInTable());
-    c.FinishRecording(none, 0);
+    EXPECT_FALSE(c.FinishRecording(none, 0));
     EXPECT_EQ(c.Count(), 0);
+}
+
+TEST(LogCollection, DataTheUserAskedToSaveIsNeverLostWhileLogging) {
+    TempDir dir;
+    MessengerScope ms;
+    TLogCollection c;
+    Front f;
+    f.attach(c);
+    // Dataset 0 recorded and stopped; logging starts again into Dataset 1.
+    TALDLLog& first = record(c, 6);
+    TALDLLog& second = c.NewDataset(builtInTable());
+    appendRows(second, drive(4));
+    c.Logging = true;
+    c.CurrentLog = &second;
+
+    // Close dataset on Dataset 0, "Yes" with a file name: written, then freed.
+    c.SelectDataset(&first);
+    ms.m.script = {Answer::Yes};
+    const std::string file = dir.file("first.ecu");
+    f.saveAsAnswers = {file};
+    c.CloseDataset();
+    EXPECT_EQ(ms.m.texts(), std::vector<std::string>{"Warning|Dataset 0 not saved. Save now?"});
+    EXPECT_EQ(OpenLogFile(file, builtInTable()).Log->Rows, 6u);
+    ASSERT_EQ(c.Count(), 1);
+    EXPECT_EQ(c.ReadLog(0), &second);
+
+    // Leaving the program while logging: the recording is stopped first, then
+    // asked about and saved like any other.
+    int stops = 0;
+    c.Hooks.StopTalking = [&] {
+        ++stops;
+        c.Logging = false;
+        c.CurrentLog = nullptr;
+        c.FinishRecording(second, 4);
+    };
+    ms.m.seen.clear();
+    ms.m.script = {Answer::Yes};
+    const std::string recording = dir.file("recording.ecu");
+    f.saveAsAnswers = {recording};
+    EXPECT_TRUE(c.FreeAll());
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(ms.m.texts(), std::vector<std::string>{"Warning|Dataset 1 not saved. Save now?"});
+    EXPECT_EQ(OpenLogFile(recording, builtInTable()).Log->Rows, 4u);
+    EXPECT_EQ(c.Count(), 0);
+}
+
+TEST(LogCollection, ClosingTheListWithoutAChoiceShowsRowOneOfTheCurrentDataset) {
+    MessengerScope ms;
+    TLogCollection c;
+    Front f;
+    f.attach(c);
+    c.dlgDataSetCloseUp(-1); // no dataset at all: row 1 of nothing
+    EXPECT_EQ(f.tableRows, std::vector<uint32_t>{1});
+    TALDLLog& a = c.NewDataset(builtInTable());
+    c.NewDataset(builtInTable());
+    ASSERT_EQ(c.SelectedIndex(), -1);
+    c.dlgDataSetCloseUp(-1);
+    EXPECT_EQ(c.SelectedIndex(), 0);
+    EXPECT_EQ(c.CurrentDataset(), &a);
+    EXPECT_EQ(f.tableRows, (std::vector<uint32_t>{1, 1}));
+    // An item picked is selected; nothing picked keeps the selection.
+    c.dlgDataSetCloseUp(1);
+    c.dlgDataSetCloseUp(7);
+    EXPECT_EQ(c.SelectedIndex(), 1);
+    EXPECT_EQ(f.tableRows.size(), 4u);
 }
 
 TEST(LogCollection, OpenLogFileForFrontEnds) {
