@@ -5,19 +5,13 @@
 #include "store/AtomicFile.h"
 
 #include "store/Cp1252.h"
+#include "store/InputFile.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quillmar {
 namespace {
@@ -68,8 +62,6 @@ std::optional<std::pair<std::string, std::string>> keyValue(const std::string& t
     return std::make_pair(std::move(key), trim(std::string_view(t).substr(eq + 1)));
 }
 
-std::string errnoText(int err) { return std::strerror(err); }
-
 } // namespace
 
 IniFile IniFile::fromBytes(std::string_view bytes) {
@@ -77,7 +69,11 @@ IniFile IniFile::fromBytes(std::string_view bytes) {
     f.exists_ = true;
     if (bytes.substr(0, Bom.size()) == Bom) {
         f.utf8_ = true;
+        f.bom_ = true;
         bytes.remove_prefix(Bom.size());
+    } else if (IsNonAsciiUtf8(bytes)) {
+        // Saved as UTF-8 by an editor that writes no byte order mark.
+        f.utf8_ = true;
     }
     bool newlineSeen = false;
     size_t at = 0;
@@ -113,14 +109,12 @@ IniFile IniFile::load(const std::string& path) {
     const auto status = std::filesystem::status(path, ec);
     if (status.type() == std::filesystem::file_type::not_found) return IniFile();
     if (ec) throw IniFileError("Cannot read \"" + path + "\": " + ec.message());
-    if (std::filesystem::is_directory(status))
-        throw IniFileError("Cannot read \"" + path + "\": it is a folder");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw IniFileError("Cannot read \"" + path + "\": " + errnoText(errno));
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) throw IniFileError("Cannot read \"" + path + "\": read error");
-    return fromBytes(ss.str());
+    try {
+        const std::vector<uint8_t> bytes = ReadInputFile(path, MaxIniFileBytes, "a protocol file");
+        return fromBytes(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    } catch (const FileError& e) {
+        throw IniFileError(e.what());
+    }
 }
 
 std::string IniFile::encode(const std::string& utf8) const { return utf8_ ? utf8 : utf8ToCp1252(utf8); }
@@ -221,7 +215,7 @@ void IniFile::setValue(const std::string& section, const std::string& key, const
 
 std::string IniFile::toBytes() const {
     std::string out;
-    if (utf8_) out += Bom;
+    if (bom_) out += Bom;
     for (const auto& l : lines_) {
         out += l.raw;
         out += l.eol;

@@ -11,8 +11,11 @@
 // In memory the text is UTF-8; on disk it is Windows-1252, and lines nobody
 // wrote to keep their exact bytes, so an untouched file saves byte for byte
 // as it was read. Line ends follow the file (CRLF for a new file). A file
-// that starts with a UTF-8 byte order mark is read and written as UTF-8.
+// that starts with a UTF-8 byte order mark, or that is well-formed UTF-8 and
+// holds non-ASCII bytes (as a Linux editor saves it), is read and written as
+// UTF-8; a file keeps its byte order mark, or its lack of one.
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -35,9 +38,11 @@ public:
     // Parses file bytes.
     static IniFile fromBytes(std::string_view bytes);
 
-    // Reads path. A missing file gives an empty IniFile (exists() false);
-    // any other failure throws IniFileError.
+    // Reads path (through InputFile: folders refused, pipes read to their
+    // end, at most MaxIniFileBytes). A missing file gives an empty IniFile
+    // (exists() false); any other failure throws IniFileError.
     static IniFile load(const std::string& path);
+    static constexpr uint64_t MaxIniFileBytes = uint64_t{1} << 20;
 
     bool exists() const { return exists_; }
 
@@ -84,7 +89,8 @@ private:
     mutable std::unordered_map<std::string, size_t> sections_;
     mutable bool sectionsStale_ = true;
     std::string newline_ = "\r\n";
-    bool utf8_ = false;   // file began with a UTF-8 byte order mark
+    bool utf8_ = false; // the file is UTF-8
+    bool bom_ = false;  // it began with a UTF-8 byte order mark
     bool exists_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "acquisition/ProtocolFile.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <limits>
 
@@ -27,14 +28,37 @@ void readFloat(const IniFile& ini, const std::string& s, const char* key, double
         if (auto v = ParseIniFloat(*text)) field = *v;
 }
 
-// An 8-bit field: a value outside 0..255 is a range failure.
+// A whole number in one of the forms ParseIniInteger reads, however many
+// digits it has.
+bool looksWhole(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return false;
+    std::string t = text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    if (t[0] == '+' || t[0] == '-') t.erase(0, 1);
+    bool hex = false;
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+        hex = true;
+        t.erase(0, 2);
+    } else if (t.size() > 1 && t[0] == '$') {
+        hex = true;
+        t.erase(0, 1);
+    }
+    if (t.empty()) return false;
+    for (const char c : t) {
+        const auto u = static_cast<unsigned char>(c);
+        if (!(hex ? std::isxdigit(u) : std::isdigit(u))) return false;
+    }
+    return true;
+}
+
+// An 8-bit field (Position, Size): a value outside 0..255, or one that is not
+// a number at all, is a failure the start-up reports (the first one found).
 void readByte(const IniFile& ini, const std::string& s, const char* key, uint8_t& field,
               const std::string& fileName, TableCheck& range) {
     auto text = ini.value(s, key);
     if (!text) return;
     auto v = ParseIniInteger(*text);
-    if (!v) return;
-    if (*v >= 0 && *v <= 255) {
+    if (v && *v >= 0 && *v <= 255) {
         field = static_cast<uint8_t>(*v);
         return;
     }
@@ -42,7 +66,8 @@ void readByte(const IniFile& ini, const std::string& s, const char* key, uint8_t
         range.Ok = false;
         range.Caption = "error";
         range.Where = "section [" + s + "], key " + key;
-        range.Message = fileName + ", " + range.Where + ": " + *text + " is outside 0..255";
+        const std::string why = v || looksWhole(*text) ? " is outside 0..255" : " is not a number";
+        range.Message = fileName + ", " + range.Where + ": \"" + *text + "\"" + why;
     }
 }
 
@@ -107,7 +132,7 @@ void SaveIniFile(const std::string& path, const TParameterArray& params) {
     ini.save(path);
 }
 
-LoadResult LoadIniFile(const std::string& path, TParameterArray& params) {
+LoadResult LoadIniFile(const std::string& path, TParameterArray& params, MissingTable missing) {
     LoadResult result;
     const IniFile ini = IniFile::load(path);
     if (ini.hasSection(sectionOf(0))) {
@@ -116,6 +141,8 @@ LoadResult LoadIniFile(const std::string& path, TParameterArray& params) {
     }
     params = BuiltInParameters();
     result.UsedBuiltIn = true;
+    result.FileMissing = !ini.exists();
+    if (missing == MissingTable::UseBuiltIn) return result;
     try {
         SaveIniFile(path, params);
     } catch (const IniFileError& e) {
@@ -124,11 +151,11 @@ LoadResult LoadIniFile(const std::string& path, TParameterArray& params) {
     return result;
 }
 
-TableCheck LoadCheckedParameters(const std::string& path, TParameterArray& params,
-                                 std::string* writeError) {
+TableCheck LoadCheckedParameters(const std::string& path, TParameterArray& params, std::string* writeError,
+                                 MissingTable missing, LoadResult* result) {
     LoadResult loaded;
     try {
-        loaded = LoadIniFile(path, params);
+        loaded = LoadIniFile(path, params, missing);
     } catch (const IniFileError& e) {
         TableCheck failed;
         failed.Ok = false;
@@ -137,6 +164,7 @@ TableCheck LoadCheckedParameters(const std::string& path, TParameterArray& param
         return failed;
     }
     if (writeError) *writeError = loaded.WriteError;
+    if (result) *result = loaded;
     if (!loaded.Range.Ok) return loaded.Range;
     return CheckParameterTable(params, path);
 }

@@ -20,23 +20,35 @@ inline constexpr const char* ProtocolFileName = "M100 ALDL protocol.ini";
 // an absolute path.
 std::string DefaultIniPath();
 
+// What loading does when the file or its section "Parameter 1" is missing.
+enum class MissingTable {
+    WriteBuiltIn, // a first start: the built-in table is written to the file
+    UseBuiltIn,   // a reader of log files: the built-in table, nothing created
+};
+
 struct LoadResult {
     // The file or its section "Parameter 1" was missing: the built-in table
-    // is in force and was written to the file.
+    // is in force (and was written to the file, with WriteBuiltIn).
     bool UsedBuiltIn = false;
+    // The file did not exist at all.
+    bool FileMissing = false;
     // Why writing the built-in table failed (the table is in force anyway).
     std::string WriteError;
-    // A Position or Size outside 0..255 (the entry keeps its previous value);
-    // Ok when the file had none. Message names the file, section and key.
+    // A Position or Size outside 0..255 or not a number (the entry keeps its
+    // previous value); Ok when the file had none. Message names the file,
+    // section and key and quotes the value ("<file>, section [Parameter 3],
+    // key Position: "abc" is not a number", ""300" is outside 0..255").
     TableCheck Range;
 };
 
 // Fills params from the file at path: consecutive sections "Parameter 1",
 // "Parameter 2", ... each read over the entry's current values (a missing
 // key or one that does not convert leaves the field as it was). Without the
-// file or its first section, params becomes BuiltInParameters() and is
-// written to path. Throws IniFileError when an existing file cannot be read.
-LoadResult LoadIniFile(const std::string& path, TParameterArray& params);
+// file or its first section, params becomes BuiltInParameters() and, with
+// WriteBuiltIn, is written to path. Throws IniFileError when an existing file
+// cannot be read.
+LoadResult LoadIniFile(const std::string& path, TParameterArray& params,
+                       MissingTable missing = MissingTable::WriteBuiltIn);
 
 // Writes the ten keys of every entry into its section, keeping whatever
 // else the file holds; the file is replaced atomically. Throws IniFileError.
@@ -52,8 +64,11 @@ TableCheck ReadParameters(const IniFile& ini, TParameterArray& params,
 // The whole start-up: load the table from path, then run
 // CheckParameterTable. Returns the first failure (a file that cannot be read
 // becomes a failure too, with the error text as Message); on failure params
-// must not be used. writeError receives LoadResult::WriteError.
+// must not be used. writeError receives LoadResult::WriteError, loaded (when
+// given) the whole LoadResult.
 TableCheck LoadCheckedParameters(const std::string& path, TParameterArray& params,
-                                 std::string* writeError = nullptr);
+                                 std::string* writeError = nullptr,
+                                 MissingTable missing = MissingTable::WriteBuiltIn,
+                                 LoadResult* loaded = nullptr);
 
 } // namespace quillmar

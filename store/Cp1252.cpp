@@ -49,7 +49,8 @@ std::string cp1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
-std::string utf8ToCp1252(std::string_view text) {
+std::string utf8ToCp1252(std::string_view text, std::size_t* replaced) {
+    if (replaced) *replaced = 0;
     std::string out;
     out.reserve(text.size());
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
@@ -77,9 +78,48 @@ std::string utf8ToCp1252(std::string_view text) {
         }
         int byte = fromCodePoint(c);
         out += byte < 0 ? '?' : char(byte);
+        if (byte < 0 && replaced) ++*replaced;
         i += len;
     }
     return out;
+}
+
+bool IsNonAsciiUtf8(std::string_view bytes) {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    bool nonAscii = false;
+    for (size_t i = 0; i < n;) {
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        nonAscii = true;
+        size_t len;
+        char32_t c;
+        if (b >= 0xC2 && b <= 0xDF) {
+            len = 2;
+            c = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            len = 3;
+            c = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            len = 4;
+            c = b & 0x07;
+        } else {
+            return false; // a continuation byte, an overlong lead or no lead at all
+        }
+        if (i + len > n) return false;
+        for (size_t k = 1; k < len; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80) return false;
+            c = (c << 6) | (s[i + k] & 0x3F);
+        }
+        if ((len == 3 && c < 0x800) || (len == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
+            (c >= 0xD800 && c <= 0xDFFF))
+            return false;
+        i += len;
+    }
+    return nonAscii;
 }
 
 } // namespace quillmar

@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 using namespace quillmar;
 namespace fs = std::filesystem;
@@ -14,9 +17,8 @@ namespace {
 class ProtocolFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("quillmar-params-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("quillmar-params-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         path_ = (dir_ / "conf" / ProtocolFileName).string();
@@ -75,7 +77,7 @@ TEST_F(ProtocolFileTest, FirstStartWritesTheBuiltInTable) {
     ASSERT_EQ(again.size(), 65u);
     EXPECT_EQ(again[33].Factor, 0.176470588235294);
     EXPECT_EQ(again[36].Icon, -1);
-    EXPECT_EQ(read(), bytes);  // reading never writes
+    EXPECT_EQ(read(), bytes); // reading never writes
 }
 
 TEST_F(ProtocolFileTest, EditsTakeEffect) {
@@ -92,7 +94,7 @@ TEST_F(ProtocolFileTest, EditsTakeEffect) {
     EXPECT_EQ(engineSpeedFor34(edited), 1700);
     EXPECT_TRUE(edited[19].Signed);
     EXPECT_EQ(edited[5].Factor, 0.5);
-    EXPECT_EQ(edited[5].Offset, 0);  // did not convert: the default stays
+    EXPECT_EQ(edited[5].Offset, 0); // did not convert: the default stays
 
     // "Create ini file" writes the table in force: Signed back as 1, the
     // unconvertible Offset replaced, the file's own key spelling kept.
@@ -122,17 +124,32 @@ TEST_F(ProtocolFileTest, OutOfRangeEntriesAreRefusedByName) {
     TParameterArray loaded;
     TableCheck c = LoadCheckedParameters(path_, loaded);
     EXPECT_FALSE(c.Ok);
-    EXPECT_EQ(c.Message, path_ + ", section [Parameter 30], key Position: 300 is outside 0..255");
+    EXPECT_EQ(c.Message, path_ + ", section [Parameter 30], key Position: \"300\" is outside 0..255");
+
+    // Not a number, or too long for any number: said so, quoted.
+    for (const auto& [value, says] : std::vector<std::pair<std::string, std::string>>{
+             {"abc", "\"abc\" is not a number"},
+             {"99999999999999999999999", "\"99999999999999999999999\" is outside 0..255"},
+             {"-0x1FF", "\"-0x1FF\" is outside 0..255"},
+             {"1.5", "\"1.5\" is not a number"}}) {
+        edit("Position=300", "Position=" + value);
+        loaded.clear();
+        c = LoadCheckedParameters(path_, loaded);
+        EXPECT_EQ(c.Message, path_ + ", section [Parameter 30], key Position: " + says);
+        edit("Position=" + value, "Position=300");
+    }
+    EXPECT_EQ(c.Message.find("is not a data byte"), std::string::npos);
 
     edit("Position=300", "Position=13");
     edit("Position=63\r\nSize=1", "Position=63\r\nSize=-1");
     loaded.clear();
     c = LoadCheckedParameters(path_, loaded);
     EXPECT_EQ(c.Where, "section [Parameter 65], key Size");
+    EXPECT_EQ(c.Message, path_ + ", section [Parameter 65], key Size: \"-1\" is outside 0..255");
 }
 
 TEST_F(ProtocolFileTest, FileErrorsNameTheFile) {
-    fs::create_directories(path_);  // a folder where the file should be
+    fs::create_directories(path_); // a folder where the file should be
     TParameterArray t;
     const TableCheck c = LoadCheckedParameters(path_, t);
     EXPECT_FALSE(c.Ok);
@@ -145,4 +162,35 @@ TEST_F(ProtocolFileTest, FileErrorsNameTheFile) {
     EXPECT_TRUE(r.UsedBuiltIn);
     EXPECT_EQ(t.size(), 65u);
     EXPECT_NE(r.WriteError.find(blocked), std::string::npos);
+}
+
+TEST_F(ProtocolFileTest, ReadersOfLogFilesCreateNothing) {
+    const std::string missing = (dir_ / "no" / "such" / "x.ini").string();
+    TParameterArray t;
+    LoadResult loaded;
+    EXPECT_TRUE(LoadCheckedParameters(missing, t, nullptr, MissingTable::UseBuiltIn, &loaded).Ok);
+    EXPECT_TRUE(loaded.UsedBuiltIn);
+    EXPECT_TRUE(loaded.FileMissing);
+    EXPECT_EQ(t.size(), 65u);
+    EXPECT_FALSE(fs::exists(dir_ / "no"));
+    // A file without a table is used as built-in and left alone too.
+    write("; nothing here\r\n");
+    loaded = LoadIniFile(path_, t, MissingTable::UseBuiltIn);
+    EXPECT_TRUE(loaded.UsedBuiltIn);
+    EXPECT_FALSE(loaded.FileMissing);
+    EXPECT_EQ(read(), "; nothing here\r\n");
+}
+
+TEST_F(ProtocolFileTest, EndlessOrBlockingInputsAreRefusedOrEmpty) {
+    TParameterArray t;
+    const TableCheck zero = LoadCheckedParameters("/dev/zero", t, nullptr, MissingTable::UseBuiltIn);
+    EXPECT_FALSE(zero.Ok);
+    EXPECT_NE(zero.Message.find("/dev/zero"), std::string::npos);
+    EXPECT_NE(zero.Message.find("more than a protocol file can hold"), std::string::npos) << zero.Message;
+    // A FIFO nobody writes to reads as a file without a table, at once.
+    const std::string fifo = (dir_ / "fifo.ini").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    LoadResult loaded;
+    EXPECT_TRUE(LoadCheckedParameters(fifo, t, nullptr, MissingTable::UseBuiltIn, &loaded).Ok);
+    EXPECT_TRUE(loaded.UsedBuiltIn);
 }
