@@ -7,6 +7,7 @@
 #include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
 
@@ -84,22 +86,52 @@ int retryIoctl(int fd, unsigned long request, void* arg) {
     return r;
 }
 
-std::string groupOwning(const std::string& path) {
-    struct stat st{};
-    if (stat(path.c_str(), &st) != 0)
-        return "dialout";
+std::string groupName(gid_t gid) {
     group g{};
     group* found = nullptr;
     std::string buffer(4096, '\0');
-    if (getgrgid_r(st.st_gid, &g, buffer.data(), buffer.size(), &found) == 0 && found)
-        return found->gr_name;
-    return std::to_string(st.st_gid);
+    if (getgrgid_r(gid, &g, buffer.data(), buffer.size(), &found) == 0 && found) return found->gr_name;
+    return std::to_string(gid);
+}
+
+std::string userName(uid_t uid) {
+    passwd p{};
+    passwd* found = nullptr;
+    std::string buffer(4096, '\0');
+    if (getpwuid_r(uid, &p, buffer.data(), buffer.size(), &found) == 0 && found) return found->pw_name;
+    return std::to_string(uid);
 }
 
 // configure()'s result when the device does not keep the rate; LastErrorText already says so.
 constexpr uint32_t RateNotKept = 0xFFFFFFFFu;
 
 } // namespace
+
+std::string PermissionAdvice(unsigned mode, const std::string& owner, const std::string& group) {
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "%04o", mode & 07777);
+    if ((mode & 0006) == 0006)
+        return "Its permissions (" + std::string(octal) +
+               ") let everyone read and write it, yet the system refused: ask an administrator.";
+    if ((mode & 0060) == 0060)
+        return "Join the group \"" + group + "\" that owns it (for example: sudo usermod -aG " + group +
+               " $USER), then log in again.";
+    if ((mode & 0600) == 0600)
+        return "Only its owner \"" + owner + "\" may open it (permissions " + octal + "; its group \"" +
+               group +
+               "\" may not): ask an administrator to give a group read and write access to it, then join "
+               "that group.";
+    return "Nobody may open it for reading and writing (permissions " + std::string(octal) +
+           "): ask an administrator for access.";
+}
+
+std::string PermissionAdvice(const std::string& device) {
+    struct stat st {};
+    if (stat(device.c_str(), &st) != 0)
+        return "Join the group \"dialout\" that owns serial ports (for example: sudo usermod -aG dialout "
+               "$USER), then log in again.";
+    return PermissionAdvice(st.st_mode, userName(st.st_uid), groupName(st.st_gid));
+}
 
 TLineSettings TLineSettings::Raw8N1(uint32_t baud) {
     TLineSettings s;
@@ -594,9 +626,7 @@ void TSerial::ReportError() {
     const std::string& device = devicePath_.empty() ? std::string("the port") : devicePath_;
     switch (code) {
     case EACCES:
-        LastErrorText = text + ": " + device + ". Join the group \"" + groupOwning(devicePath_) +
-                         "\" that owns it (for example: sudo usermod -aG " + groupOwning(devicePath_) +
-                         " $USER), then log in again.";
+        LastErrorText = text + ": " + device + ". " + PermissionAdvice(devicePath_);
         break;
     case EWOULDBLOCK:
     case EBUSY:

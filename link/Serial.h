@@ -54,6 +54,13 @@ struct TSerialTimeouts {
     bool operator==(const TSerialTimeouts&) const = default;
 };
 
+// What to tell a user the system refused a device (EACCES): the group to
+// join when the device's group may read and write it, otherwise who may open
+// it. The second form works from the device's mode bits and the names of its
+// owner and group.
+std::string PermissionAdvice(const std::string& device);
+std::string PermissionAdvice(unsigned mode, const std::string& owner, const std::string& group);
+
 // Reads and writes the line settings of any open terminal (a port, either
 // side of a pseudo-terminal). False with errno set on failure.
 bool ReadLineSettings(int fd, TLineSettings& settings);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <asm/termbits.h>
 #include <sys/wait.h>
 
@@ -105,7 +107,25 @@ TEST(Serial, OpenFailuresCarryTheSystemText) {
     probe.fail(EACCES);
     EXPECT_NE(probe.LastErrorText.find("Permission denied"), std::string::npos);
     EXPECT_NE(probe.LastErrorText.find(pty.path), std::string::npos);
-    EXPECT_NE(probe.LastErrorText.find("Join the group"), std::string::npos);
+    // A pseudo-terminal's group may write it but not read it: joining that
+    // group would not help, so the advice does not say to.
+    EXPECT_EQ(probe.LastErrorText.find("Join the group"), std::string::npos) << probe.LastErrorText;
+    EXPECT_EQ(probe.LastErrorText,
+              std::string("Permission denied: ") + pty.path + ". " + PermissionAdvice(pty.path));
+}
+
+TEST(Serial, PermissionAdviceNamesOnlyAGroupThatMayOpenTheDevice) {
+    EXPECT_EQ(PermissionAdvice(S_IFCHR | 0660, "root", "dialout"),
+              "Join the group \"dialout\" that owns it (for example: sudo usermod -aG dialout $USER), then "
+              "log in again.");
+    const std::string owner = PermissionAdvice(S_IFCHR | 0600, "root", "root");
+    EXPECT_EQ(owner.find("Join"), std::string::npos) << owner;
+    EXPECT_NE(owner.find("Only its owner \"root\" may open it (permissions 0600"), std::string::npos)
+        << owner;
+    // Write-only for the group (a terminal's "tty" group) is no access either.
+    EXPECT_EQ(PermissionAdvice(S_IFCHR | 0620, "ann", "tty").find("Join"), std::string::npos);
+    EXPECT_NE(PermissionAdvice(S_IFCHR | 0400, "root", "root").find("Nobody may open it"), std::string::npos);
+    EXPECT_NE(PermissionAdvice(S_IFCHR | 0666, "root", "root").find("everyone"), std::string::npos);
 }
 
 TEST(Serial, OpenIsExclusive) {
