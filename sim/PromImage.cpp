@@ -1,8 +1,8 @@
 #include "sim/PromImage.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+
+#include "store/InputFile.h"
 
 namespace quillmar {
 
@@ -23,19 +23,16 @@ PromImage PromImage::Generated(uint32_t seed) {
 }
 
 bool PromImage::Load(const std::string& path, PromImage& image, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "Cannot open the PROM image \"" + path + "\"";
+    std::vector<uint8_t> data;
+    try {
+        data = ReadInputFile(path, AddressSpace, "a PROM image");
+    } catch (const FileError& e) {
+        error = e.what();
         return false;
     }
-    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "Cannot read the PROM image \"" + path + "\"";
-        return false;
-    }
-    if (data.empty() || data.size() > AddressSpace) {
-        error = "The PROM image \"" + path + "\" holds " + std::to_string(data.size()) +
-                " bytes; expected 1 to 65536 (32768 for the program memory)";
+    if (data.empty()) {
+        error = "The PROM image \"" + path +
+                "\" holds no bytes; expected 1 to 65536 (32768 for the program memory)";
         return false;
     }
     image = Generated(1);

@@ -79,6 +79,10 @@ bool SimulatedEcu::Start() {
     }
     if (!LoadInputFiles())
         return false;
+    {
+        std::lock_guard guard(lock_);
+        failure_.clear();
+    }
     if (!options_.RecordPath.empty()) {
         record_ = std::make_unique<std::ofstream>(options_.RecordPath, std::ios::out | std::ios::trunc);
         if (!*record_) {
@@ -139,7 +143,18 @@ bool SimulatedEcu::Start() {
     lastModelNs_ = startNs_;
     replayClockNs_ = -1;
     replayReplies_ = 0;
-    thread_ = std::thread([this] { run(); });
+    thread_ = std::thread([this] {
+        // An unforeseen failure ends the answering, never the process.
+        try {
+            run();
+        } catch (const std::exception& e) {
+            {
+                std::lock_guard guard(lock_);
+                failure_ = e.what();
+            }
+            hangUp();
+        }
+    });
     return true;
 }
 
@@ -173,6 +188,11 @@ void SimulatedEcu::closeAll() {
 std::map<std::string, double> SimulatedEcu::LastValues() const {
     std::lock_guard guard(lock_);
     return lastValues_;
+}
+
+std::string SimulatedEcu::Failure() const {
+    std::lock_guard guard(lock_);
+    return failure_;
 }
 
 TBytes SimulatedEcu::LastReply() const {

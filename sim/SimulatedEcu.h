@@ -83,6 +83,9 @@ public:
     const std::string& DevicePath() const { return devicePath_; }
     const std::string& Error() const { return error_; }
     bool HungUp() const { return hungUp_; }
+    // Why the simulator stopped answering on its own (it then hangs up);
+    // empty while all is well.
+    std::string Failure() const;
 
     // The values of the last mode 1 reply by parameter display name, each
     // pulled into the range its entry can carry (replayed rows: decoded).
@@ -139,6 +142,7 @@ private:
     std::map<std::string, double> lastValues_;
     TBytes lastReply_;
     std::deque<TBytes> rawReplies_;
+    std::string failure_;
     std::array<unsigned, SimFaultCount> faultEvery_{};
 };
 

@@ -5,11 +5,14 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "sim/SimulatedEcu.h"
 
@@ -33,24 +36,44 @@ void usage(std::ostream& out) {
            "  --replay FILE.ecu  answer mode 1 with the rows of this log, byte for byte,\n"
            "                     at their recorded pace on the model time of --step,\n"
            "                     looping at the end\n"
-           "  --hang-up SECONDS  close the line after this long\n"
+           "  --hang-up SECONDS  close the line after this long (0, the default: never)\n"
            "  --no-echo N, --bad-echo N, --noise N, --bad-check N,\n"
            "  --truncated N, --wrong-mode N, --silence N\n"
-           "                     inject that fault on every Nth request\n";
+           "                     inject that fault on every Nth request (0: never)\n"
+           "Numbers are decimal digits, with a decimal point where fractions make sense.\n";
 }
 
-// A finite number from 0 to limit. Infinities and huge values would hang the
-// model (it steps through the time given) or overflow the nanosecond clocks.
-bool number(const char* text, double& value, double limit = 1e9) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value) && value >= 0 && value <= limit;
+// The numbers of the options follow one rule: decimal digits with at most
+// one decimal point (whole numbers: none), nothing around them. So there are
+// no infinities and no exponents, and a limit keeps huge values, which would
+// hang the model (it steps through the time given) or overflow the
+// nanosecond clocks, out.
+bool number(const std::string& text, double& value, double limit, bool whole = false) {
+    int digits = 0, points = 0;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9')
+            ++digits;
+        else if (c == '.' && !whole)
+            ++points;
+        else
+            return false;
+    }
+    if (digits == 0 || points > 1) return false;
+    value = std::strtod(text.c_str(), nullptr);
+    return std::isfinite(value) && value <= limit;
 }
 
-} // namespace
+// The fault an option names (--no-echo ...), or -1.
+int faultOption(const std::string& arg) {
+    for (size_t k = 0; k < SimFaultCount; ++k)
+        if (arg == std::string("--") + SimFaultName(SimFault(k))) return int(k);
+    return -1;
+}
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     SimOptions options;
+    const std::vector<std::string> withValue = {"--link",       "--prom", "--record",  "--replay",
+                                                "--turnaround", "--step", "--hang-up", "--seed"};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -61,12 +84,18 @@ int main(int argc, char** argv) {
             options.Pace = true;
             continue;
         }
-        if (i + 1 >= argc) {
-            std::cerr << "quillmar-ecusim: " << arg << (arg.rfind("--", 0) == 0 ? " needs a value\n" : ": unknown option\n");
+        const int fault = faultOption(arg);
+        if (fault < 0 && std::find(withValue.begin(), withValue.end(), arg) == withValue.end()) {
+            std::cerr << "quillmar-ecusim: unknown option " << arg << "\n";
             usage(std::cerr);
             return 2;
         }
-        const char* value = argv[++i];
+        if (i + 1 >= argc) {
+            std::cerr << "quillmar-ecusim: " << arg << " needs a value\n";
+            usage(std::cerr);
+            return 2;
+        }
+        const std::string value = argv[++i];
         double v = 0;
         bool ok = true;
         if (arg == "--link")
@@ -78,31 +107,21 @@ int main(int argc, char** argv) {
         else if (arg == "--replay")
             options.ReplayPath = value;
         else if (arg == "--turnaround")
-            ok = number(value, options.TurnaroundMs);
+            ok = number(value, options.TurnaroundMs, 1e9);
         else if (arg == "--step")
             ok = number(value, options.StepSeconds, 3600);
         else if (arg == "--hang-up")
-            ok = number(value, options.HangUpAfterSeconds);
+            ok = number(value, options.HangUpAfterSeconds, 1e9);
         else if (arg == "--seed") {
-            ok = number(value, v, 4294967295.0);
+            ok = number(value, v, 4294967295.0, true);
             options.Seed = uint32_t(v);
         } else {
-            bool known = false;
-            for (size_t k = 0; k < SimFaultCount; ++k) {
-                if (arg == std::string("--") + SimFaultName(SimFault(k))) {
-                    known = true;
-                    ok = number(value, v) && v <= 1e9;
-                    options.FaultEvery[k] = unsigned(v);
-                }
-            }
-            if (!known) {
-                std::cerr << "quillmar-ecusim: unknown option " << arg << "\n";
-                usage(std::cerr);
-                return 2;
-            }
+            ok = number(value, v, 1e9, true);
+            options.FaultEvery[size_t(fault)] = unsigned(v);
         }
         if (!ok) {
-            std::cerr << "quillmar-ecusim: " << arg << " needs a finite number of 0 or more within its range, not \"" << value << "\"\n";
+            std::cerr << "quillmar-ecusim: " << arg << " needs a number of 0 or more within its range, not \""
+                      << value << "\"\n";
             return 2;
         }
     }
@@ -128,5 +147,24 @@ int main(int argc, char** argv) {
     while (!stopRequested && !ecu.HungUp())
         usleep(20000);
     ecu.Stop();
+    if (!ecu.Failure().empty()) {
+        std::cerr << "quillmar-ecusim: " << ecu.Failure() << "\n";
+        return 1;
+    }
     return 0;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    // Nothing unforeseen may end the program without a word.
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "quillmar-ecusim: out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << "quillmar-ecusim: " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << "quillmar-ecusim: unexpected error\n";
+    }
+    return 2;
 }

@@ -65,17 +65,16 @@ TEST(SimEncoding, ClampsAndSkipsWhatDoesNotFit) {
 
 TEST(SimEncoding, ReplyFromTheBuiltInTableDecodesBack) {
     const TParameterArray& table = BuiltInParameters();
-    std::map<std::string, double> values{{"Engine speed", 850},      {"Coolant temp.", 151.25},
+    std::map<std::string, double> values{{"Engine speed", 850},       {"Coolant temp.", 151.25},
                                          {"Spark advance", -70.3125}, {"Faults", 8388609},
                                          {"Flags 30", 0x91},          {"MAT", -9.995}};
     std::map<std::string, double> sent;
     const TBytes reply = EncodeReply(table, values, 63, &sent);
     ASSERT_EQ(reply.size(), 63u);
-    EXPECT_EQ(reply[10], 34);  // data byte 11
+    EXPECT_EQ(reply[10], 34);   // data byte 11
     EXPECT_EQ(reply[29], 0x91); // data byte 30, a flag entry keyed by its display name
     for (const TParameter& p : table) {
-        if (p.Size == 0)
-            continue;
+        if (p.Size == 0) continue;
         const std::string name = DisplayName(p);
         const double decoded = double(DecodeValue(p, reply.data(), reply.size()));
         EXPECT_NEAR(decoded, sent.at(name), 1e-9) << name;
@@ -111,8 +110,17 @@ TEST(PromImage, GeneratedAndLoadedImages) {
         out << std::string(70000, 'x');
     }
     EXPECT_FALSE(PromImage::Load(path, image, error));
-    EXPECT_NE(error.find("70000"), std::string::npos);
+    EXPECT_NE(error.find("goes on past 65536 bytes"), std::string::npos) << error;
     std::remove(path.c_str());
     EXPECT_FALSE(PromImage::Load(path, image, error));
     EXPECT_NE(error.find(path), std::string::npos);
+    // A folder, an empty file and a device without end are refused by name.
+    EXPECT_FALSE(PromImage::Load(::testing::TempDir(), image, error));
+    EXPECT_NE(error.find("it is a folder"), std::string::npos) << error;
+    std::ofstream(path).close();
+    EXPECT_FALSE(PromImage::Load(path, image, error));
+    EXPECT_NE(error.find("holds no bytes"), std::string::npos) << error;
+    std::remove(path.c_str());
+    EXPECT_FALSE(PromImage::Load("/dev/zero", image, error));
+    EXPECT_NE(error.find("/dev/zero"), std::string::npos) << error;
 }

@@ -22,6 +22,7 @@ namespace {
 struct Child {
     pid_t pid = -1;
     int out = -1;
+    int err = -1;
 
     explicit Child(std::vector<std::string> args) {
         args.insert(args.begin(), QUILLMAR_ECUSIM);
@@ -29,27 +30,36 @@ struct Child {
         for (auto& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        int fds[2];
-        if (pipe(fds) != 0)
-            return;
+        int fds[2], errs[2];
+        if (pipe(fds) != 0 || pipe(errs) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            pid = -1;
+        posix_spawn_file_actions_adddup2(&actions, errs[1], 2);
+        posix_spawn_file_actions_addclose(&actions, errs[0]);
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::close(fds[1]);
+        ::close(errs[1]);
         out = fds[0];
+        err = errs[0];
     }
     ~Child() {
         if (pid > 0) {
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
         }
-        if (out >= 0)
-            ::close(out);
+        if (out >= 0) ::close(out);
+        if (err >= 0) ::close(err);
+    }
+    // Everything the program writes to stderr until it closes it (exits).
+    std::string errText() const {
+        std::string text;
+        char buffer[256];
+        for (ssize_t n; (n = ::read(err, buffer, sizeof buffer)) > 0;)
+            text.append(buffer, size_t(n));
+        return text;
     }
     std::string firstLine() const {
         std::string line;
@@ -59,8 +69,7 @@ struct Child {
         return line;
     }
     int finish(int signal) {
-        if (signal)
-            kill(pid, signal);
+        if (signal) kill(pid, signal);
         int status = -1;
         waitpid(pid, &status, 0);
         pid = -1;
@@ -97,7 +106,7 @@ TEST(EcuSimProgram, ServesTheDeviceItPrintsAndRecordsReplies) {
     comms.ClosePort();
     EXPECT_EQ(sim.finish(SIGTERM), 0);
 
-    struct stat st{};
+    struct stat st {};
     EXPECT_NE(lstat(link.c_str(), &st), 0); // the link goes with the simulator
     std::ifstream in(record);
     std::vector<std::string> lines;
@@ -125,4 +134,42 @@ TEST(EcuSimProgram, HangsUpWhenToldAndRejectsBadOptions) {
     EXPECT_EQ(huge.finish(SIGKILL), 2);
     EXPECT_EQ(Child({"--frobnicate", "1"}).finish(0), 2);
     EXPECT_EQ(Child({"--prom", "/nonexistent/prom.bin"}).finish(0), 2);
+}
+
+TEST(EcuSimProgram, OptionsFollowOneRuleAndFilesAreBounded) {
+    // An unknown option is called that, last on the line or not.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--bogus"}, {"--bogus", "1"}, {"--pace", "--bogus"}}) {
+        Child sim(args);
+        EXPECT_NE(sim.errText().find("unknown option --bogus"), std::string::npos);
+        EXPECT_EQ(sim.finish(0), 2);
+    }
+    Child last({"--step"});
+    EXPECT_NE(last.errText().find("--step needs a value"), std::string::npos);
+    EXPECT_EQ(last.finish(0), 2);
+    // Blanks, signs, exponents and fractions where whole numbers belong are refused.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--step", " 0.1"},
+                                                 {"--seed", "3.5"},
+                                                 {"--hang-up", "1e3"},
+                                                 {"--silence", "+2"},
+                                                 {"--turnaround", "-1"}}) {
+        Child sim(args);
+        EXPECT_TRUE(sim.firstLine().empty()) << args[0];
+        EXPECT_EQ(sim.finish(SIGKILL), 2) << args[0] << " " << args[1];
+    }
+    // Files the simulator cannot use end it at once with status 2.
+    for (const char* prom : {"/tmp", "/dev/zero"}) {
+        Child sim({"--prom", prom});
+        EXPECT_NE(sim.errText().find(prom), std::string::npos);
+        EXPECT_EQ(sim.finish(0), 2) << prom;
+    }
+    // The help says what 0 means.
+    Child help({"--help"});
+    std::string text;
+    for (std::string line; !(line = help.firstLine()).empty();)
+        text += line + "\n";
+    EXPECT_NE(text.find("--hang-up SECONDS  close the line after this long (0, the default: never)"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(help.finish(0), 0);
 }
