@@ -4,11 +4,13 @@
 #include "acquisition/Parameters.h"
 #include "acquisition/ProtocolFile.h"
 #include "cli/CliOptions.h"
+#include "cli/CliReading.h"
 #include "cli/CliSignals.h"
 #include "cli/CliTable.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
 #include "store/ALDLLog.h"
+#include "store/AtomicFile.h"
 #include "store/Cp1252.h"
 #include "store/LogCollection.h"
 #include "store/Messages.h"
@@ -19,13 +21,14 @@
 
 #include <cerrno>
 #include <clocale>
-#include <cstdlib>
-#include <cstring>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,9 +42,7 @@ namespace {
 // ---- output ---------------------------------------------------------------
 
 void err(const std::string& line) {
-    std::fputs(line.c_str(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    ErrorLine(line);
 }
 
 void out(const std::string& line) {
@@ -81,8 +82,11 @@ const char* const MainHelp =
 const char* const LogHelp =
     "Usage: quillmar-cli log --port PORT --out FILE.ecu [OPTIONS]\n"
     "Talks to the engine computer and records every mode 1 reply until a limit\n"
-    "is reached or Ctrl-C (SIGINT) or SIGTERM arrives; then the recording is\n"
-    "finished (derived channels) and saved. Error-log lines go to stderr.\n"
+    "is reached or Ctrl-C (SIGINT), SIGTERM or SIGHUP (the terminal closed)\n"
+    "arrives; then the recording is finished (derived channels) and saved.\n"
+    "Under nohup, which ignores SIGHUP, SIGHUP stays ignored. Error-log lines\n"
+    "go to stderr; the summary counts them and the replies dropped for their\n"
+    "length (not 63 data bytes).\n"
     "\n"
     "  --port PORT      COM1..COM20 or a device path (not needed with --test-mode)\n"
     "  --out FILE       the log file to write (replaced atomically; should that\n"
@@ -98,7 +102,8 @@ const char* const LogHelp =
 const char* const WatchHelp =
     "Usage: quillmar-cli watch --port PORT [OPTIONS]\n"
     "Talks to the engine computer and prints the live parameter table every\n"
-    "update period until Ctrl-C (SIGINT) or SIGTERM.\n"
+    "update period until Ctrl-C (SIGINT), SIGTERM or SIGHUP (unless ignored, as\n"
+    "under nohup).\n"
     "\n"
     "  --port PORT      COM1..COM20 or a device path (not needed with --test-mode)\n"
     "  --period MS      acquisition period in milliseconds (default 200)\n"
@@ -129,9 +134,7 @@ const char* const CreateIniHelp =
     "one) to the protocol file.\n";
 
 int badArguments(const std::string& command, const std::string& why) {
-    err("quillmar-cli " + command + ": " + why);
-    err("Try 'quillmar-cli " + command + " --help'.");
-    return ExitBadInput;
+    return BadArguments(command, why);
 }
 
 // ---- shared steps -----------------------------------------------------------
@@ -174,8 +177,11 @@ std::optional<int> readLinkOptions(const std::string& command, const ParsedOptio
 class CliListener : public AcquisitionListener {
 public:
     void errorLines(const std::vector<std::string>& lines) override {
-        for (const auto& l : lines) err(l);
-        errors += lines.size();
+        for (const auto& l : lines) {
+            err(l);
+            // A warning (the protocol file could not be written) is no link error.
+            if (l.rfind("Warning: ", 0) != 0) ++errors;
+        }
     }
     void datasetWarnings(const std::vector<std::string>& warnings) override {
         for (const auto& w : warnings) err("Warning: " + w);
@@ -213,30 +219,25 @@ std::optional<int> startAcquisition(Acquisition& acq, const std::string& command
 }
 
 std::optional<int> applyPeriods(Acquisition& acq, const std::string& command, const ParsedOptions& o) {
-    if (o.has("period") && acq.dlgAcqPeriodExit(o.value("period")) != PeriodEntry::Applied)
-        return badArguments(command, "--period must be a whole number of milliseconds, 1 to 4294967295");
-    if (o.has("update") && acq.dlgRedrawPeriodExit(o.value("update")) != PeriodEntry::Applied)
-        return badArguments(command, "--update must be a whole number of milliseconds, 1 to 4294967295");
+    // Every number on the command line follows the one rule of ParseWholeNumber;
+    // the period boxes then get a number they take without a word.
+    for (const char* option : {"period", "update"}) {
+        if (!o.has(option)) continue;
+        const auto ms = ParseWholeNumber(o.value(option), 1, 4294967295LL);
+        if (!ms)
+            return badArguments(command, std::string("--") + option +
+                                             " must be a whole number of milliseconds, 1 to 4294967295");
+        const std::string text = std::to_string(*ms);
+        const PeriodEntry entry =
+            option == std::string("period") ? acq.dlgAcqPeriodExit(text) : acq.dlgRedrawPeriodExit(text);
+        if (entry != PeriodEntry::Applied)
+            return badArguments(command, std::string("--") + option + " was not taken");
+    }
     if (o.has("message")) {
         const auto n = ParseWholeNumber(o.value("message"), -1, 4);
         if (!n) return badArguments(command, "--message must be -1, 0, 1, 2, 3 or 4");
         acq.setCheckedModeItem(static_cast<int>(*n) + 1);
     }
-    return std::nullopt;
-}
-
-// The table in force for reading log files.
-std::optional<int> loadTable(const std::string& ini, std::shared_ptr<TParameterArray>& params) {
-    params = std::make_shared<TParameterArray>();
-    std::string writeError;
-    const std::string path = ini.empty() ? DefaultIniPath() : ini;
-    const TableCheck check = LoadCheckedParameters(path, *params, &writeError);
-    if (!writeError.empty()) err("Warning: " + writeError);
-    if (!check.Ok) {
-        err((check.Caption.empty() ? std::string("error") : check.Caption) + ": " + check.Message);
-        return ExitBadInput;
-    }
-    FillBitNames(*params);
     return std::nullopt;
 }
 
@@ -275,6 +276,18 @@ std::string rescuePath() {
     return folder + "/quillmar-recording-" + std::to_string(::getpid()) + ".ecu";
 }
 
+// A file a command is to write must be a regular file or a new name: a
+// device, FIFO, socket or folder there is refused before any work is done.
+std::optional<int> checkOutputFile(const std::string& command, const std::string& fileName) {
+    try {
+        CheckSaveTarget(fileName);
+    } catch (const FileError& e) {
+        err("quillmar-cli " + command + ": " + e.what());
+        return ExitBadInput;
+    }
+    return std::nullopt;
+}
+
 // Parses a command's options. Returns the exit status when the command ends
 // here: after printing its help, or on a bad option.
 std::optional<int> startCommand(const std::string& command, const std::vector<std::string>& args,
@@ -310,7 +323,11 @@ int cmdLog(const std::vector<std::string>& args) {
         if (!secondLimit || *secondLimit <= 0 || *secondLimit > 2e6)
             return badArguments(command, "--seconds must be a number of seconds above 0, at most 2000000");
     }
-    std::string comment = utf8ToCp1252(o.value("comment"));
+    size_t replaced = 0;
+    std::string comment = utf8ToCp1252(o.value("comment"), &replaced);
+    if (replaced > 0)
+        err("Warning: " + std::to_string(replaced) + (replaced == 1 ? " character" : " characters") +
+            " of the comment cannot be held in Windows-1252 and became '?'");
     if (comment.size() > 255) {
         err("Warning: the comment is cut to its first 255 bytes");
         comment.resize(255);
@@ -318,6 +335,7 @@ int cmdLog(const std::vector<std::string>& args) {
 
     // Find out now, not after an hour of recording, that the file cannot be
     // written there.
+    if (auto bad = checkOutputFile(command, outFile)) return *bad;
     const std::string folder = folderOf(outFile);
     if (::access(folder.c_str(), W_OK) != 0) {
         err("quillmar-cli log: cannot write into folder " + folder + ": " + std::strerror(errno));
@@ -356,9 +374,14 @@ int cmdLog(const std::vector<std::string>& args) {
     QCoreApplication::exec();
     finish();
 
+    const uint64_t dropped = acq.wrongLengthReplies();
     TALDLLog* log = collection.CurrentDataset();
     if (!log || log->Rows == 0) {
-        err("quillmar-cli log: no rows were recorded; nothing saved");
+        err("quillmar-cli log: no rows were recorded" +
+            (dropped ? " (" + std::to_string(dropped) + " replies were dropped for their length: not " +
+                           std::to_string(ReplyLength) + " data bytes)"
+                     : std::string()) +
+            "; nothing saved");
         return ExitFailure;
     }
     log->StoreName = comment;
@@ -374,6 +397,8 @@ int cmdLog(const std::vector<std::string>& args) {
     out("Rows: " + std::to_string(rows));
     out("Seconds: " + fixed3(seconds));
     out("Errors: " + std::to_string(listener.errors));
+    out("Dropped: " + std::to_string(dropped) + " (replies not " + std::to_string(ReplyLength) +
+        " data bytes long)");
     out("Saved: " + outFile);
     std::fflush(stdout);
     return ExitOk;
@@ -428,30 +453,13 @@ int cmdWatch(const std::vector<std::string>& args) {
 
 // ---- table and info ------------------------------------------------------------
 
-// Opens the one log file a command names. Returns an exit status on failure.
-std::optional<int> openLog(const std::string& command, const ParsedOptions& o,
-                           std::shared_ptr<TParameterArray>& params, OpenedLog& opened) {
-    if (o.Positional.size() != 1)
-        return badArguments(command, o.Positional.empty() ? "give the log file to read"
-                                                          : "give exactly one log file");
-    if (auto bad = loadTable(o.value("ini"), params)) return *bad;
-    try {
-        opened = OpenLogFile(o.Positional[0], params);
-    } catch (const std::exception& e) {
-        err(std::string("quillmar-cli ") + command + ": " + e.what());
-        return ExitBadInput;
-    }
-    for (const auto& w : opened.Warnings) err("Warning: " + w);
-    return std::nullopt;
-}
-
 int cmdTable(const std::vector<std::string>& args) {
     const std::string command = "table";
     ParsedOptions o;
     if (auto done = startCommand(command, args, {{"ini", true}}, TableHelp, o)) return *done;
     std::shared_ptr<TParameterArray> params;
     OpenedLog opened;
-    if (auto bad = openLog(command, o, params, opened)) return *bad;
+    if (auto bad = OpenLogForReading(command, o, params, opened)) return *bad;
     bool writeFailed = false;
     WriteDatasetTable(*params, *opened.Log, [&](const std::string& piece) {
         if (!writeFailed && std::fwrite(piece.data(), 1, piece.size(), stdout) != piece.size())
@@ -470,7 +478,7 @@ int cmdInfo(const std::vector<std::string>& args) {
     if (auto done = startCommand(command, args, {{"ini", true}}, InfoHelp, o)) return *done;
     std::shared_ptr<TParameterArray> params;
     OpenedLog opened;
-    if (auto bad = openLog(command, o, params, opened)) return *bad;
+    if (auto bad = OpenLogForReading(command, o, params, opened)) return *bad;
     const TALDLLog& log = *opened.Log;
     const uint32_t rows = log.Rows;
     double duration = 0, distance = 0;
@@ -500,6 +508,7 @@ int cmdDumpProm(const std::vector<std::string>& args) {
     if (auto bad = readLinkOptions(command, o, link)) return *bad;
     const std::string outFile = o.value("out");
     if (outFile.empty()) return badArguments(command, "--out FILE is required");
+    if (auto bad = checkOutputFile(command, outFile)) return *bad;
 
     TLogCollection collection;
     Acquisition acq(collection);
@@ -524,9 +533,15 @@ int cmdCreateIni(const std::vector<std::string>& args) {
     ParsedOptions o;
     if (auto done = startCommand(command, args, {{"ini", true}}, CreateIniHelp, o)) return *done;
     if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
-    std::shared_ptr<TParameterArray> params;
-    if (auto bad = loadTable(o.value("ini"), params)) return *bad;
     const std::string path = o.value("ini").empty() ? DefaultIniPath() : o.value("ini");
+    if (auto bad = checkOutputFile(command, path)) return *bad;
+    // Read without writing, then write once.
+    std::shared_ptr<TParameterArray> params = std::make_shared<TParameterArray>();
+    const TableCheck check = LoadCheckedParameters(path, *params, nullptr, MissingTable::UseBuiltIn);
+    if (!check.Ok) {
+        err((check.Caption.empty() ? std::string("error") : check.Caption) + ": " + check.Message);
+        return ExitBadInput;
+    }
     try {
         SaveIniFile(path, *params);
     } catch (const std::exception& e) {
@@ -537,6 +552,28 @@ int cmdCreateIni(const std::vector<std::string>& args) {
     return ExitOk;
 }
 
+int dispatch(std::vector<std::string> args) {
+    if (args.empty()) {
+        std::fputs(MainHelp, stderr);
+        return ExitBadInput;
+    }
+    const std::string command = args.front();
+    args.erase(args.begin());
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(MainHelp, stdout);
+        return ExitOk;
+    }
+    if (command == "log") return cmdLog(args);
+    if (command == "watch") return cmdWatch(args);
+    if (command == "table") return cmdTable(args);
+    if (command == "info") return cmdInfo(args);
+    if (command == "dump-prom") return cmdDumpProm(args);
+    if (command == "create-ini") return cmdCreateIni(args);
+    err("quillmar-cli: unknown command '" + command + "'");
+    std::fputs(MainHelp, stderr);
+    return ExitBadInput;
+}
+
 } // namespace
 
 int RunCli(int argc, char** argv) {
@@ -544,39 +581,21 @@ int RunCli(int argc, char** argv) {
     // QCoreApplication takes the user's locale; our numbers never do.
     std::setlocale(LC_NUMERIC, "C");
     CliMessenger messenger;
-    Messenger* previous = setMessenger(&messenger);
-
-    std::vector<std::string> args(argv + 1, argv + argc);
-    int status;
-    if (args.empty()) {
-        std::fputs(MainHelp, stderr);
-        status = ExitBadInput;
-    } else {
-        const std::string command = args.front();
-        args.erase(args.begin());
-        if (command == "--help" || command == "-h" || command == "help") {
-            std::fputs(MainHelp, stdout);
-            status = ExitOk;
-        } else if (command == "log") {
-            status = cmdLog(args);
-        } else if (command == "watch") {
-            status = cmdWatch(args);
-        } else if (command == "table") {
-            status = cmdTable(args);
-        } else if (command == "info") {
-            status = cmdInfo(args);
-        } else if (command == "dump-prom") {
-            status = cmdDumpProm(args);
-        } else if (command == "create-ini") {
-            status = cmdCreateIni(args);
-        } else {
-            err("quillmar-cli: unknown command '" + command + "'");
-            std::fputs(MainHelp, stderr);
-            status = ExitBadInput;
-        }
+    struct Installed {
+        Messenger* previous;
+        ~Installed() { setMessenger(previous); }
+    } installed{setMessenger(&messenger)};
+    // Nothing unforeseen may end the program without a word.
+    try {
+        return dispatch(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::bad_alloc&) {
+        err("quillmar-cli: out of memory");
+    } catch (const std::exception& e) {
+        err(std::string("quillmar-cli: ") + e.what());
+    } catch (...) {
+        err("quillmar-cli: unexpected error");
     }
-    setMessenger(previous);
-    return status;
+    return ExitBadInput;
 }
 
 } // namespace quillmar

@@ -77,7 +77,17 @@ std::optional<long long> ParseWholeNumber(const std::string& text, long long low
 }
 
 std::optional<double> ParseSeconds(const std::string& text) {
-    if (text.empty() || !((text[0] >= '0' && text[0] <= '9') || text[0] == '.')) return std::nullopt;
+    // Digits with at most one decimal point: no exponents, hexadecimal or names.
+    int digits = 0, points = 0;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9')
+            ++digits;
+        else if (c == '.')
+            ++points;
+        else
+            return std::nullopt;
+    }
+    if (digits == 0 || points > 1) return std::nullopt;
     errno = 0;
     char* end = nullptr;
     const double v = std::strtod(text.c_str(), &end);

@@ -26,10 +26,14 @@ struct ParsedOptions {
 // Parses args (the words after the command). "--help" is always known.
 ParsedOptions ParseOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
 
-// A whole number within [low, high]; nullopt otherwise (blanks, signs, junk).
+// Numbers on the command line follow one rule: decimal digits only, no
+// blanks around them, no '+'; a '-' only where negative numbers are allowed.
+
+// A whole number within [low, high]; nullopt otherwise (blanks, '+', junk).
 std::optional<long long> ParseWholeNumber(const std::string& text, long long low, long long high);
 
-// A non-negative decimal number of seconds; nullopt otherwise.
+// A non-negative decimal number of seconds (digits with an optional
+// fraction); nullopt otherwise.
 std::optional<double> ParseSeconds(const std::string& text);
 
 } // namespace quillmar

@@ -37,7 +37,9 @@ SignalPipe::SignalPipe(std::function<void()> onSignal) : onSignal_(std::move(onS
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, &previousInt);
     ::sigaction(SIGTERM, &action, &previousTerm);
-    ::sigaction(SIGHUP, &action, &previousHup);
+    // A hang-up that was ignored at start (nohup) stays ignored.
+    ::sigaction(SIGHUP, nullptr, &previousHup);
+    if (previousHup.sa_handler != SIG_IGN) ::sigaction(SIGHUP, &action, nullptr);
 
     notifier_ = std::make_unique<QSocketNotifier>(pipeFds[0], QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {

@@ -1,8 +1,9 @@
 #pragma once
-// SIGINT, SIGTERM and SIGHUP (the terminal went away) turned into ordinary events: the handler only writes a
-// byte into a pipe, and a QSocketNotifier on the other end calls back on the
-// event loop. While an instance lives, none of them can end the process, so
-// a second Ctrl-C never interrupts a save.
+// SIGINT, SIGTERM and SIGHUP (the terminal went away) turned into ordinary
+// events: the handler only writes a byte into a pipe, and a QSocketNotifier on
+// the other end calls back on the event loop. While an instance lives, none of
+// them can end the process, so a second Ctrl-C never interrupts a save. A
+// SIGHUP ignored when the instance is made (nohup) stays ignored.
 
 #include <QSocketNotifier>
 

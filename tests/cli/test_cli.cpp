@@ -3,6 +3,7 @@
 // statuses.
 
 #include "acquisition/Parameters.h"
+#include "link/Frame.h"
 #include "sim/SimulatedEcu.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +16,12 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,7 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct CliRun {
-    int status = -1;      // exit status, or -signal when killed
+    int status = -1; // exit status, or -signal when killed
     std::string out, err;
 };
 
@@ -41,9 +44,16 @@ std::string readText(const fs::path& p) {
 
 // A running quillmar-cli with its stdout and stderr going to files in dir,
 // and its settings, home and temporary files there too.
+// How a child is started: the program itself, or a bash command line in
+// which "$CLI" names it; with SIGHUP ignored, as nohup starts a program.
+struct Start {
+    bool shell = false;
+    bool ignoreHangUp = false;
+};
+
 class Child {
 public:
-    Child(const std::vector<std::string>& args, const fs::path& dir)
+    Child(const std::vector<std::string>& args, const fs::path& dir, Start start = {})
         : out_(dir / ("out" + std::to_string(++count_))), err_(dir / ("err" + std::to_string(count_))) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -51,9 +61,11 @@ public:
         posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<std::string> words{QUILLMAR_CLI};
+        if (start.shell) words = {"/bin/bash", "-c"};
         words.insert(words.end(), args.begin(), args.end());
         std::vector<std::string> env{"XDG_CONFIG_HOME=" + dir.string(), "HOME=" + dir.string(),
-                                     "TMPDIR=" + dir.string(), "LC_ALL=C"};
+                                     "TMPDIR=" + dir.string(), "LC_ALL=C",
+                                     std::string("CLI=") + QUILLMAR_CLI};
         for (char** e = environ; *e; ++e) {
             const std::string v = *e;
             if (v.rfind("XDG_CONFIG_HOME=", 0) && v.rfind("HOME=", 0) && v.rfind("TMPDIR=", 0) &&
@@ -62,13 +74,30 @@ public:
         }
         auto pointers = [](std::vector<std::string>& v) {
             std::vector<char*> p;
-            for (auto& w : v) p.push_back(w.data());
+            for (auto& w : v)
+                p.push_back(w.data());
             p.push_back(nullptr);
             return p;
         };
         auto argv = pointers(words), envp = pointers(env);
-        EXPECT_EQ(::posix_spawn(&pid_, QUILLMAR_CLI, &actions, nullptr, argv.data(), envp.data()), 0);
+        // An ignored signal stays ignored across exec.
+        struct sigaction ignore = {}, previous = {};
+        ignore.sa_handler = SIG_IGN;
+        if (start.ignoreHangUp) ::sigaction(SIGHUP, &ignore, &previous);
+        EXPECT_EQ(::posix_spawn(&pid_, words[0].c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+        if (start.ignoreHangUp) ::sigaction(SIGHUP, &previous, nullptr);
         posix_spawn_file_actions_destroy(&actions);
+    }
+    // True while the program runs.
+    bool running() {
+        int st = 0;
+        const pid_t r = ::waitpid(pid_, &st, WNOHANG);
+        if (r == 0) return true;
+        if (r == pid_) {
+            exited_ = WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st);
+            pid_ = -1;
+        }
+        return false;
     }
     ~Child() {
         if (pid_ > 0) wait();
@@ -83,6 +112,7 @@ public:
     }
     void signal(int sig) { ::kill(pid_, sig); }
     CliRun wait() {
+        if (pid_ < 0) return {exited_, readText(out_), readText(err_)};
         int st = 0;
         ::waitpid(pid_, &st, 0);
         pid_ = -1;
@@ -92,15 +122,15 @@ public:
 private:
     static inline int count_ = 0;
     pid_t pid_ = -1;
+    int exited_ = -1;
     fs::path out_, err_;
 };
 
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("quillmar-cli-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() / ("quillmar-cli-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         ini = (dir / "protocol.ini").string();
@@ -111,10 +141,30 @@ protected:
         Child c(args, dir);
         return c.wait();
     }
+    // A bash command line; "$CLI" is the program.
+    CliRun shell(const std::string& line) {
+        Child c({line}, dir, {.shell = true});
+        return c.wait();
+    }
+    // A log of n rows recorded in test mode; its path.
+    std::string recordLog(const std::string& name, int rows = 5) {
+        const std::string out = (dir / name).string();
+        const CliRun log = run({"log", "--test-mode", "--out", out, "--rows", std::to_string(rows),
+                                "--period", "10", "--ini", ini});
+        EXPECT_EQ(log.status, 0) << log.err;
+        return out;
+    }
 
     fs::path dir;
     std::string ini;
 };
+
+// Until the simulator has seen n requests (bounded).
+void waitForRequests(const SimulatedEcu& sim, uint64_t n) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (sim.RequestCount() < n && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
 
 std::vector<std::string> split(const std::string& text, const std::string& by) {
     std::vector<std::string> out;
@@ -134,7 +184,8 @@ std::vector<uint8_t> fromHex(const std::string& line) {
     std::vector<uint8_t> out;
     std::istringstream in(line);
     std::string pair;
-    while (in >> pair) out.push_back(static_cast<uint8_t>(std::stoul(pair, nullptr, 16)));
+    while (in >> pair)
+        out.push_back(static_cast<uint8_t>(std::stoul(pair, nullptr, 16)));
     return out;
 }
 
@@ -142,11 +193,11 @@ std::vector<uint8_t> fromHex(const std::string& line) {
 std::vector<std::vector<std::string>> tableRows(const std::string& text) {
     std::vector<std::vector<std::string>> rows;
     auto lines = split(text, "\r\n");
-    EXPECT_EQ(lines.back(), "");  // the last line ends in CR LF too
+    EXPECT_EQ(lines.back(), ""); // the last line ends in CR LF too
     lines.pop_back();
     for (size_t i = 2; i < lines.size(); ++i) {
         auto cells = split(lines[i], "\t");
-        EXPECT_EQ(cells.back(), "");  // every cell is followed by a tab
+        EXPECT_EQ(cells.back(), ""); // every cell is followed by a tab
         cells.pop_back();
         rows.push_back(cells);
     }
@@ -199,8 +250,8 @@ TEST_F(CliTest, LogsFromTheSimulatorAndReadsTheFileBack) {
     std::ofstream(dir / "Quillmar" / "Quillmar.ini")
         << "[Software]\nQuillmar\\Ports\\COM7=" << sim.DevicePath() << "\n";
 
-    const CliRun log = run({"log", "--port", "COM7", "--out", out, "--rows", "5", "--period", "40",
-                         "--ini", ini, "--comment", "Warm-up 20°C"});
+    const CliRun log = run({"log", "--port", "COM7", "--out", out, "--rows", "5", "--period", "40", "--ini",
+                            ini, "--comment", "Warm-up 20°C"});
     ASSERT_EQ(log.status, 0) << log.err;
     EXPECT_NE(log.out.find("Rows: 5\n"), std::string::npos) << log.out;
     EXPECT_NE(log.out.find("Errors: "), std::string::npos) << log.out;
@@ -284,32 +335,222 @@ TEST_F(CliTest, ExitStatusesSayWhatWasWrong) {
         {{"log", "--port", (dir / "no-such-tty").string(), "--out", "x.ecu", "--ini", ini}, 1, "no-such-tty"},
         {{"table", missing, "--ini", ini}, 2, "missing.ecu"},
         {{"info", (dir / "junk.ecu").string(), "--ini", ini}, 2, "junk.ecu"},
-        {{"log", "--test-mode", "--out", "x.ecu", "--ini", (dir / "bad.ini").string()}, 2,
+        {{"log", "--test-mode", "--out", "x.ecu", "--ini", (dir / "bad.ini").string()},
+         2,
          "error: Total parameters byte length incorrect"},
-        {{"dump-prom", "--test-mode", "--out", (dir / "no" / "p.bin").string(), "--ini", ini}, 1,
+        {{"dump-prom", "--test-mode", "--out", (dir / "no" / "p.bin").string(), "--ini", ini},
+         1,
          "Error: Exception occurred, PROM dump failed"},
     };
     for (const auto& c : cases) {
         const CliRun r = run(c.args);
         std::string line;
-        for (const auto& a : c.args) line += a + " ";
+        for (const auto& a : c.args)
+            line += a + " ";
         EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << line << "\n" << r.err;
     }
-    // A recording whose file cannot be written is not lost.
-    fs::create_directories(dir / "taken.ecu");
-    const CliRun rescued = run({"log", "--test-mode", "--rows", "2", "--period", "10", "--out",
-                                (dir / "taken.ecu").string(), "--ini", ini});
+    // A recording whose file cannot be written is not lost: its folder goes
+    // away while it records.
+    fs::create_directories(dir / "gone");
+    SimulatedEcu sim;
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    Child recording({"log", "--port", sim.DevicePath(), "--period", "10", "--out",
+                     (dir / "gone" / "taken.ecu").string(), "--ini", ini},
+                    dir);
+    ASSERT_TRUE(recording.waitForErr("Logging to"));
+    waitForRequests(sim, 3);
+    fs::remove_all(dir / "gone");
+    recording.signal(SIGINT);
+    const CliRun rescued = recording.wait();
     EXPECT_EQ(rescued.status, 1) << rescued.err;
     EXPECT_NE(rescued.err.find("taken.ecu"), std::string::npos) << rescued.err;
     EXPECT_NE(rescued.err.find("the recording was saved to " + dir.string() + "/quillmar-recording-"),
-              std::string::npos) << rescued.err;
+              std::string::npos)
+        << rescued.err;
 
     for (const char* command : {"log", "watch", "table", "info", "dump-prom", "create-ini"}) {
         const CliRun r = run({command, "--help"});
         EXPECT_EQ(r.status, 0) << command;
         EXPECT_EQ(r.out.rfind(std::string("Usage: quillmar-cli ") + command, 0), 0u) << r.out;
     }
+}
+
+TEST_F(CliTest, OutputsThatAreNotRegularFilesAreRefused) {
+    const std::string fifo = (dir / "fifo.ecu").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string toNull = (dir / "null.bin").string();
+    fs::create_symlink("/dev/null", toNull);
+    const std::string folder = (dir / "folder.ini").string();
+    fs::create_directories(folder);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"log", "--test-mode", "--out", fifo, "--rows", "2", "--ini", ini},
+         fifo + ": it is a FIFO (named pipe), not a regular file"},
+        {{"dump-prom", "--test-mode", "--out", toNull, "--ini", ini},
+         toNull + ": it points to /dev/null, a character device, not a regular file"},
+        {{"create-ini", "--ini", folder}, folder + ": it is a folder, not a regular file"},
+    };
+    for (const auto& [args, says] : cases) {
+        const CliRun r = run(args);
+        EXPECT_EQ(r.status, 2) << args[0] << "\n" << r.err;
+        EXPECT_NE(r.err.find("Cannot write file " + says), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("Logging to"), std::string::npos) << r.err; // refused before recording
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_TRUE(fs::is_symlink(toNull));
+
+    // A link to a file not made yet gets its target made.
+    const std::string link = (dir / "link.ecu").string();
+    fs::create_symlink("made.ecu", link);
+    const CliRun log =
+        run({"log", "--test-mode", "--out", link, "--rows", "2", "--period", "10", "--ini", ini});
+    EXPECT_EQ(log.status, 0) << log.err;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_regular_file(dir / "made.ecu"));
+}
+
+TEST_F(CliTest, InputsOfEveryKindNeitherHangNorCrash) {
+    const std::string log = recordLog("run.ecu");
+    // Piped logs are read to their end.
+    CliRun piped = shell("cat '" + log + "' | \"$CLI\" table /dev/stdin --ini '" + ini + "'");
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(tableRows(piped.out).size(), 5u);
+    piped = shell("\"$CLI\" info <(cat '" + log + "') --ini '" + ini + "'");
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_NE(piped.out.find("Rows: 5\n"), std::string::npos) << piped.out;
+
+    const std::string fifo = (dir / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {{"info", log, "--ini", "/dev/zero"}, "/dev/zero"},
+        {{"info", "/dev/zero", "--ini", ini}, "/dev/zero"},
+        {{"info", dir.string(), "--ini", ini}, "it is a folder"},
+        {{"table", log, "--ini", dir.string()}, "it is a folder"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = run(c.args);
+        EXPECT_EQ(r.status, 2) << c.args[1] << " " << c.args[3] << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("terminate"), std::string::npos) << r.err;
+    }
+    // A FIFO nobody writes to is an empty input, not a hang.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"info", fifo, "--ini", ini}, {"info", log, "--ini", fifo}}) {
+        const CliRun r = run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo)); // and nothing was written over it
+}
+
+TEST_F(CliTest, ReadingCommandsCreateNoProtocolFile) {
+    const std::string log = recordLog("run.ecu");
+    const std::string mistyped = (dir / "nonexistent" / "dir" / "x.ini").string();
+    for (const char* command : {"table", "info"}) {
+        const CliRun r = run({command, log, "--ini", mistyped});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("Warning: the protocol file " + mistyped +
+                             " does not exist; using the built-in table"),
+                  std::string::npos)
+            << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "nonexistent"));
+    // Without --ini and without the default file: the built-in table, quietly,
+    // and still nothing made.
+    fs::remove_all(dir / "Quillmar");
+    const CliRun quiet = run({"info", log});
+    EXPECT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_TRUE(quiet.err.empty()) << quiet.err;
+    EXPECT_FALSE(fs::exists(dir / "Quillmar"));
+    // create-ini says once that it cannot write.
+    const CliRun proc = run({"create-ini", "--ini", "/proc/version"});
+    EXPECT_EQ(proc.status, 1);
+    EXPECT_EQ(split(proc.err, "Cannot create file").size(), 2u) << proc.err;
+}
+
+TEST_F(CliTest, TheSummarySaysWhatWasDroppedAndWhatWasOnlyAWarning) {
+    // Every reply carries ten data bytes: nothing is recorded, and the end says why.
+    SimulatedEcu sim;
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    for (int i = 0; i < 400; ++i)
+        sim.QueueRawReply(TFrame(1, TBytes(10, 7)).AsBytes());
+    const CliRun dropped = run({"log", "--port", sim.DevicePath(), "--out", (dir / "x.ecu").string(),
+                                "--seconds", "0.3", "--period", "20", "--ini", ini});
+    EXPECT_EQ(dropped.status, 1);
+    EXPECT_NE(dropped.err.find("no rows were recorded ("), std::string::npos) << dropped.err;
+    EXPECT_NE(dropped.err.find(" replies were dropped for their length: not 63 data bytes); nothing saved"),
+              std::string::npos)
+        << dropped.err;
+
+    // A protocol file that cannot be written is a warning, not a link error.
+    std::ofstream(dir / "plain") << "a file, not a folder";
+    const CliRun warned = run({"log", "--test-mode", "--out", (dir / "y.ecu").string(), "--rows", "2",
+                               "--period", "10", "--ini", (dir / "plain" / "x.ini").string()});
+    EXPECT_EQ(warned.status, 0) << warned.err;
+    EXPECT_EQ(warned.err.rfind("Warning: ", 0), 0u) << warned.err;
+    EXPECT_NE(warned.out.find("Errors: 0\nDropped: 0 (replies not 63 data bytes long)\n"), std::string::npos)
+        << warned.out;
+}
+
+TEST_F(CliTest, OneRuleForNumbersAndOneMessageForOneError) {
+    for (const auto& [option, value] :
+         std::vector<std::pair<std::string, std::string>>{{"--period", "-5"},
+                                                          {"--period", " 100"},
+                                                          {"--rows", " 3"},
+                                                          {"--period", "+100"},
+                                                          {"--seconds", "1e3"},
+                                                          {"--seconds", " 1"},
+                                                          {"--message", " 1"}}) {
+        const CliRun r = run({"log", "--test-mode", "--out", "x.ecu", option, value, "--ini", ini});
+        EXPECT_EQ(r.status, 2) << option << " '" << value << "'";
+        const auto lines = split(r.err, "\n");
+        ASSERT_EQ(lines.size(), 3u) << r.err; // the message, the hint, the end
+        EXPECT_EQ(lines[0].rfind("quillmar-cli log: " + option + " must be", 0), 0u) << r.err;
+    }
+    // Text Windows-1252 cannot hold is replaced, and the user is told.
+    const CliRun r = run({"log", "--test-mode", "--out", (dir / "c.ecu").string(), "--rows", "1", "--ini",
+                          ini, "--comment",
+                          "\xE6\xB8\xA9\xE5\xBA\xA6 20\xC2\xB0"
+                          "C \xF0\x9F\x9A\x97"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(
+        r.err.find("Warning: 3 characters of the comment cannot be held in Windows-1252 and became '?'"),
+        std::string::npos)
+        << r.err;
+    const CliRun info = run({"info", (dir / "c.ecu").string(), "--ini", ini});
+    EXPECT_NE(info.out.find("Comment: ?? 20\xC2\xB0"
+                            "C ?\n"),
+              std::string::npos)
+        << info.out;
+}
+
+TEST_F(CliTest, HangUpEndsARecordingUnlessIgnoredAtStart) {
+    const std::string out = (dir / "hup.ecu").string();
+    SimulatedEcu sim;
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    for (const bool nohup : {true, false}) {
+        Child child({"log", "--port", sim.DevicePath(), "--out", out, "--period", "20", "--ini", ini}, dir,
+                    {.ignoreHangUp = nohup});
+        ASSERT_TRUE(child.waitForErr("Logging to"));
+        waitForRequests(sim, sim.RequestCount() + 3);
+        child.signal(SIGHUP);
+        if (nohup) {
+            // Ignored: still recording a while later, until SIGTERM.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_TRUE(child.running());
+            child.signal(SIGTERM);
+        }
+        const CliRun log = child.wait();
+        EXPECT_EQ(log.status, 0) << log.err;
+        EXPECT_NE(log.out.find("Saved: " + out), std::string::npos);
+    }
+    const CliRun help = run({"log", "--help"});
+    EXPECT_NE(help.out.find("SIGHUP"), std::string::npos);
+    EXPECT_NE(help.out.find("nohup"), std::string::npos);
 }
 
 } // namespace
