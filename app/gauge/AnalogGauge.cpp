@@ -48,29 +48,47 @@ QColor ColorFromBgr(uint32_t bgr) {
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
 
-void ReduceBlocks(const QImage& source, int k, QImage& target) {
-    const int w = target.width(), h = target.height();
-    if (k < 1 || source.width() < w * k || source.height() < h * k) return;
-    const uint32_t n = uint32_t(k * k), half = n / 2;
-    std::vector<uint32_t> sums(size_t(w) * 3);
-    for (int y = 0; y < h; ++y) {
-        std::fill(sums.begin(), sums.end(), 0u);
-        for (int dy = 0; dy < k; ++dy) {
-            const auto* line = reinterpret_cast<const QRgb*>(source.constScanLine(y * k + dy));
-            for (int x = 0; x < w; ++x) {
-                uint32_t* s = &sums[size_t(x) * 3];
-                for (int dx = 0; dx < k; ++dx) {
-                    const QRgb c = line[x * k + dx];
-                    s[0] += uint32_t(qRed(c));
-                    s[1] += uint32_t(qGreen(c));
-                    s[2] += uint32_t(qBlue(c));
-                }
+namespace {
+
+// One output row: the blocks of k source rows, k pixels each. Red and blue
+// add up side by side in the two 16-bit halves of one sum (at most 16 x 255
+// each), green in a sum of its own.
+template <int K> void reduceRow(const QImage& source, int y, QRgb* out, int w, int k) {
+    const int kk = K > 0 ? K : k;
+    const uint32_t n = uint32_t(kk * kk), half = n / 2;
+    const QRgb* lines[4];
+    for (int dy = 0; dy < kk; ++dy)
+        lines[dy] = reinterpret_cast<const QRgb*>(source.constScanLine(y * kk + dy));
+    for (int x = 0; x < w; ++x) {
+        uint32_t rb = 0, g = 0;
+        for (int dy = 0; dy < kk; ++dy) {
+            const QRgb* p = lines[dy] + x * kk;
+            for (int dx = 0; dx < kk; ++dx) {
+                rb += p[dx] & 0x00FF00FFu;
+                g += (p[dx] >> 8) & 0xFFu;
             }
         }
+        out[x] = qRgb(int(((rb >> 16) + half) / n), int((g + half) / n), int(((rb & 0xFFFFu) + half) / n));
+    }
+}
+
+} // namespace
+
+void ReduceBlocks(const QImage& source, int k, QImage& target) {
+    const int w = target.width(), h = target.height();
+    if (k < 1 || k > 4 || source.width() < w * k || source.height() < h * k) return;
+    for (int y = 0; y < h; ++y) {
         auto* out = reinterpret_cast<QRgb*>(target.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const uint32_t* s = &sums[size_t(x) * 3];
-            out[x] = qRgb(int((s[0] + half) / n), int((s[1] + half) / n), int((s[2] + half) / n));
+        switch (k) {
+        case 2:
+            reduceRow<2>(source, y, out, w, k);
+            break;
+        case 4:
+            reduceRow<4>(source, y, out, w, k);
+            break;
+        default:
+            reduceRow<0>(source, y, out, w, k);
+            break;
         }
     }
 }

@@ -46,8 +46,9 @@ int SupersamplingFactor(TAntialiased aa);
 // A colour given as 0x00BBGGRR.
 QColor ColorFromBgr(uint32_t bgr);
 
-// Reduces source (k times the size of target) into target: every target
-// pixel is the per-channel average of its k x k block, rounded to nearest.
+// Reduces source (k times the size of target, k from 1 to 4) into target:
+// every target pixel is the per-channel average of its k x k block, rounded
+// to nearest.
 void ReduceBlocks(const QImage& source, int k, QImage& target);
 
 class TA3nalogGauge : public QWidget {
