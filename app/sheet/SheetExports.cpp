@@ -2,6 +2,7 @@
 
 #include "app/sheet/Spreadsheet.h"
 #include "store/ALDLLog.h"
+#include "store/AtomicFile.h"
 #include "store/Messages.h"
 
 namespace quillmar {
@@ -60,6 +61,10 @@ void WriteDatasetWorkbook(const std::string& path, const TParameterArray& params
     TWorkbook book(log.DatasetName());
     FillDatasetSheet(book.Worksheets(1), params, log);
     book.SaveAs(path);
+}
+
+void WriteDatasetCsvFile(const std::string& path, const TParameterArray& params, const TALDLLog& log) {
+    WriteFileAtomically(path, DatasetCsvText(params, log));
 }
 
 } // namespace quillmar

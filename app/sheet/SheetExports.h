@@ -31,6 +31,10 @@ bool ExportGraphToTextFile(const std::string& path, const GraphExport& graph,
 // dataset export leaves it in the spreadsheet. Throws SheetError.
 void WriteDatasetWorkbook(const std::string& path, const TParameterArray& params, const TALDLLog& log);
 
+// The dataset as a CSV file at path (WriteDatasetCsv), replacing a file of
+// that name only once the new one is complete. Throws FileError.
+void WriteDatasetCsvFile(const std::string& path, const TParameterArray& params, const TALDLLog& log);
+
 // Message texts of the exports.
 inline constexpr const char* ExcelNotInstalledText = "Excel not installed";
 inline constexpr const char* CouldNotCreateFileText = "Could not create file";

@@ -129,3 +129,22 @@ TEST(GraphTextExport, AsksForAFileOnlyWhenThereIsACurve) {
     EXPECT_TRUE(ExportGraphDataToAsciiFile(nullptr, g, ask, "."));
     EXPECT_TRUE(std::filesystem::exists(*answer));
 }
+
+TEST(CsvExport, WritesTheChosenFileOrNamesTheFailure) {
+    TempDir dir;
+    auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}});
+    std::optional<std::string> answer = dir.file("dataset.csv");
+    const auto ask = [&](QWidget*) { return answer; };
+    RecorderScope messages;
+    EXPECT_FALSE(ExportDatasetToCsvFile(nullptr, *log->Parameters, log.get(), true, ask)); // logging
+    EXPECT_EQ(ExportDatasetToCsvFile(nullptr, *log->Parameters, log.get(), false, ask), answer);
+    std::ifstream in(*answer);
+    std::string header;
+    std::getline(in, header);
+    EXPECT_EQ(header, "Time (s),Engine speed (RPM),Coolant temp. (\xC2\xB0"
+                      "C),Flags 30\r");
+    answer = dir.file("missing/dataset.csv");
+    EXPECT_FALSE(ExportDatasetToCsvFile(nullptr, *log->Parameters, log.get(), false, ask));
+    ASSERT_EQ(messages.r.seen.size(), 1u);
+    EXPECT_NE(messages.r.seen[0].find(*answer), std::string::npos) << messages.r.seen[0];
+}

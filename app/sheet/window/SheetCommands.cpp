@@ -4,6 +4,7 @@
 #include "app/sheet/Spreadsheet.h"
 #include "app/sheet/window/ProgressDialog.h"
 #include "store/ALDLLog.h"
+#include "store/FileError.h"
 #include "store/Messages.h"
 
 #include <QApplication>
@@ -92,15 +93,43 @@ std::optional<std::string> ExportDatasetToExcel(QWidget* owner, TExcelApp& app, 
     }
 }
 
-std::optional<std::string> AskAsciiFileName(QWidget* parent) {
-    QFileDialog dialog(parent, "Export Ascii Data");
-    dialog.setObjectName("SaveDialog1");
+namespace {
+
+std::optional<std::string> askSaveFileName(QWidget* parent, const char* name, const char* title,
+                                           const char* filter, const char* suffix) {
+    QFileDialog dialog(parent, title);
+    dialog.setObjectName(name);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter("Ascii files (*.txt)");
-    dialog.setDefaultSuffix("txt");
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(suffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
+}
+
+} // namespace
+
+std::optional<std::string> AskAsciiFileName(QWidget* parent) {
+    return askSaveFileName(parent, "SaveDialog1", "Export Ascii Data", "Ascii files (*.txt)", "txt");
+}
+
+std::optional<std::string> AskCsvFileName(QWidget* parent) {
+    return askSaveFileName(parent, "CsvSaveDialog", "Export Data to CSV", "CSV files (*.csv)", "csv");
+}
+
+std::optional<std::string>
+ExportDatasetToCsvFile(QWidget* parent, const TParameterArray& params, const TALDLLog* dataset, bool logging,
+                       const std::function<std::optional<std::string>(QWidget*)>& askFileName) {
+    if (logging || !dataset || dataset->Rows == 0) return std::nullopt;
+    const auto path = askFileName(parent);
+    if (!path) return std::nullopt;
+    try {
+        WriteDatasetCsvFile(*path, params, *dataset);
+    } catch (const FileError& e) {
+        showMessage("Error", e.what());
+        return std::nullopt;
+    }
+    return path;
 }
 
 bool ExportGraphDataToAsciiFile(QWidget* parent, const GraphExport& graph,

@@ -40,4 +40,16 @@ bool ExportGraphDataToAsciiFile(
     const std::function<std::optional<std::string>(QWidget*)>& askFileName = AskAsciiFileName,
     const std::string& decimalSeparator = UserDecimalSeparator());
 
+// The save dialog of the CSV export: "Export Data to CSV", *.csv, asks
+// before replacing a file. Nothing when the user cancels.
+std::optional<std::string> AskCsvFileName(QWidget* parent);
+
+// "Export Data to CSV...": nothing while logging or without a dataset with
+// rows; else asks for the file and writes the dataset there as CSV. A file
+// that cannot be written is named in a message (caption "Error"). Returns the
+// file written.
+std::optional<std::string> ExportDatasetToCsvFile(
+    QWidget* parent, const TParameterArray& params, const TALDLLog* dataset, bool logging,
+    const std::function<std::optional<std::string>(QWidget*)>& askFileName = AskCsvFileName);
+
 } // namespace quillmar
