@@ -4,6 +4,7 @@
 #include "app/sheet/Spreadsheet.h"
 
 #include "acquisition/Parameters.h"
+#include "store/AtomicFile.h"
 
 #include <cerrno>
 #include <cmath>
@@ -183,10 +184,19 @@ std::string WorkbookFileStem(const std::string& name) {
 
 void TWorkbook::SaveAs(const std::string& path) const {
     if (path.empty()) throw SheetError("Cannot save a workbook without a file name");
-    TemporaryWorkbook temp(path);
+    // A link keeps pointing at the workbook; a device or folder is never replaced.
+    std::string target;
+    try {
+        target = CheckSaveTarget(path);
+    } catch (const FileError& e) {
+        throw SheetError(e.what());
+    }
+    TemporaryWorkbook temp(target);
     writeXlsx(sheet_, temp.path(), path);
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0) ::chmod(temp.path().c_str(), old.st_mode & 07777);
     syncFile(temp.path(), path);
-    if (::rename(temp.path().c_str(), path.c_str()) != 0)
+    if (::rename(temp.path().c_str(), target.c_str()) != 0)
         throw SheetError("Cannot save workbook " + path + ": " + std::strerror(errno));
     temp.release();
 }

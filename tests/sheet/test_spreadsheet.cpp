@@ -116,6 +116,19 @@ TEST(Workbook, FailuresAreReportedAndLeaveNoHalfFile) {
     }
     EXPECT_TRUE(dir.names().empty());
     EXPECT_THROW(TWorkbook("x").SaveAs(dir.file("missing/x.xlsx")), SheetError);
+    EXPECT_THROW(TWorkbook("x").SaveAs("/dev/null"), SheetError); // never replaces a device
+}
+
+TEST(Workbook, SaveAsReplacesTheFileALinkNames) {
+    TempDir dir;
+    writeFile(dir.file("old.xlsx"), "old");
+    std::filesystem::create_symlink("old.xlsx", dir.file("link.xlsx"));
+    TWorkbook book("x");
+    book.Worksheets(1).Item(1, 1) = 1.0;
+    book.SaveAs(dir.file("link.xlsx"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.xlsx")));
+    EXPECT_GT(std::filesystem::file_size(dir.file("old.xlsx")), 1000u);
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"link.xlsx", "old.xlsx"}));
 }
 
 TEST(Workbook, FileNamesAreMadeSafe) {
