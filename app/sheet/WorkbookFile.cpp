@@ -21,18 +21,6 @@ namespace quillmar {
 
 namespace {
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string baseOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Text as a cell may hold it: control characters other than tab and line
 // breaks have no place in the file's XML and become U+FFFD.
 std::string cellText(const std::string& text) {
@@ -52,13 +40,15 @@ std::string cellText(const std::string& text) {
 class TemporaryWorkbook {
 public:
     explicit TemporaryWorkbook(const std::string& finalPath) {
-        const std::string folder = folderOf(finalPath);
+        const std::filesystem::path final(finalPath);
+        const std::string folder = final.has_parent_path() ? final.parent_path().string() : std::string(".");
+        const std::string base = final.filename().string();
         std::random_device rd;
         std::mt19937 gen(rd());
         for (int attempt = 0; attempt < 100; ++attempt) {
             char suffix[16];
             std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(gen() & 0xFFFFFF));
-            const std::string candidate = folder + "/." + baseOf(finalPath) + "." + suffix + ".tmp";
+            const std::string candidate = folder + "/." + base + "." + suffix + ".tmp";
             // Reserve the name; the library then rewrites the file with the
             // permissions this creation gave it (0666 less the umask).
             const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
