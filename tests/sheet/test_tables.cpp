@@ -1,6 +1,7 @@
 #include "app/sheet/ExportTables.h"
 #include "app/sheet/SheetExports.h"
 #include "app/sheet/Spreadsheet.h"
+#include "store/Store.h"
 #include "tests/sheet/SheetTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -150,6 +151,23 @@ TEST(GraphTable, CurvesOfDifferentLengthsStayUnderTheirHeadings) {
                 EXPECT_EQ(a->Number(), b->Number()) << CellName(r, c);
             }
         }
+}
+
+TEST(GraphTable, PointsComeFromTheCurvesSeries) {
+    TxyDataStruct series;
+    ASSERT_TRUE(series.MakeXY(2, 8));
+    series.SetX(1, 0.5);
+    series.SetY(1, 1.25);
+    series.SetX(2, 1);
+    series.SetY(2, -3);
+    GraphExport g;
+    g.Curves.push_back(curve("Boost", "Boost", "bar", {{9, 9}}));
+    g.Curves[0].Data = &series; // the series counts, not Points
+    TWorksheet sheet;
+    EXPECT_EQ(FillGraphSheet(sheet, g), 2u);
+    EXPECT_DOUBLE_EQ(sheet.Item(7, 2).Number(), 1.25);
+    EXPECT_DOUBLE_EQ(sheet.Item(8, 1).Number(), 1);
+    EXPECT_DOUBLE_EQ(sheet.Item(8, 2).Number(), -3);
 }
 
 TEST(GraphTable, TextLinesAsTheFileHasThem) {
