@@ -309,14 +309,27 @@ void TStore::LoadFromFile(const std::string& fileName) {
                                 std::to_string(le32(head + 4)) + " bytes each) gives more than the " +
                                 std::to_string(MaxStreamedStoreBytes) + " bytes read from a pipe or device",
                             fileName);
+        // The block grows as the bytes come (a header may promise far more
+        // than follows), up to one byte past the promise.
         MemoryStream whole;
-        if (!whole.setSizeForOverwrite(static_cast<std::size_t>(promised) + 1))
-            throw FileError("Cannot load file " + fileName + ": not enough memory for " +
-                                std::to_string(promised) + " bytes",
-                            fileName);
+        std::size_t got = 0;
+        std::size_t chunk = 64 * 1024;
+        auto grow = [&](std::size_t size) {
+            if (!whole.setSizeForOverwrite(size))
+                throw FileError("Cannot load file " + fileName + ": not enough memory for " +
+                                    std::to_string(size) + " bytes",
+                                fileName);
+        };
+        grow(headLen);
         std::memcpy(whole.memory(), head, headLen);
-        const std::size_t got =
-            headLen + in.read(whole.memory() + headLen, static_cast<std::size_t>(promised) + 1 - headLen);
+        got = headLen;
+        while (!in.atEnd() && got <= promised) {
+            const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(chunk, promised + 1 - got));
+            grow(got + want);
+            got += in.read(whole.memory() + got, want);
+            if (chunk < (std::size_t{1} << 24)) chunk *= 2;
+        }
+        whole.setSize(got);
         if (got > promised)
             throw FileError("Cannot load file " + fileName + ": it goes on past the " +
                                 std::to_string(promised) +
