@@ -160,16 +160,12 @@ long double TAxis::GetValue(int32_t pixel) const {
     return v;
 }
 
+TPixelMap TAxis::PixelMap() const {
+    return {Scaling == LogScale, Info.AxisStart.ScaleValue, FactorValtoPix(), Info.AxisStart.Pixel};
+}
+
 int32_t TAxis::GetPixel(long double value) const {
-    long double s0 = Info.AxisStart.ScaleValue;
-    long double v = value;
-    if (Scaling == LogScale) v = value > 0 ? std::log10(value) : s0;
-    long double t = (v - s0) * FactorValtoPix();
-    if (std::isnan(t)) t = 0;   // no data value: the axis start
-    int64_t r = roundEven32(t); // clamped to 32 bits, then rounded
-    r += Info.AxisStart.Pixel;
-    if (r <= 0) return 0;
-    return static_cast<int32_t>(std::min<int64_t>(r, std::numeric_limits<int32_t>::max()));
+    return PixelMap()(value);
 }
 
 void TAxis::SetupScale(const TCanvasMetrics& canvas) {

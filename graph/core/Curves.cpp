@@ -90,12 +90,35 @@ const TCurve::TSummary& TCurve::summary() const {
     s->XTree.Build(s->X);
     s->YTree.Build(s->Y);
     summary_ = std::move(s);
+    ++summaryGeneration_;
     return *summary_;
 }
 
 void TCurve::SeriesChanged() {
     summary_.reset();
+    plotCache_.reset();
 }
+
+// Everything a plot depends on besides the series.
+struct TCurve::TPlotCache {
+    uint64_t Generation = 0;
+    bool EveryPoint = false;
+    bool Enabled = false;
+    int YAxis = 0;
+    std::array<TPixelMap, 2> Maps;
+    std::array<double, 4> Range{}; // x range: minimum and maximum, scale and literal
+    std::array<int32_t, 4> Pixels{};
+    TCurvePlot Plot;
+
+    bool same(const TPlotCache& o) const {
+        auto sameMap = [](const TPixelMap& a, const TPixelMap& b) {
+            return a.Log == b.Log && a.S0 == b.S0 && a.Factor == b.Factor && a.P0 == b.P0;
+        };
+        return Generation == o.Generation && EveryPoint == o.EveryPoint && Enabled == o.Enabled &&
+               YAxis == o.YAxis && sameMap(Maps[0], o.Maps[0]) && sameMap(Maps[1], o.Maps[1]) &&
+               Range == o.Range && Pixels == o.Pixels;
+    }
+};
 
 // ---------------------------------------------------------------------------
 // TCurve
@@ -147,6 +170,29 @@ TExtreme TCurve::Extreme(const TAxis& axis, int mode, long double fromX, long do
 }
 
 TCurvePlot TCurve::PlotPoints(const TAxes& axes, bool everyPoint) const {
+    // A redraw at the same scales (a repaint, a dialog closed without a
+    // change) takes the last plot again.
+    if (Series) summary();
+    const TAxis& xAxis = axes.Axis(0);
+    const TAxis& left = axes.Axis(1);
+    const TAxis& yAxis = axes.Axis(YAxis == 2 ? 2 : 1);
+    TPlotCache key;
+    key.Generation = Series ? summaryGeneration_ : 0;
+    key.EveryPoint = everyPoint;
+    key.Enabled = Enabled;
+    key.YAxis = YAxis;
+    key.Maps = {xAxis.PixelMap(), yAxis.PixelMap()};
+    key.Range = {xAxis.Info.RangeMin.ScaleValue, xAxis.Info.RangeMin.LiteralValue,
+                 xAxis.Info.RangeMax.ScaleValue, xAxis.Info.RangeMax.LiteralValue};
+    key.Pixels = {left.Info.AxisStart.Pixel, left.Info.AxisEnd.Pixel, xAxis.Info.AxisStart.Pixel,
+                  xAxis.Info.AxisEnd.Pixel};
+    if (plotCache_ && plotCache_->same(key)) return plotCache_->Plot;
+    key.Plot = computePlot(axes, everyPoint);
+    plotCache_ = std::make_unique<TPlotCache>(std::move(key));
+    return plotCache_->Plot;
+}
+
+TCurvePlot TCurve::computePlot(const TAxes& axes, bool everyPoint) const {
     TCurvePlot plot;
     const TAxis& xAxis = axes.Axis(0);
     const TAxis& left = axes.Axis(1);
@@ -184,8 +230,9 @@ TCurvePlot TCurve::PlotPoints(const TAxes& axes, bool everyPoint) const {
         return x > xMax;
     };
 
-    auto px = [&](uint32_t i) { return xAxis.GetPixel(X[i]); };
-    auto point = [&](uint32_t i) { return TPixelPoint{xAxis.GetPixel(X[i]), yAxis.GetPixel(Y[i])}; };
+    const TPixelMap xMap = xAxis.PixelMap(), yMap = yAxis.PixelMap();
+    auto px = [&](uint32_t i) { return xMap(X[i]); };
+    auto point = [&](uint32_t i) { return TPixelPoint{xMap(X[i]), yMap(Y[i])}; };
     auto emit = [&](uint32_t i) {
         TPixelPoint p = point(i);
         if (plot.Points.empty() || !(plot.Points.back() == p)) plot.Points.push_back(p);
@@ -207,36 +254,68 @@ TCurvePlot TCurve::PlotPoints(const TAxes& axes, bool everyPoint) const {
             return plot;
         }
         // One pixel column at a time: its points form one index range.
+        const bool linearX = !logX;
+        const long double factor = xAxis.FactorValtoPix();
+        const long double s0 = xAxis.Info.AxisStart.ScaleValue;
+        const int32_t p0 = xAxis.Info.AxisStart.Pixel;
+        uint32_t previousWidth = 1;
         uint32_t i = first;
         while (i <= last) {
             const int32_t column = px(i);
-            uint32_t step = 1, j = i; // j: last index known to be in this column
-            while (j + step <= last && px(j + step) == column) {
-                j += step;
-                step *= 2;
+            // The points of this column end where the pixel changes: guess
+            // the x value of that edge, find it among the values, then settle
+            // it with the pixels themselves.
+            uint32_t j = i;
+            if (linearX && factor > 0) {
+                const long double edge = s0 + (static_cast<long double>(column - p0) + 0.5L) / factor;
+                const double guess = static_cast<double>(edge);
+                // Gallop from i in steps of the previous column's width, then halve.
+                uint32_t lo = i, step = std::max<uint32_t>(previousWidth, 1);
+                uint32_t hi = std::min<uint32_t>(last + 1, i + step);
+                while (hi <= last && X[hi] < guess) {
+                    lo = hi;
+                    step *= 2;
+                    hi = std::min<uint32_t>(last + 1, lo + step);
+                }
+                j = static_cast<uint32_t>(std::partition_point(X.begin() + lo,
+                                                               X.begin() + std::min(hi, last + 1),
+                                                               [&](double x) { return x < guess; }) -
+                                          X.begin());
+                j = j > i ? j - 1 : i;
+                while (j > i && px(j) != column)
+                    --j;
             }
-            uint32_t hi = std::min(last, j + step); // px(hi) != column, or hi == last
-            while (hi > j + 1) {
-                uint32_t mid = j + (hi - j) / 2;
-                if (px(mid) == column)
-                    j = mid;
-                else
-                    hi = mid;
+            {
+                uint32_t step = 1;
+                while (j + step <= last && px(j + step) == column) {
+                    j += step;
+                    step *= 2;
+                }
+                uint32_t hi = std::min(last, j + step); // px(hi) != column, or hi == last
+                while (hi > j + 1) {
+                    uint32_t mid = j + (hi - j) / 2;
+                    if (px(mid) == column)
+                        j = mid;
+                    else
+                        hi = mid;
+                }
+                if (hi == last && px(last) == column) j = last;
             }
-            if (hi == last && px(last) == column) j = last;
-            const uint32_t f = s.YTree.FirstKept(i, j, keepY);
+            const uint32_t f = keepY.keeps(Y[i]) ? i : s.YTree.FirstKept(i, j, keepY);
             if (f != TMinMaxTree::npos) {
-                const uint32_t l = s.YTree.LastKept(f, j, keepY);
+                const uint32_t l = keepY.keeps(Y[j]) ? j : s.YTree.LastKept(f, j, keepY);
                 const TMinMaxTree::TExtremes e = s.YTree.Extremes(f, l, keepY);
                 std::array<uint32_t, 4> order = {f, std::min(e.MinIndex, e.MaxIndex),
                                                  std::max(e.MinIndex, e.MaxIndex), l};
                 uint32_t previous = TMinMaxTree::npos;
                 for (uint32_t k : order) {
                     if (k == previous) continue;
-                    emit(k);
+                    const TPixelPoint p{column, yMap(Y[k])};
+                    if (plot.Points.empty() || !(plot.Points.back() == p)) plot.Points.push_back(p);
                     previous = k;
                 }
             }
+            previousWidth = j - i + 1;
             i = j + 1;
         }
         return plot;

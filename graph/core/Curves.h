@@ -76,8 +76,12 @@ public:
 
 private:
     struct TSummary;
+    struct TPlotCache;
     const TSummary& summary() const;
+    TCurvePlot computePlot(const TAxes& axes, bool everyPoint) const;
     mutable std::unique_ptr<TSummary> summary_;
+    mutable uint64_t summaryGeneration_ = 0;
+    mutable std::unique_ptr<TPlotCache> plotCache_; // the last plot and what it was made from
 };
 
 class TCurves {

@@ -74,7 +74,7 @@ inline int64_t roundEven(long double x) {
     if (std::isnan(x)) return 0;
     if (x >= 9.2e18L) return std::numeric_limits<int64_t>::max();
     if (x <= -9.2e18L) return std::numeric_limits<int64_t>::min();
-    return static_cast<int64_t>(std::nearbyint(x));
+    return static_cast<int64_t>(std::llrint(x)); // the default mode: nearest, halves to even
 }
 // The same into 32 bits, saturated.
 inline int32_t roundEven32(long double x) {

@@ -5,6 +5,17 @@
 
 namespace quillmar {
 
+void TMinMaxTree::TBest::merge(uint32_t mn, double mnValue, uint32_t mx, double mxValue) {
+    if (At.MinIndex == npos || mnValue < Min || (mnValue == Min && mn < At.MinIndex)) {
+        At.MinIndex = mn;
+        Min = mnValue;
+    }
+    if (At.MaxIndex == npos || mxValue > Max || (mxValue == Max && mx < At.MaxIndex)) {
+        At.MaxIndex = mx;
+        Max = mxValue;
+    }
+}
+
 void TMinMaxTree::Build(const std::vector<double>& values) {
     values_ = &values;
     const std::size_t n = values.size();
@@ -12,78 +23,92 @@ void TMinMaxTree::Build(const std::vector<double>& values) {
     leaves_ = 1;
     while (leaves_ < blocks)
         leaves_ *= 2;
-    minIndex_.assign(2 * std::size_t{leaves_}, npos);
-    maxIndex_.assign(2 * std::size_t{leaves_}, npos);
-    hasNaN_.assign(2 * std::size_t{leaves_}, 0);
+    nodes_.assign(2 * std::size_t{leaves_}, TNode{});
     const double* v = values.data();
     for (std::size_t b = 0; b < blocks; ++b) {
-        const std::size_t node = leaves_ + b;
-        uint32_t lo = npos, hi = npos;
-        uint8_t nan = 0;
+        TNode& node = nodes_[leaves_ + b];
         const std::size_t end = std::min(n, (b + 1) * Block);
         for (std::size_t i = b * Block; i < end; ++i) {
             const double x = v[i];
             if (std::isnan(x)) {
-                nan = 1;
+                node.HasNaN = true;
                 continue;
             }
-            if (lo == npos || x < v[lo]) lo = static_cast<uint32_t>(i);
-            if (hi == npos || x > v[hi]) hi = static_cast<uint32_t>(i);
+            if (node.MinIndex == npos || x < node.Min) {
+                node.MinIndex = static_cast<uint32_t>(i);
+                node.Min = x;
+            }
+            if (node.MaxIndex == npos || x > node.Max) {
+                node.MaxIndex = static_cast<uint32_t>(i);
+                node.Max = x;
+            }
         }
-        minIndex_[node] = lo;
-        maxIndex_[node] = hi;
-        hasNaN_[node] = nan;
     }
-    for (std::size_t node = leaves_ - 1; node >= 1; --node) {
-        const std::size_t l = 2 * node, r = l + 1;
-        auto pick = [&](uint32_t a, uint32_t b, bool lower) {
-            if (a == npos) return b;
-            if (b == npos) return a;
-            return (lower ? v[b] < v[a] : v[b] > v[a]) ? b : a; // ties: the left one
-        };
-        minIndex_[node] = pick(minIndex_[l], minIndex_[r], true);
-        maxIndex_[node] = pick(maxIndex_[l], maxIndex_[r], false);
-        hasNaN_[node] = hasNaN_[l] | hasNaN_[r];
+    for (std::size_t k = leaves_ - 1; k >= 1; --k) {
+        const TNode& l = nodes_[2 * k];
+        const TNode& r = nodes_[2 * k + 1];
+        TNode& node = nodes_[k];
+        node = l; // ties: the left one
+        if (r.MinIndex != npos && (node.MinIndex == npos || r.Min < node.Min)) {
+            node.MinIndex = r.MinIndex;
+            node.Min = r.Min;
+        }
+        if (r.MaxIndex != npos && (node.MaxIndex == npos || r.Max > node.Max)) {
+            node.MaxIndex = r.MaxIndex;
+            node.Max = r.Max;
+        }
+        node.HasNaN = l.HasNaN || r.HasNaN;
     }
 }
 
-TMinMaxTree::Verdict TMinMaxTree::classify(uint32_t node, const TKeepRange& keep) const {
-    const uint32_t lo = minIndex_[node];
-    if (lo == npos) return Verdict::None;
-    const double mn = (*values_)[lo], mx = (*values_)[maxIndex_[node]];
-    if (mx < keep.Lo || (keep.LoOpen && mx <= keep.Lo) || mn > keep.Hi) return Verdict::None;
-    if (keep.keeps(mn) && keep.keeps(mx)) return Verdict::All; // every non-NaN value
+TMinMaxTree::Verdict TMinMaxTree::classify(const TNode& node, const TKeepRange& keep) const {
+    if (node.MinIndex == npos) return Verdict::None;
+    if (node.Max < keep.Lo || (keep.LoOpen && node.Max <= keep.Lo) || node.Min > keep.Hi)
+        return Verdict::None;
+    if (keep.keeps(node.Min) && keep.keeps(node.Max)) return Verdict::All; // every value that is a number
     return Verdict::Mixed;
 }
 
-void TMinMaxTree::take(uint32_t index, TExtremes& r) const {
+void TMinMaxTree::scan(uint32_t from, uint32_t to, const TKeepRange& keep, TBest& r) const {
+    if (from > to) return;
     const double* v = values_->data();
-    if (r.MinIndex == npos || v[index] < v[r.MinIndex]) r.MinIndex = index;
-    if (r.MaxIndex == npos || v[index] > v[r.MaxIndex]) r.MaxIndex = index;
+    // Usually every value is kept: the extremes without a branch per point,
+    // then where they first occur.
+    double mn = v[from], mx = v[from];
+    bool nan = false;
+    for (uint32_t i = from; i <= to; ++i) {
+        const double x = v[i];
+        mn = x < mn ? x : mn;
+        mx = x > mx ? x : mx;
+        nan |= x != x;
+    }
+    if (!nan && keep.keeps(mn) && keep.keeps(mx)) {
+        uint32_t mnAt = from, mxAt = from;
+        while (v[mnAt] != mn)
+            ++mnAt;
+        while (v[mxAt] != mx)
+            ++mxAt;
+        r.merge(mnAt, mn, mxAt, mx);
+        return;
+    }
+    for (uint32_t i = from; i <= to; ++i)
+        if (keep.keeps(v[i])) r.merge(i, v[i], i, v[i]);
 }
 
 void TMinMaxTree::extremes(uint32_t node, uint32_t lo, uint32_t hi, uint32_t a, uint32_t b,
-                           const TKeepRange& keep, TExtremes& r) const {
+                           const TKeepRange& keep, TBest& r) const {
     // lo..hi: the points this node covers (hi may lie beyond the values).
     if (hi < a || lo > b) return;
-    if ((a <= lo && hi <= b) || node >= leaves_) {
-        const Verdict verdict = classify(node, keep);
-        if (verdict == Verdict::None) return;
-        if (verdict == Verdict::All && a <= lo && hi <= b) {
-            // Visited left to right: a later index never wins a tie.
-            const double* v = values_->data();
-            const uint32_t mn = minIndex_[node], mx = maxIndex_[node];
-            if (r.MinIndex == npos || v[mn] < v[r.MinIndex]) r.MinIndex = mn;
-            if (r.MaxIndex == npos || v[mx] > v[r.MaxIndex]) r.MaxIndex = mx;
-            return;
-        }
-        if (node >= leaves_) {
-            const double* v = values_->data();
-            const uint32_t end = std::min(b, hi);
-            for (uint32_t i = std::max(a, lo); i <= end; ++i)
-                if (keep.keeps(v[i])) take(i, r);
-            return;
-        }
+    const TNode& n = nodes_[node];
+    const Verdict verdict = classify(n, keep);
+    if (verdict == Verdict::None) return;
+    if (verdict == Verdict::All && a <= lo && hi <= b) {
+        r.merge(n.MinIndex, n.Min, n.MaxIndex, n.Max);
+        return;
+    }
+    if (node >= leaves_) {
+        scan(std::max(a, lo), std::min(b, hi), keep, r);
+        return;
     }
     const uint32_t mid = lo + (hi - lo) / 2;
     extremes(2 * node, lo, mid, a, b, keep, r);
@@ -91,18 +116,50 @@ void TMinMaxTree::extremes(uint32_t node, uint32_t lo, uint32_t hi, uint32_t a, 
 }
 
 TMinMaxTree::TExtremes TMinMaxTree::Extremes(uint32_t a, uint32_t b, const TKeepRange& keep) const {
-    TExtremes r;
-    if (!values_ || a > b || b >= values_->size()) return r;
-    extremes(1, 0, leaves_ * Block - 1, a, b, keep, r);
-    return r;
+    TBest r;
+    if (!values_ || a > b || b >= values_->size()) return r.At;
+    uint32_t firstBlock = a / Block, lastBlock = b / Block;
+    // The ends that do not fill their blocks, point by point.
+    if (a % Block != 0 || firstBlock == lastBlock) {
+        scan(a, std::min(b, (firstBlock + 1) * Block - 1), keep, r);
+        if (firstBlock == lastBlock) return r.At;
+        ++firstBlock;
+    }
+    if (b % Block != Block - 1) {
+        scan(lastBlock * Block, b, keep, r);
+        if (lastBlock == 0) return r.At;
+        --lastBlock;
+    }
+    // Whole blocks firstBlock..lastBlock, bottom-up over the tree.
+    uint32_t l = leaves_ + firstBlock, h = leaves_ + lastBlock + 1;
+    int depth = 0;
+    auto visit = [&](uint32_t node) {
+        const TNode& n = nodes_[node];
+        const Verdict verdict = classify(n, keep);
+        if (verdict == Verdict::All) {
+            r.merge(n.MinIndex, n.Min, n.MaxIndex, n.Max);
+        } else if (verdict == Verdict::Mixed) {
+            const uint32_t lo = ((node << depth) - leaves_) * Block;
+            extremes(node, lo, lo + (Block << depth) - 1, a, b, keep, r);
+        }
+    };
+    while (l < h) {
+        if (l & 1) visit(l++);
+        if (h & 1) visit(--h);
+        l >>= 1;
+        h >>= 1;
+        ++depth;
+    }
+    return r.At;
 }
 
 uint32_t TMinMaxTree::firstKept(uint32_t node, uint32_t lo, uint32_t hi, uint32_t a, uint32_t b,
                                 const TKeepRange& keep) const {
     if (hi < a || lo > b) return npos;
-    const Verdict verdict = classify(node, keep);
+    const TNode& n = nodes_[node];
+    const Verdict verdict = classify(n, keep);
     if (verdict == Verdict::None) return npos;
-    if (verdict == Verdict::All && !hasNaN_[node] && a <= lo) return lo;
+    if (verdict == Verdict::All && !n.HasNaN && a <= lo) return lo;
     if (node >= leaves_) {
         const double* v = values_->data();
         const uint32_t end = std::min(b, hi);
@@ -118,9 +175,10 @@ uint32_t TMinMaxTree::firstKept(uint32_t node, uint32_t lo, uint32_t hi, uint32_
 uint32_t TMinMaxTree::lastKept(uint32_t node, uint32_t lo, uint32_t hi, uint32_t a, uint32_t b,
                                const TKeepRange& keep) const {
     if (hi < a || lo > b) return npos;
-    const Verdict verdict = classify(node, keep);
+    const TNode& n = nodes_[node];
+    const Verdict verdict = classify(n, keep);
     if (verdict == Verdict::None) return npos;
-    if (verdict == Verdict::All && !hasNaN_[node] && hi <= b) return hi;
+    if (verdict == Verdict::All && !n.HasNaN && hi <= b) return hi;
     if (node >= leaves_) {
         const double* v = values_->data();
         const uint32_t start = std::max(a, lo);

@@ -39,13 +39,25 @@ public:
     uint32_t LastKept(uint32_t a, uint32_t b, const TKeepRange& keep) const;
 
 private:
-    static constexpr uint32_t Block = 16;
+    static constexpr uint32_t Block = 64;
     enum class Verdict { None, All, Mixed };
 
-    Verdict classify(uint32_t node, const TKeepRange& keep) const;
+    struct TNode {
+        double Min = 0, Max = 0;
+        uint32_t MinIndex = npos, MaxIndex = npos; // npos: no value that is a number
+        bool HasNaN = false;
+    };
+    // Running extremes with their values at hand; ties go to the lower index.
+    struct TBest {
+        TExtremes At;
+        double Min = 0, Max = 0;
+        void merge(uint32_t mn, double mnValue, uint32_t mx, double mxValue);
+    };
+
+    Verdict classify(const TNode& node, const TKeepRange& keep) const;
     void extremes(uint32_t node, uint32_t lo, uint32_t hi, uint32_t a, uint32_t b, const TKeepRange& keep,
-                  TExtremes& r) const;
-    void take(uint32_t index, TExtremes& r) const;
+                  TBest& r) const;
+    void scan(uint32_t from, uint32_t to, const TKeepRange& keep, TBest& r) const;
     uint32_t firstKept(uint32_t node, uint32_t lo, uint32_t hi, uint32_t a, uint32_t b,
                        const TKeepRange& keep) const;
     uint32_t lastKept(uint32_t node, uint32_t lo, uint32_t hi, uint32_t a, uint32_t b,
@@ -54,8 +66,7 @@ private:
     const std::vector<double>* values_ = nullptr;
     uint32_t leaves_ = 0; // leaf nodes (a power of two), one per block
     // Heap order: node 1 is the root, children 2n and 2n + 1.
-    std::vector<uint32_t> minIndex_, maxIndex_;
-    std::vector<uint8_t> hasNaN_;
+    std::vector<TNode> nodes_;
 };
 
 } // namespace quillmar

@@ -1,6 +1,7 @@
 #include "graph/draw/Canvas.h"
 
 #include <QFontMetrics>
+#include <QLine>
 #include <QPaintDevice>
 #include <QPolygon>
 
@@ -100,7 +101,9 @@ TTextExtent TCanvas::TextExtent(const TFont& font, const std::string& text) cons
 
 void TCanvas::applyPen() {
     QPen pen(toQColor(Pen.Color));
-    pen.setWidthF(std::max(Pen.Width, 1) * lineScale_);
+    const double width = std::max(Pen.Width, 1) * lineScale_;
+    if (width <= 1) pen.setCosmetic(true);
+    pen.setWidthF(width);
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::MiterJoin);
     switch (Pen.Style) {
@@ -160,6 +163,16 @@ void TCanvas::Polyline(const std::vector<TPixelPoint>& points) {
         painter_.drawPoint(polygon.point(0));
     else
         painter_.drawPolyline(polygon);
+}
+
+void TCanvas::Lines(const std::vector<TPixelPoint>& points) {
+    if (points.size() < 2) return;
+    applyPen();
+    std::vector<QLine> lines;
+    lines.reserve(points.size() / 2);
+    for (std::size_t i = 0; i + 1 < points.size(); i += 2)
+        lines.emplace_back(points[i].X, points[i].Y, points[i + 1].X, points[i + 1].Y);
+    painter_.drawLines(lines.data(), static_cast<int>(lines.size()));
 }
 
 void TCanvas::Polygon(const TPixelPoint* points, int count) {
