@@ -50,16 +50,16 @@ QColor ColorFromBgr(uint32_t bgr) {
 
 namespace {
 
-// One output row: the blocks of k source rows, k pixels each. Red and blue
-// add up side by side in the two 16-bit halves of one sum (at most 16 x 255
-// each), green in a sum of its own.
-template <int K> void reduceRow(const QImage& source, int y, QRgb* out, int w, int k) {
+// Columns x0 .. x1 - 1 of one output row: the blocks of k source rows, k
+// pixels each. Red and blue add up side by side in the two 16-bit halves of
+// one sum (at most 16 x 255 each), green in a sum of its own.
+template <int K> void reduceRow(const QImage& source, int y, QRgb* out, int x0, int x1, int k) {
     const int kk = K > 0 ? K : k;
     const uint32_t n = uint32_t(kk * kk), half = n / 2;
     const QRgb* lines[4];
     for (int dy = 0; dy < kk; ++dy)
         lines[dy] = reinterpret_cast<const QRgb*>(source.constScanLine(y * kk + dy));
-    for (int x = 0; x < w; ++x) {
+    for (int x = x0; x < x1; ++x) {
         uint32_t rb = 0, g = 0;
         for (int dy = 0; dy < kk; ++dy) {
             const QRgb* p = lines[dy] + x * kk;
@@ -75,19 +75,24 @@ template <int K> void reduceRow(const QImage& source, int y, QRgb* out, int w, i
 } // namespace
 
 void ReduceBlocks(const QImage& source, int k, QImage& target) {
-    const int w = target.width(), h = target.height();
-    if (k < 1 || k > 4 || source.width() < w * k || source.height() < h * k) return;
-    for (int y = 0; y < h; ++y) {
+    ReduceBlocks(source, k, target, target.rect());
+}
+
+void ReduceBlocks(const QImage& source, int k, QImage& target, const QRect& area) {
+    if (k < 1 || k > 4 || source.width() < target.width() * k || source.height() < target.height() * k)
+        return;
+    const QRect r = area & target.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y) {
         auto* out = reinterpret_cast<QRgb*>(target.scanLine(y));
         switch (k) {
         case 2:
-            reduceRow<2>(source, y, out, w, k);
+            reduceRow<2>(source, y, out, r.left(), r.right() + 1, k);
             break;
         case 4:
-            reduceRow<4>(source, y, out, w, k);
+            reduceRow<4>(source, y, out, r.left(), r.right() + 1, k);
             break;
         default:
-            reduceRow<0>(source, y, out, w, k);
+            reduceRow<0>(source, y, out, r.left(), r.right() + 1, k);
             break;
         }
     }
@@ -173,7 +178,7 @@ void TA3nalogGauge::RedrawFace() {
     const auto start = std::chrono::steady_clock::now();
     sizeBitmaps();
     DrawFace();
-    composeNeedle();
+    composeNeedle(true);
     measured(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
                  .count());
     update();
@@ -185,16 +190,53 @@ void TA3nalogGauge::RedrawNeedle() {
         return;
     }
     const auto start = std::chrono::steady_clock::now();
-    composeNeedle();
+    const QRect changed = composeNeedle(false);
     measured(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
                  .count());
-    update();
+    update(changed);
 }
 
-void TA3nalogGauge::composeNeedle() {
-    std::memcpy(workBitmap_.bits(), faceBitmap_.constBits(), size_t(faceBitmap_.sizeInBytes()));
+QRect TA3nalogGauge::needleBounds() const {
+    const int f = k();
+    const GaugeGeometry g = FaceGeometry();
+    QRect bounds;
+    if (std::isfinite(position_)) {
+        const int reach = f * arrowWidth_ + 2;
+        const QPoint end = qpoint(PointAt(g, g.Radius, ValueAngle(g, position_, scale_)));
+        bounds = QRect(QPoint(g.Cx, g.Cy), end).normalized().adjusted(-reach, -reach, reach, reach);
+    }
+    if (faceOptions_.testFlag(TFaceOption::ShowCenter)) {
+        const int reach = f * centerRadius_ + f + 2;
+        bounds |= QRect(g.Cx - reach, g.Cy - reach, 2 * reach + 1, 2 * reach + 1);
+    }
+    return bounds;
+}
+
+QRect TA3nalogGauge::composeNeedle(bool whole) {
+    const int f = k();
+    const QRect bounds = needleBounds();
+    // Only the face under the old and the new needle is copied back, in
+    // whole blocks of the reduction.
+    QRect area = whole ? workBitmap_.rect() : (needleArea_ | bounds) & workBitmap_.rect();
+    if (!whole && !area.isEmpty()) {
+        const int x0 = area.left() / f * f, y0 = area.top() / f * f;
+        const int x1 = std::min(workBitmap_.width(), (area.right() / f + 1) * f);
+        const int y1 = std::min(workBitmap_.height(), (area.bottom() / f + 1) * f);
+        area = QRect(x0, y0, x1 - x0, y1 - y0);
+    }
+    if (whole) {
+        std::memcpy(workBitmap_.bits(), faceBitmap_.constBits(), size_t(faceBitmap_.sizeInBytes()));
+    } else if (!area.isEmpty()) {
+        const size_t bytes = size_t(area.width()) * sizeof(QRgb);
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            std::memcpy(reinterpret_cast<QRgb*>(workBitmap_.scanLine(y)) + area.left(),
+                        reinterpret_cast<const QRgb*>(faceBitmap_.constScanLine(y)) + area.left(), bytes);
+    }
     DrawArrow();
-    if (k() > 1) ReduceBlocks(workBitmap_, k(), outputBitmap_);
+    needleArea_ = bounds;
+    const QRect shown(area.left() / f, area.top() / f, area.width() / f, area.height() / f);
+    if (f > 1) ReduceBlocks(workBitmap_, f, outputBitmap_, shown);
+    return shown;
 }
 
 void TA3nalogGauge::measured(int64_t elapsedNanoseconds) {

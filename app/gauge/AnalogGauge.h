@@ -1,7 +1,8 @@
 #pragma once
 // A round analog gauge that draws itself: a face (scale, ticks, numbers,
 // coloured warning arcs, caption) kept in a bitmap of its own, and a needle
-// drawn over a copy of it, so that moving the needle never redraws the face.
+// drawn over a copy of it, so that moving the needle never redraws the face
+// (only the face under the old and the new needle is copied back).
 // With anti-aliasing both are drawn k times larger and reduced by averaging
 // every k x k block.
 
@@ -50,6 +51,8 @@ QColor ColorFromBgr(uint32_t bgr);
 // every target pixel is the per-channel average of its k x k block, rounded
 // to nearest.
 void ReduceBlocks(const QImage& source, int k, QImage& target);
+// The same for the target pixels of area only.
+void ReduceBlocks(const QImage& source, int k, QImage& target, const QRect& area);
 
 class TA3nalogGauge : public QWidget {
     Q_OBJECT
@@ -201,8 +204,12 @@ private:
     void RedrawNeedle();
     void DrawFace();
     void DrawArrow();
-    // Copies the face under the needle, draws it and reduces the result.
-    void composeNeedle();
+    // Copies the face under the needle (all of it, or where the old and the
+    // new needle lie), draws the needle and reduces the result. Returns the
+    // part of the control that changed.
+    QRect composeNeedle(bool whole);
+    // Where the needle and the pivot disc are drawn on WorkBitmap.
+    QRect needleBounds() const;
     void measured(int64_t elapsedNanoseconds);
 
     QColor minColor_, midColor_, maxColor_, faceColor_;
@@ -227,6 +234,7 @@ private:
     int frames_ = 0;
 
     QImage faceBitmap_, workBitmap_, outputBitmap_;
+    QRect needleArea_; // where the needle on WorkBitmap lies
     uint64_t faceDraws_ = 0;
 };
 

@@ -98,6 +98,22 @@ TEST(AnalogGauge, PositionMovesTheNeedleWithoutRedrawingTheFace) {
     }
 }
 
+TEST(AnalogGauge, AMovedNeedleLeavesNoTraceOfTheOldOne) {
+    for (TAntialiased aa : {TAntialiased::aaNone, TAntialiased::aaTriline, TAntialiased::aaQuadral}) {
+        TA3nalogGauge moved, fresh;
+        moved.setAntiAliased(aa);
+        for (float p : {0.f, 70.f, 139.f, -30.f, 200.f, 20.f})
+            moved.setPosition(p);
+        moved.setArrowWidth(5);
+        moved.setArrowWidth(2);
+        fresh.setAntiAliased(aa);
+        fresh.setArrowWidth(2);
+        fresh.setPosition(20);
+        EXPECT_EQ(moved.WorkBitmap(), fresh.WorkBitmap()) << int(aa);
+        EXPECT_EQ(moved.Picture(), fresh.Picture()) << int(aa);
+    }
+}
+
 TEST(AnalogGauge, OverAndUnderTheIndicatorsRaiseTheirEvents) {
     TA3nalogGauge g; // indicators at 30 and 80
     QSignalSpy overMax(&g, &TA3nalogGauge::OnOverMax), overMin(&g, &TA3nalogGauge::OnOverMin);
