@@ -66,8 +66,8 @@ public:
     TCurvePlot PlotPoints(const TAxes& axes, bool everyPoint = false) const;
 
     // Drawing, defined in the drawing layer on the axes' current canvas.
-    virtual void Draw(TAxes& axes, bool everyPoint = false);
-    virtual void DrawMarker(TAxes& axes, int32_t px, int32_t py);
+    void Draw(TAxes& axes, bool everyPoint = false);
+    void DrawMarker(TAxes& axes, int32_t px, int32_t py);
 
     // The curve keeps a summary of its series for fast drawing and notices
     // when the series is replaced, resized or rescaled. After changing values
