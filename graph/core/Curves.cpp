@@ -258,7 +258,6 @@ TCurvePlot TCurve::computePlot(const TAxes& axes, bool everyPoint) const {
         const long double factor = xAxis.FactorValtoPix();
         const long double s0 = xAxis.Info.AxisStart.ScaleValue;
         const int32_t p0 = xAxis.Info.AxisStart.Pixel;
-        uint32_t previousWidth = 1;
         uint32_t i = first;
         while (i <= last) {
             const int32_t column = px(i);
@@ -269,16 +268,36 @@ TCurvePlot TCurve::computePlot(const TAxes& axes, bool everyPoint) const {
             if (linearX && factor > 0) {
                 const long double edge = s0 + (static_cast<long double>(column - p0) + 0.5L) / factor;
                 const double guess = static_cast<double>(edge);
-                // Gallop from i in steps of the previous column's width, then halve.
-                uint32_t lo = i, step = std::max<uint32_t>(previousWidth, 1);
-                uint32_t hi = std::min<uint32_t>(last + 1, i + step);
-                while (hi <= last && X[hi] < guess) {
-                    lo = hi;
-                    step *= 2;
-                    hi = std::min<uint32_t>(last + 1, lo + step);
+                // The first point at or beyond the edge: start where a
+                // straight line through the remaining x values puts it, gallop
+                // to bracket it, then halve.
+                uint32_t start = i + 1;
+                if (X[last] > X[i] && guess > X[i]) {
+                    const long double share = (guess - X[i]) / (static_cast<long double>(X[last]) - X[i]);
+                    start = i + static_cast<uint32_t>(std::min<long double>(share * (last - i), last - i));
+                    start = std::max(start, i + 1);
                 }
-                j = static_cast<uint32_t>(std::partition_point(X.begin() + lo,
-                                                               X.begin() + std::min(hi, last + 1),
+                uint32_t lo, hi; // X[lo] < guess (or lo = i), X[hi] >= guess (or hi = last + 1)
+                if (start > last || X[start] >= guess) {
+                    hi = std::min(start, last + 1);
+                    uint32_t step = 1;
+                    lo = hi > i + step ? hi - step : i;
+                    while (lo > i && X[lo] >= guess) {
+                        hi = lo;
+                        step *= 2;
+                        lo = hi > i + step ? hi - step : i;
+                    }
+                } else {
+                    lo = start;
+                    uint32_t step = 1;
+                    hi = std::min<uint32_t>(last + 1, lo + step);
+                    while (hi <= last && X[hi] < guess) {
+                        lo = hi;
+                        step *= 2;
+                        hi = std::min<uint32_t>(last + 1, lo + step);
+                    }
+                }
+                j = static_cast<uint32_t>(std::partition_point(X.begin() + lo, X.begin() + hi,
                                                                [&](double x) { return x < guess; }) -
                                           X.begin());
                 j = j > i ? j - 1 : i;
@@ -301,21 +320,35 @@ TCurvePlot TCurve::computePlot(const TAxes& axes, bool everyPoint) const {
                 }
                 if (hi == last && px(last) == column) j = last;
             }
-            const uint32_t f = keepY.keeps(Y[i]) ? i : s.YTree.FirstKept(i, j, keepY);
-            if (f != TMinMaxTree::npos) {
+            // The extremes first: their scan of the column's ends brings
+            // the first and last values into the cache.
+            const TMinMaxTree::TExtremes e = s.YTree.Extremes(i, j, keepY);
+            if (e.found()) {
+                const uint32_t f = keepY.keeps(Y[i]) ? i : s.YTree.FirstKept(i, j, keepY);
                 const uint32_t l = keepY.keeps(Y[j]) ? j : s.YTree.LastKept(f, j, keepY);
-                const TMinMaxTree::TExtremes e = s.YTree.Extremes(f, l, keepY);
-                std::array<uint32_t, 4> order = {f, std::min(e.MinIndex, e.MaxIndex),
-                                                 std::max(e.MinIndex, e.MaxIndex), l};
-                uint32_t previous = TMinMaxTree::npos;
-                for (uint32_t k : order) {
-                    if (k == previous) continue;
-                    const TPixelPoint p{column, yMap(Y[k])};
+                auto put = [&](double y) {
+                    const TPixelPoint p{column, yMap(y)};
                     if (plot.Points.empty() || !(plot.Points.back() == p)) plot.Points.push_back(p);
-                    previous = k;
+                };
+                const bool minFirst = e.MinIndex <= e.MaxIndex;
+                const uint32_t a = minFirst ? e.MinIndex : e.MaxIndex, b = minFirst ? e.MaxIndex : e.MinIndex;
+                const double av = minFirst ? e.MinValue : e.MaxValue, bv = minFirst ? e.MaxValue : e.MinValue;
+                put(Y[f]);
+                if (a != f) put(av);
+                if (b != a) put(bv);
+                if (l != b) put(Y[l]);
+            }
+            // The memory of the columns ahead, while this one is drawn: the
+            // search for their edges and their first and last values.
+            const std::size_t width = j - i + 1;
+            for (std::size_t ahead = 1; ahead <= 2; ++ahead) {
+                const std::size_t at = std::size_t{j} + ahead * width;
+                if (at < X.size()) {
+                    __builtin_prefetch(&X[at]);
+                    __builtin_prefetch(&Y[at]);
+                    __builtin_prefetch(&Y[at - width + 1]);
                 }
             }
-            previousWidth = j - i + 1;
             i = j + 1;
         }
         return plot;

@@ -8,11 +8,11 @@ namespace quillmar {
 void TMinMaxTree::TBest::merge(uint32_t mn, double mnValue, uint32_t mx, double mxValue) {
     if (At.MinIndex == npos || mnValue < Min || (mnValue == Min && mn < At.MinIndex)) {
         At.MinIndex = mn;
-        Min = mnValue;
+        At.MinValue = Min = mnValue;
     }
     if (At.MaxIndex == npos || mxValue > Max || (mxValue == Max && mx < At.MaxIndex)) {
         At.MaxIndex = mx;
-        Max = mxValue;
+        At.MaxValue = Max = mxValue;
     }
 }
 

@@ -27,6 +27,7 @@ public:
     struct TExtremes {
         uint32_t MinIndex = npos; // first of equal lowest values
         uint32_t MaxIndex = npos; // first of equal highest values
+        double MinValue = 0, MaxValue = 0;
         bool found() const { return MinIndex != npos; }
     };
 

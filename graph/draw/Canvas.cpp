@@ -1,7 +1,6 @@
 #include "graph/draw/Canvas.h"
 
 #include <QFontMetrics>
-#include <QLine>
 #include <QPaintDevice>
 #include <QPolygon>
 
@@ -163,16 +162,6 @@ void TCanvas::Polyline(const std::vector<TPixelPoint>& points) {
         painter_.drawPoint(polygon.point(0));
     else
         painter_.drawPolyline(polygon);
-}
-
-void TCanvas::Lines(const std::vector<TPixelPoint>& points) {
-    if (points.size() < 2) return;
-    applyPen();
-    std::vector<QLine> lines;
-    lines.reserve(points.size() / 2);
-    for (std::size_t i = 0; i + 1 < points.size(); i += 2)
-        lines.emplace_back(points[i].X, points[i].Y, points[i + 1].X, points[i + 1].Y);
-    painter_.drawLines(lines.data(), static_cast<int>(lines.size()));
 }
 
 void TCanvas::Polygon(const TPixelPoint* points, int count) {

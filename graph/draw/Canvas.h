@@ -49,8 +49,6 @@ public:
     // position moves to (x + text width, y).
     void TextOut(int x, int y, const std::string& text);
     void Polyline(const std::vector<TPixelPoint>& points);
-    // Separate lines: (points[0], points[1]), (points[2], points[3]), ...
-    void Lines(const std::vector<TPixelPoint>& points);
     // Filled with the background colour, outlined with the pen.
     void Polygon(const TPixelPoint* points, int count);
 

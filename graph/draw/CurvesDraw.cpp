@@ -10,41 +10,6 @@
 
 namespace quillmar {
 
-namespace {
-
-// A solid polyline drawn as few pixels as it covers: in each pixel column
-// the vertical stretch from its lowest to its highest point, and the lines
-// from one column's last point to the next column's first.
-std::vector<TPixelPoint> columnSegments(const std::vector<TPixelPoint>& points) {
-    std::vector<TPixelPoint> lines;
-    lines.reserve(points.size() * 2);
-    std::size_t i = 0;
-    const TPixelPoint* previousLast = nullptr;
-    while (i < points.size()) {
-        std::size_t j = i;
-        int32_t low = points[i].Y, high = points[i].Y;
-        while (j + 1 < points.size() && points[j + 1].X == points[i].X) {
-            ++j;
-            low = std::min(low, points[j].Y);
-            high = std::max(high, points[j].Y);
-        }
-        if (previousLast) {
-            lines.push_back(*previousLast);
-            lines.push_back(points[i]);
-        }
-        if (low != high || !previousLast) {
-            // A line leaves out its last pixel: end one beyond the highest.
-            lines.push_back({points[i].X, low});
-            lines.push_back({points[i].X, high + 1});
-        }
-        previousLast = &points[j];
-        i = j + 1;
-    }
-    return lines;
-}
-
-} // namespace
-
 void TCurve::Draw(TAxes& axes, bool everyPoint) {
     if (!Enabled || !axes.Canvas) return;
     TCanvas& canvas = *axes.Canvas;
@@ -57,10 +22,7 @@ void TCurve::Draw(TAxes& axes, bool everyPoint) {
     }
     if (ShowLine) {
         canvas.Pen = LinePen;
-        if (!everyPoint && LinePen.Style == TPenStyle::Solid && plot.Points.size() > 1)
-            canvas.Lines(columnSegments(plot.Points));
-        else
-            canvas.Polyline(plot.Points); // a dash pattern runs on along the whole line
+        canvas.Polyline(plot.Points);
     }
     canvas.RestoreClip();
 }

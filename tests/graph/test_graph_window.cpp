@@ -1,0 +1,338 @@
+// The graph window through its mouse and commands: marks, zoom, point
+// selection, the commands disabled while a tool runs, pictures.
+#include "GraphTestSupport.h"
+#include "graph/window/EnableCommands.h"
+#include "graph/window/Graph.h"
+#include "graph/window/InformationDlg.h"
+#include "graph/window/SelectCurveDlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QPrinter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace quillmar;
+using namespace quillmar::testing;
+
+namespace {
+
+// A shown 800 x 600 graph of x 1..100 with two curves.
+struct ShownGraph {
+    TGraph graph;
+    ShownGraph(bool withCurves = true) {
+        if (withCurves) {
+            addSeries(graph.Curves(), 100, 1, [](uint32_t i) { return std::sin(i * 0.1) * 50; });
+            addSeries(
+                graph.Curves(), 100, 1, [](uint32_t i) { return i * 2.0; }, 2);
+        }
+        graph.resize(800, 600);
+        graph.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&graph));
+        graph.DrawScreen();
+        QApplication::processEvents();
+    }
+    int px(double x) { return graph.Axes().Axis(0).GetPixel(x); }
+    QPoint at(double x) { return QPoint(px(x), 300); }
+    void drag(double from, double to, Qt::KeyboardModifiers shift = Qt::NoModifier) {
+        QTest::mousePress(&graph, Qt::LeftButton, shift, at(from));
+        QTest::mouseMove(&graph, at((from + to) / 2));
+        QTest::mouseMove(&graph, at(to));
+        QTest::mouseRelease(&graph, Qt::LeftButton, shift, at(to));
+    }
+    double value(double x) { return static_cast<double>(graph.Axes().Axis(0).GetValue(px(x))); }
+    // Pixels the marks and the crosshair turn over.
+    long inverted() { return differingPixels(graph.ShownImage(), graph.CachedImage()); }
+};
+
+} // namespace
+
+TEST(GraphWindow, CommandsCarryTheirCaptionsCategoriesAndTags) {
+    TGraph graph;
+    EXPECT_EQ(graph.windowTitle(), "Graph");
+    EXPECT_EQ(graph.ZoomAction->text(), "&Zoom");
+    EXPECT_EQ(graph.UnZoomAction->text(), "&Reset Zoom");
+    EXPECT_EQ(graph.SaveBMPAction->text(), "&Save as BMP");
+    EXPECT_EQ(graph.AxesAction->text(), "&Axes ");
+    EXPECT_EQ(graph.CurveAction->text(), "&Curves");
+    EXPECT_EQ(graph.PrintGraphAction->text(), "&Print Graph");
+    EXPECT_EQ(graph.CopyGraphAction->text(), "Copy");
+    EXPECT_EQ(graph.ExitAction->text(), "E&xit");
+    EXPECT_EQ(graph.PrintSetupAction->text(), "Print &Setup");
+    EXPECT_EQ(graph.ExportGraphDataAction->text(), "Export Data to &ASCII file");
+    EXPECT_EQ(graph.ExportDataToExcelAction->text(), "Export data to &Excel");
+    EXPECT_EQ(graph.ZoomAction->property("category").toString(), "Tools");
+    EXPECT_EQ(graph.AxesAction->property("category").toString(), "Setup");
+    EXPECT_EQ(graph.CopyGraphAction->property("category").toString(), "Edit");
+    EXPECT_EQ(actionTag(graph.AxesAction), 1);
+    EXPECT_EQ(actionTag(graph.CurveAction), 1);
+    EXPECT_EQ(actionTag(graph.ZoomAction), 0);
+    for (QAction* a : {graph.ZoomAction, graph.UnZoomAction, graph.SaveBMPAction, graph.PrintGraphAction,
+                       graph.CopyGraphAction})
+        EXPECT_FALSE(a->icon().pixmap(16, 16).toImage().isNull()) << a->objectName().toStdString();
+}
+
+TEST(GraphWindow, WithoutCurvesThePaintIsBlankWhite) {
+    ShownGraph g(false);
+    EXPECT_FALSE(g.graph.CurveIsPresent());
+    EXPECT_EQ(nonWhitePixels(g.graph.grab().toImage()), 0);
+    // A click without a curve only beeps.
+    QTest::mouseClick(&g.graph, Qt::LeftButton, Qt::NoModifier, QPoint(400, 300));
+    EXPECT_EQ(g.graph.CurrentMouseActivity(), maNormal);
+    EXPECT_EQ(g.graph.MarkCount(), 0);
+}
+
+TEST(Marks, ClickLeavesNoMarkAndADragMarksInEitherDirection) {
+    ShownGraph g;
+    EXPECT_GT(nonWhitePixels(g.graph.grab().toImage()), 1000);
+    QTest::mouseClick(&g.graph, Qt::LeftButton, Qt::NoModifier, g.at(30));
+    EXPECT_EQ(g.graph.MarkCount(), 0);
+    EXPECT_EQ(g.inverted(), 0);
+
+    g.drag(60, 20); // right to left
+    ASSERT_EQ(g.graph.MarkCount(), 1);
+    EXPECT_EQ(g.graph.CurrentMouseActivity(), maNormal);
+    const TMark& m = g.graph.Mark(1);
+    EXPECT_LT(m.Start.Value, m.End.Value);
+    EXPECT_NEAR(m.Start.Value, g.value(20), 1e-9);
+    EXPECT_NEAR(m.End.Value, g.value(60), 1e-9);
+    const TAxis& y = g.graph.Axes().Axis(1);
+    const long band =
+        static_cast<long>(g.px(60) - g.px(20)) * (y.Info.AxisStart.Pixel - y.Info.AxisEnd.Pixel);
+    EXPECT_EQ(g.inverted(), band);
+
+    // Shift adds a second mark; a third is refused.
+    g.drag(70, 80, Qt::ShiftModifier);
+    EXPECT_EQ(g.graph.MarkCount(), 2);
+    const long two = g.inverted();
+    EXPECT_GT(two, band);
+    QTest::mousePress(&g.graph, Qt::LeftButton, Qt::ShiftModifier, g.at(85));
+    EXPECT_EQ(g.graph.CurrentMouseActivity(), maNormal);
+    QTest::mouseRelease(&g.graph, Qt::LeftButton, Qt::ShiftModifier, g.at(90));
+    EXPECT_EQ(g.graph.MarkCount(), 2);
+    EXPECT_EQ(g.inverted(), two);
+
+    // A click without Shift starts over.
+    QTest::mouseClick(&g.graph, Qt::LeftButton, Qt::NoModifier, g.at(50));
+    EXPECT_EQ(g.graph.MarkCount(), 0);
+    EXPECT_EQ(g.inverted(), 0);
+}
+
+TEST(Marks, ShiftClickKeepsTheFirstMark) {
+    ShownGraph g;
+    g.drag(20, 40);
+    const long band = g.inverted();
+    QTest::mouseClick(&g.graph, Qt::LeftButton, Qt::ShiftModifier, g.at(70));
+    EXPECT_EQ(g.graph.MarkCount(), 1);
+    EXPECT_EQ(g.inverted(), band);
+}
+
+TEST(Marks, OutsideTheAxisNothingAndPartlyOutsideClipped) {
+    ShownGraph g;
+    const TAxis& x = g.graph.Axes().Axis(0);
+    const TAxis& y = g.graph.Axes().Axis(1);
+    const double end = x.Info.AxisEnd.ScaleValue;
+    g.graph.MarkRegion({0, end + 10}, {0, end + 20});
+    EXPECT_EQ(g.inverted(), 0);
+    g.graph.MarkRegion({0, 50}, {0, end + 50});
+    const long height = y.Info.AxisStart.Pixel - y.Info.AxisEnd.Pixel;
+    EXPECT_EQ(g.inverted(), (x.Info.AxisEnd.Pixel - x.GetPixel(50)) * height);
+    g.graph.MarkRegion({0, end + 50}, {0, 50}); // the same call hides it
+    EXPECT_EQ(g.inverted(), 0);
+}
+
+TEST(Zoom, OneMarkIsUsedAtOnceAndResetReturnsToTheData) {
+    ShownGraph g;
+    g.drag(20, 60);
+    const TMark m = g.graph.Mark(1);
+    g.graph.Zoom1Click();
+    const TAxis& x = g.graph.Axes().Axis(0);
+    EXPECT_EQ(g.graph.MarkCount(), 0);
+    EXPECT_FALSE(x.AutoScaleMin);
+    EXPECT_FALSE(x.AutoScaleMax);
+    EXPECT_DOUBLE_EQ(x.Info.RangeMin.LiteralValue, m.Start.Value);
+    EXPECT_DOUBLE_EQ(x.Info.RangeMax.LiteralValue, m.End.Value);
+    EXPECT_TRUE(g.graph.Idle());
+
+    g.graph.UnZoom1Click();
+    EXPECT_TRUE(x.AutoScaleMin);
+    EXPECT_EQ(x.Info.RangeMin.LiteralValue, 1);
+    EXPECT_EQ(x.Info.RangeMax.LiteralValue, 100);
+}
+
+TEST(Zoom, TwoMarksAreClearedAndADragIsAwaitedWithCommandsDisabled) {
+    ShownGraph g;
+    QAction other("Start logging");
+    g.graph.addAction(&other);
+    QAction unavailable("Stop logging");
+    unavailable.setEnabled(false);
+    g.graph.addAction(&unavailable);
+    g.drag(10, 20);
+    g.drag(30, 40, Qt::ShiftModifier);
+    ASSERT_EQ(g.graph.MarkCount(), 2);
+
+    bool checked = false;
+    QTimer::singleShot(20, [&] {
+        EXPECT_EQ(g.graph.MarkCount(), 0);
+        EXPECT_FALSE(g.graph.Idle());
+        ASSERT_NE(g.graph.InformationWindow(), nullptr);
+        EXPECT_FALSE(g.graph.ZoomAction->isEnabled());
+        EXPECT_FALSE(other.isEnabled());
+        EXPECT_TRUE(g.graph.AxesAction->isEnabled());
+        EXPECT_TRUE(g.graph.CurveAction->isEnabled());
+        EXPECT_FALSE(g.graph.close()); // refused while the tool runs
+        checked = true;
+        g.drag(50, 70);
+    });
+    g.graph.Zoom1Click();
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(g.graph.Idle());
+    EXPECT_EQ(g.graph.InformationWindow(), nullptr);
+    EXPECT_TRUE(g.graph.ZoomAction->isEnabled());
+    EXPECT_TRUE(other.isEnabled());
+    EXPECT_FALSE(unavailable.isEnabled()); // stays as it was before the tool
+    const TAxis& x = g.graph.Axes().Axis(0);
+    EXPECT_FALSE(x.AutoScaleMin);
+    EXPECT_LT(x.Info.RangeMax.LiteralValue - x.Info.RangeMin.LiteralValue, 25);
+}
+
+TEST(Zoom, AbortEndsTheWaitAndChangesNothing) {
+    ShownGraph g;
+    QTimer::singleShot(20, [&] {
+        ASSERT_NE(g.graph.InformationWindow(), nullptr);
+        EXPECT_EQ(g.graph.InformationWindow()->windowTitle(), "Information");
+        g.graph.InformationWindow()->dlgAbort->click();
+    });
+    g.graph.Zoom1Click();
+    EXPECT_TRUE(g.graph.Idle());
+    EXPECT_TRUE(g.graph.Axes().Axis(0).AutoScaleMin);
+    EXPECT_TRUE(g.graph.ZoomAction->isEnabled());
+    EXPECT_TRUE(g.graph.close());
+}
+
+TEST(SelectPoint, CancelInTheCurveChooserReturnsFalse) {
+    ShownGraph g;
+    QTimer::singleShot(20, [] {
+        auto* chooser = qobject_cast<TSelectCurveDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(chooser, nullptr);
+        EXPECT_EQ(chooser->windowTitle(), "Select curve");
+        chooser->CancelBtn->click();
+    });
+    int curve = -1;
+    QPointF point;
+    EXPECT_FALSE(g.graph.SelectPoint(curve, QString(), point));
+    EXPECT_EQ(curve, -2);
+    EXPECT_EQ(g.graph.CurrentMouseActivity(), maNormal);
+}
+
+TEST(SelectPoint, ClickPicksTheNearestPointWithACrosshairAndReadout) {
+    ShownGraph g;
+    QStatusBar status;
+    g.graph.setStatusBar(&status);
+    QString readout;
+    long crosshair = 0;
+    QTimer::singleShot(20, [&] {
+        EXPECT_EQ(g.graph.CurrentMouseActivity(), maSelecting);
+        EXPECT_FALSE(g.graph.SaveBMPAction->isEnabled());
+        QTest::mouseMove(&g.graph, g.at(42.2));
+        crosshair = g.inverted();
+        readout = status.currentMessage();
+        QTest::mousePress(&g.graph, Qt::LeftButton, Qt::NoModifier, g.at(42.2));
+        QTest::mouseRelease(&g.graph, Qt::LeftButton, Qt::NoModifier, g.at(42.2));
+    });
+    int curve = 1;
+    QPointF point;
+    EXPECT_TRUE(g.graph.SelectPoint(curve, "Click on curve", point));
+    EXPECT_EQ(point.x(), 42);
+    EXPECT_DOUBLE_EQ(point.y(), 84);
+    EXPECT_GT(crosshair, 500);
+    EXPECT_TRUE(readout.startsWith("x: ")) << readout.toStdString();
+    EXPECT_TRUE(readout.contains(" y: "));
+    EXPECT_EQ(status.currentMessage(), ""); // cleared with the crosshair
+    EXPECT_EQ(g.inverted(), 0);
+    EXPECT_TRUE(g.graph.Idle());
+    EXPECT_TRUE(g.graph.SaveBMPAction->isEnabled());
+}
+
+TEST(SelectPoint, AbortInThePromptReturnsFalse) {
+    ShownGraph g;
+    QTimer::singleShot(20, [&] { g.graph.InformationWindow()->reject(); });
+    int curve = 0;
+    QPointF point;
+    EXPECT_FALSE(g.graph.SelectPoint(curve, "Pick a point", point));
+    EXPECT_EQ(g.graph.CurrentMouseActivity(), maNormal);
+    EXPECT_EQ(g.inverted(), 0);
+}
+
+TEST(Pictures, SavedAt1024By768AndTheWindowConvertsWithItsOwnLayout) {
+    ShownGraph g;
+    QTemporaryDir dir;
+    const TAxis& x = g.graph.Axes().Axis(0);
+    const int screenEnd = x.Info.AxisEnd.Pixel;
+    const QPoint at20 = g.at(20), at60 = g.at(60);
+    const double value20 = g.value(20);
+    const QString bmp = dir.filePath("graph.bmp");
+    ASSERT_TRUE(g.graph.SavePicture(bmp, "BMP"));
+    QImage saved(bmp);
+    EXPECT_EQ(saved.size(), QSize(1024, 768));
+    EXPECT_GT(nonWhitePixels(saved), 1000);
+    EXPECT_NE(x.Info.AxisEnd.Pixel, screenEnd); // the axes hold the picture's layout
+    // A drag now converts through the window's layout, not the picture's.
+    QTest::mousePress(&g.graph, Qt::LeftButton, Qt::NoModifier, at20);
+    QTest::mouseRelease(&g.graph, Qt::LeftButton, Qt::NoModifier, at60);
+    EXPECT_EQ(x.Info.AxisEnd.Pixel, screenEnd);
+    EXPECT_DOUBLE_EQ(g.graph.Mark(1).Start.Value, value20);
+
+    ASSERT_TRUE(g.graph.SavePicture(dir.filePath("graph.png"), "PNG"));
+    EXPECT_EQ(QImage(dir.filePath("graph.png")).size(), QSize(1024, 768));
+    ASSERT_TRUE(g.graph.SavePicture(dir.filePath("graph.svg"), "SVG"));
+    QFile svg(dir.filePath("graph.svg"));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    const QByteArray text = svg.readAll();
+    EXPECT_TRUE(text.contains("<svg"));
+    EXPECT_TRUE(text.contains("1024"));
+    ASSERT_TRUE(g.graph.SavePicture(dir.filePath("graph.pdf"), "PDF"));
+    QFile pdf(dir.filePath("graph.pdf"));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+}
+
+TEST(Pictures, WriteFailureIsReported) {
+    ShownGraph g;
+    RecordingMessenger messages;
+    EXPECT_FALSE(g.graph.SavePicture("/nonexistent-folder/graph.bmp", "BMP"));
+    EXPECT_FALSE(g.graph.SavePicture("/nonexistent-folder/graph.svg", "SVG"));
+    ASSERT_EQ(messages.Seen.size(), 2u);
+    EXPECT_EQ(messages.Seen[0], "Error|Error writing file, check sufficient disc space is available");
+}
+
+TEST(Pictures, PrintGoesToThePrinterAndTheScreenLayoutReturns) {
+    ShownGraph g;
+    QTemporaryDir dir;
+    QPrinter* printer = g.graph.Printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(dir.filePath("print.pdf"));
+    const int screenEnd = g.graph.Axes().Axis(0).Info.AxisEnd.Pixel;
+    g.graph.PrinttF81Click();
+    EXPECT_GT(QFileInfo(dir.filePath("print.pdf")).size(), 1000);
+    EXPECT_EQ(g.graph.Axes().Axis(0).Info.AxisEnd.Pixel, screenEnd);
+}
+
+TEST(Clipboard, CopyPutsTheShownPicture) {
+    ShownGraph g;
+    g.drag(20, 40);
+    g.graph.CopyToClipboard();
+    const QImage copied = QApplication::clipboard()->image();
+    EXPECT_EQ(copied.size(), g.graph.CachedImage().size());
+    EXPECT_EQ(differingPixels(copied, g.graph.ShownImage()), 0);
+}
