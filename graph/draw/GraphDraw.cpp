@@ -18,6 +18,9 @@ bool DrawGraph(TAxes& axes, TCurves& curves, TCanvas& canvas, const TDrawOptions
     axes.Draw(canvas);
     curves.Draw(canvas, options.EveryPoint);
     if (options.DrawOthers) options.DrawOthers(canvas);
+    // The canvas ends with this drawing.
+    axes.Canvas = nullptr;
+    curves.Canvas = nullptr;
     return true;
 }
 

@@ -186,8 +186,8 @@ void TCurvesDlg::SetFields() {
     (info.YAxis == 2 ? dlgSecondary : dlgPrimary)->setChecked(true);
     dlgMarkerSize->setValue(info.MarkerSize);
     dlgLineEnabled->setChecked(info.ShowLine);
-    if (info.LinePen) {
-        const int style = static_cast<int>(info.LinePen->Style);
+    if (const TPen* pen = shownPen(true)) {
+        const int style = static_cast<int>(pen->Style);
         if (style >= 0 && style <= 4) dlgLineStyle->setCurrentIndex(style);
     }
 }
@@ -202,8 +202,8 @@ void TCurvesDlg::SetInfo() {
         info.MarkerKind = static_cast<uint8_t>(dlgMarkerShape->currentIndex());
     info.ShowLine = dlgLineEnabled->isChecked();
     info.YAxis = dlgSecondary->isChecked() ? 2 : 1;
-    if (info.LinePen && dlgLineStyle->currentIndex() >= 0)
-        info.LinePen->Style = static_cast<TPenStyle>(dlgLineStyle->currentIndex());
+    if (TPen* pen = shownPen(true); pen && dlgLineStyle->currentIndex() >= 0)
+        pen->Style = static_cast<TPenStyle>(dlgLineStyle->currentIndex());
     // The drawn marker stays proportional to the window: the size comes from
     // client height / divisor, so the divisor takes the inverse ratio. A size
     // of 0 on either side would divide by zero or lose the divisor: then
@@ -237,20 +237,26 @@ bool TCurvesDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+TPen* TCurvesDlg::shownPen(bool line) const {
+    // Through the collection rather than the kept pointers: the curves may
+    // have been rebuilt while the dialog was open.
+    if (!curvesRef_ || current_ < 0 || current_ >= curvesRef_->Count() ||
+        current_ >= static_cast<int>(curveInfo_.size()))
+        return nullptr;
+    TCurve& curve = curvesRef_->GetCurve(current_);
+    return line ? &curve.LinePen : &curve.MarkerPen;
+}
+
 void TCurvesDlg::SetLineColour(TColor colour) {
-    if (current_ >= 0 && current_ < static_cast<int>(curveInfo_.size()))
-        if (TPen* pen = curveInfo_[static_cast<std::size_t>(current_)].LinePen) pen->Color = colour;
+    if (TPen* pen = shownPen(true)) pen->Color = colour;
 }
 
 void TCurvesDlg::SetMarkerColour(TColor colour) {
-    if (current_ >= 0 && current_ < static_cast<int>(curveInfo_.size()))
-        if (TPen* pen = curveInfo_[static_cast<std::size_t>(current_)].MarkerPen) pen->Color = colour;
+    if (TPen* pen = shownPen(false)) pen->Color = colour;
 }
 
 void TCurvesDlg::chooseColour(bool line) {
-    if (current_ < 0 || current_ >= static_cast<int>(curveInfo_.size())) return;
-    const CurveInfoType& info = curveInfo_[static_cast<std::size_t>(current_)];
-    TPen* pen = line ? info.LinePen : info.MarkerPen;
+    TPen* pen = shownPen(line);
     if (!pen) return;
     const QColor colour = QColorDialog::getColor(toQColor(pen->Color), this, "Colour");
     if (!colour.isValid()) return;

@@ -83,6 +83,7 @@ protected:
 
 private:
     void numberChanged(int number);
+    TPen* shownPen(bool line) const;
     void chooseColour(bool line);
 
     TGraph* graph_ = nullptr;

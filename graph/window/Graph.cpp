@@ -228,6 +228,7 @@ void TGraph::resizeEvent(QResizeEvent* event) {
 // Marks and crosshair
 
 void TGraph::MarkRegion(const MarkPoint& a0, const MarkPoint& b0) {
+    ensureScreenLayout();
     MarkPoint a = a0, b = b0;
     if (a.Value > b.Value) std::swap(a, b);
     const TAxis& x = axes_->Axis(0);
@@ -279,6 +280,7 @@ void TGraph::DrawCrosshair(bool show, int size) {
 }
 
 void TGraph::FollowCurve(int x, QPointF& point) {
+    ensureScreenLayout();
     if (selectedCurve_ < 0 || selectedCurve_ >= curves_->Count()) return;
     TCurve& curve = curves_->GetCurve(selectedCurve_);
     if (!curve.Series || curve.Series->Points == 0) return;
@@ -638,6 +640,8 @@ void TGraph::PrinttF81Click() {
             axes_->Draw(canvas);
             curves_->Draw(canvas);
             DrawOthers(canvas);
+            axes_->Canvas = nullptr;
+            curves_->Canvas = nullptr;
             painter.end();
         }
     }

@@ -46,7 +46,7 @@ TSelectCurveDlg::TSelectCurveDlg(QWidget* owner) : QDialog(owner) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void TSelectCurveDlg::show(int index) {
+void TSelectCurveDlg::showCurve(int index) {
     const QSignalBlocker blocker(dlgCurveNumber);
     dlgCurveNumber->setValue(index);
     dlgCurveName->setText(curvesRef_ && index >= 0 && index < curvesRef_->Count()
@@ -57,7 +57,7 @@ void TSelectCurveDlg::show(int index) {
 void TSelectCurveDlg::Prepare(TCurves& curves) {
     curvesRef_ = &curves;
     current_ = 0;
-    show(0);
+    showCurve(0);
 }
 
 int TSelectCurveDlg::showmodal(TCurves& curves) {
@@ -77,7 +77,7 @@ void TSelectCurveDlg::NumberChanged(int number) {
             }
         }
     }
-    show(current_);
+    showCurve(current_);
 }
 
 } // namespace quillmar

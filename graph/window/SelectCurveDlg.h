@@ -32,7 +32,7 @@ public:
     QPushButton* CancelBtn = nullptr;
 
 private:
-    void show(int index);
+    void showCurve(int index);
 
     TCurves* curvesRef_ = nullptr;
     int current_ = 0;
