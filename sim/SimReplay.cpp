@@ -49,7 +49,9 @@ bool LogReplay::Load(const std::string& path, LogReplay& replay, std::string& er
             previous = loaded.stampsNs_[r - 1];
         }
         const int64_t span = loaded.stampsNs_.back();
-        loaded.loopNs_ = span > 0 ? span + span / int64_t(rows - 1) : 0;
+        const int64_t interval = span > 0 ? span / int64_t(rows - 1) : 0;
+        loaded.loopNs_ = span > 0 ? span + interval : 0;
+        loaded.leadNs_ = interval / 2;
     } catch (const std::exception& e) {
         error = e.what();
         return false;
@@ -61,7 +63,7 @@ bool LogReplay::Load(const std::string& path, LogReplay& replay, std::string& er
 size_t LogReplay::RowAt(int64_t clockNs, uint64_t reply) const {
     if (stampsNs_.empty()) return 0;
     if (loopNs_ <= 0) return size_t(reply % stampsNs_.size());
-    const int64_t at = clockNs < 0 ? 0 : clockNs % loopNs_;
+    const int64_t at = ((clockNs < 0 ? 0 : clockNs % loopNs_) + leadNs_) % loopNs_;
     const auto after = std::upper_bound(stampsNs_.begin(), stampsNs_.end(), at);
     return size_t(after - stampsNs_.begin()) - 1;
 }

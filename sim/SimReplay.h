@@ -6,6 +6,11 @@
 // latest at or before it; the clock runs modulo the log's duration, which is
 // the time from the first to the last row plus one mean row interval, so the
 // last row gets its share before the first comes round again.
+//
+// The clock reads half a mean row interval ahead: a recording's intervals
+// jitter around its period (a timer fires a few milliseconds late), and a
+// step equal to the period must still pick every row once rather than
+// repeat the row before whenever a stamp came a little late.
 
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +42,7 @@ private:
     std::vector<uint8_t> bytes_;
     std::vector<int64_t> stampsNs_; // non-decreasing, the first 0
     int64_t loopNs_ = 0;
+    int64_t leadNs_ = 0; // half a mean row interval
 };
 
 } // namespace quillmar

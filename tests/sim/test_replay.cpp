@@ -38,12 +38,14 @@ TBytes rowBytes(uint32_t r) {
     return b;
 }
 
-// A log of rows recorded every period seconds from start on.
-std::string writeLog(const std::string& name, uint32_t rows, double period, double start = 0.2) {
+// A log of rows recorded every period seconds from start on, each stamp off
+// by its share of jitter (seconds, repeating).
+std::string writeLog(const std::string& name, uint32_t rows, double period, double start = 0.2,
+                     const std::vector<double>& jitter = {0}) {
     TALDLLog log(std::make_shared<const TParameterArray>(BuiltInParameters()));
     log.SetRows(rows);
     for (uint32_t r = 1; r <= rows; ++r)
-        log.WriteRow(r, rowBytes(r).data(), start + (r - 1) * period);
+        log.WriteRow(r, rowBytes(r).data(), start + (r - 1) * period + jitter[(r - 1) % jitter.size()]);
     const std::string path = ::testing::TempDir() + name;
     log.SaveToFile(path);
     return path;
@@ -146,12 +148,27 @@ TEST(Replay, TheProgramPlaysALogBackByteForByteAndLoops) {
     std::remove(log.c_str());
 }
 
+TEST(Replay, ARecordingsJitterDoesNotRepeatRows) {
+    // Stamps a few milliseconds late or early, as a timer leaves them.
+    const std::string log = writeLog("quillmar_replay_jitter.ecu", 6, 0.2, 0.2, {0.011, 0.038, -0.02, 0.004});
+    SimOptions options;
+    options.ReplayPath = log;
+    SimulatedEcu sim(options);
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    TALDLComms comms;
+    std::vector<std::string> errors;
+    comms.ErrorLog = &errors;
+    ASSERT_TRUE(comms.ConnectDevice(sim.DevicePath())) << comms.LastErrorText;
+    EXPECT_EQ(replayedRows(comms, 6, 8), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 1, 2}));
+    std::remove(log.c_str());
+}
+
 TEST(Replay, TheReplayClockRunsOnModelTime) {
     // A log recorded at 200 ms and played with a step of 0.1 s sends every row
-    // twice; played at 0.4 s it sends every other row.
+    // twice (the clock reads half a row ahead); at 0.4 s every other row.
     const std::string log = writeLog("quillmar_replay_pace.ecu", 4, 0.2, 12.5);
     for (const auto& [step, expected] : std::vector<std::pair<double, std::vector<uint32_t>>>{
-             {0.1, {1, 1, 2, 2, 3, 3, 4, 4, 1, 1}}, {0.4, {1, 3, 1, 3, 1}}}) {
+             {0.1, {1, 2, 2, 3, 3, 4, 4, 1, 1, 2}}, {0.4, {1, 3, 1, 3, 1}}}) {
         SimOptions options;
         options.ReplayPath = log;
         options.StepSeconds = step;
