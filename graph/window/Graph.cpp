@@ -130,17 +130,20 @@ void TGraph::createActions() {
 // ---------------------------------------------------------------------------
 // Drawing
 
+// The graph fills the contents rectangle: a derived window can keep a strip
+// for a control of its own (a status bar) with setContentsMargins.
 QSize TGraph::imageSize() const {
     const qreal ratio = devicePixelRatioF();
-    return QSize(std::max(1, static_cast<int>(std::lround(width() * ratio))),
-                 std::max(1, static_cast<int>(std::lround(height() * ratio))));
+    const QRect area = contentsRect();
+    return QSize(std::max(1, static_cast<int>(std::lround(area.width() * ratio))),
+                 std::max(1, static_cast<int>(std::lround(area.height() * ratio))));
 }
 
 int TGraph::imageX(double widgetX) const {
-    return static_cast<int>(std::lround(widgetX * devicePixelRatioF()));
+    return static_cast<int>(std::lround((widgetX - contentsRect().left()) * devicePixelRatioF()));
 }
 int TGraph::imageY(double widgetY) const {
-    return static_cast<int>(std::lround(widgetY * devicePixelRatioF()));
+    return static_cast<int>(std::lround((widgetY - contentsRect().top()) * devicePixelRatioF()));
 }
 
 void TGraph::DrawOthers(TCanvas&) {}
@@ -208,19 +211,27 @@ QImage TGraph::ShownImage() const {
 }
 
 void TGraph::paintEvent(QPaintEvent*) {
+    FormPaint();
+}
+
+void TGraph::FormPaint() {
     if (!curveIsPresent_) return; // the white background
     if (cachedImage_.size() != imageSize()) renderCache();
     if (!curveIsPresent_) return;
     QPainter painter(this);
-    if (markRegion_.isEmpty() && crosses_.empty()) {
-        painter.drawImage(QPoint(0, 0), cachedImage_);
-    } else {
-        painter.drawImage(QPoint(0, 0), ShownImage());
-    }
+    const QPoint origin = contentsRect().topLeft();
+    if (markRegion_.isEmpty() && crosses_.empty())
+        painter.drawImage(origin, cachedImage_);
+    else
+        painter.drawImage(origin, ShownImage());
 }
 
 void TGraph::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TGraph::FormResize() {
     update();
 }
 
@@ -388,8 +399,12 @@ void TGraph::FormMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, in
     }
 }
 
+bool TGraph::FormCloseQuery() const {
+    return idle_;
+}
+
 void TGraph::closeEvent(QCloseEvent* event) {
-    if (!idle_) {
+    if (!FormCloseQuery()) {
         event->ignore();
         return;
     }

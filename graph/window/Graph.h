@@ -8,7 +8,9 @@
 //
 // Marks and the crosshair are state drawn inverted over the cached image
 // when the window paints; showing one twice hides it again. Pixel positions
-// (mouse x, CrosshairX, mark pixels) are those of the cached image.
+// (mouse x, CrosshairX, mark pixels) are those of the cached image, which
+// fills the widget's contents rectangle (a derived window keeps room for a
+// status bar with setContentsMargins).
 
 #include "graph/core/Axes.h"
 #include "graph/core/Curves.h"
@@ -150,6 +152,12 @@ protected:
     virtual void FormMouseMove(Qt::KeyboardModifiers shift, int x, int y);
     virtual void FormMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
 
+    // Copies the cached image (drawing it first when the size changed) and
+    // inverts the marks and the crosshair over it; blank without curves.
+    virtual void FormPaint();
+    virtual void FormResize();
+    // The window may close only while no modal tool runs.
+    virtual bool FormCloseQuery() const;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

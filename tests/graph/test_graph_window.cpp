@@ -336,3 +336,23 @@ TEST(Clipboard, CopyPutsTheShownPicture) {
     EXPECT_EQ(copied.size(), g.graph.CachedImage().size());
     EXPECT_EQ(differingPixels(copied, g.graph.ShownImage()), 0);
 }
+
+TEST(GraphWindow, ContentsMarginsKeepRoomForADerivedWindowsControls) {
+    TGraph graph;
+    addSeries(graph.Curves(), 100, 1, [](uint32_t i) { return i; });
+    graph.setContentsMargins(10, 0, 0, 30);
+    graph.resize(800, 600);
+    graph.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&graph));
+    graph.DrawScreen();
+    EXPECT_EQ(graph.CachedImage().size(), QSize(790, 570));
+    const TAxis& x = graph.Axes().Axis(0);
+    const int p20 = x.GetPixel(20), p60 = x.GetPixel(60);
+    QTest::mousePress(&graph, Qt::LeftButton, Qt::NoModifier, QPoint(p20 + 10, 200));
+    QTest::mouseRelease(&graph, Qt::LeftButton, Qt::NoModifier, QPoint(p60 + 10, 200));
+    ASSERT_EQ(graph.MarkCount(), 1);
+    EXPECT_DOUBLE_EQ(graph.Mark(1).Start.Value, static_cast<double>(x.GetValue(p20)));
+    // The strip below stays the window's background.
+    const QImage shown = graph.grab().toImage();
+    EXPECT_EQ(nonWhitePixels(shown.copy(0, 570, 800, 30)), 0);
+}
