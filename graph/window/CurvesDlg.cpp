@@ -120,14 +120,18 @@ TCurvesDlg::TCurvesDlg(QWidget* owner, TGraph* graph) : QDialog(owner), graph_(g
     connect(dlgMarkerColour, &QPushButton::clicked, this, [this] { chooseColour(false); });
 }
 
-void TCurvesDlg::showEvent(QShowEvent* event) {
-    // The lists are filled on the first showing.
+void TCurvesDlg::fillLists() {
+    // Filled once, on the first showing.
     if (dlgMarkerShape->count() == 0)
         for (const char* name : MarkerKindNames)
             dlgMarkerShape->addItem(name);
     if (dlgLineStyle->count() == 0)
         for (const char* name : LineStyleNames)
             dlgLineStyle->addItem(name);
+}
+
+void TCurvesDlg::showEvent(QShowEvent* event) {
+    fillLists();
     SetFields();
     QDialog::showEvent(event);
 }
@@ -151,12 +155,7 @@ void TCurvesDlg::dlgshow(TCurves& curves) {
         curveInfo_.push_back(info);
     }
     current_ = 0;
-    if (dlgMarkerShape->count() == 0)
-        for (const char* name : MarkerKindNames)
-            dlgMarkerShape->addItem(name);
-    if (dlgLineStyle->count() == 0)
-        for (const char* name : LineStyleNames)
-            dlgLineStyle->addItem(name);
+    fillLists();
     SetFields();
 }
 

@@ -82,6 +82,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void fillLists();
     void numberChanged(int number);
     TPen* shownPen(bool line) const;
     void chooseColour(bool line);

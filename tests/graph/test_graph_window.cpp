@@ -223,8 +223,14 @@ TEST(Zoom, AbortEndsTheWaitAndChangesNothing) {
 TEST(SelectPoint, CancelInTheCurveChooserReturnsFalse) {
     ShownGraph g;
     QTimer::singleShot(20, [] {
-        auto* chooser = qobject_cast<TSelectCurveDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(chooser, nullptr);
+        // The chooser runs modally: found among the windows, whichever is active.
+        TSelectCurveDlg* chooser = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* c = qobject_cast<TSelectCurveDlg*>(w); c && c->isVisible()) chooser = c;
+        if (!chooser) {
+            ADD_FAILURE() << "no curve chooser shown";
+            return;
+        }
         EXPECT_EQ(chooser->windowTitle(), "Select curve");
         chooser->CancelBtn->click();
     });
