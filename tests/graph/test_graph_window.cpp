@@ -11,12 +11,17 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPrinter>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -361,4 +366,35 @@ TEST(GraphWindow, ContentsMarginsKeepRoomForADerivedWindowsControls) {
     // The strip below stays the window's background.
     const QImage shown = graph.grab().toImage();
     EXPECT_EQ(nonWhitePixels(shown.copy(0, 570, 800, 30)), 0);
+}
+
+TEST(EnableCommands, ReachesMenusToolBarsAndMdiChildrenByTag) {
+    QMainWindow main;
+    auto* area = new QMdiArea(&main);
+    main.setCentralWidget(area);
+    auto* graph = new TGraph;
+    area->addSubWindow(graph);
+    QMenu* menu = main.menuBar()->addMenu("&Graph");
+    QAction* untagged = menu->addAction("Start talking");
+    QAction* setup = menu->addAction("Comm port");
+    setActionTag(setup, 1);
+    QToolBar* bar = main.addToolBar("Tools");
+    bar->addAction(graph->ZoomAction);
+    QAction* off = bar->addAction("Stop logging");
+    off->setEnabled(false);
+    QMenu popup;
+    QAction* popupItem = popup.addAction("Plot as x");
+
+    EnableCommands(false, {0});
+    EXPECT_FALSE(untagged->isEnabled());
+    EXPECT_FALSE(graph->ZoomAction->isEnabled());
+    EXPECT_FALSE(graph->PrintGraphAction->isEnabled());
+    EXPECT_FALSE(popupItem->isEnabled());
+    EXPECT_TRUE(setup->isEnabled());
+    EXPECT_TRUE(graph->AxesAction->isEnabled());
+    EnableCommands(true, {0});
+    EXPECT_TRUE(untagged->isEnabled());
+    EXPECT_TRUE(graph->ZoomAction->isEnabled());
+    EXPECT_TRUE(popupItem->isEnabled());
+    EXPECT_FALSE(off->isEnabled());
 }
