@@ -21,10 +21,10 @@
 #include "link/ALDLComms.h"
 #include "sim/SimulatedEcu.h"
 #include "store/ALDLLog.h"
+#include "tests/sim/EcuSimChild.h"
 
 using namespace quillmar;
-
-extern char** environ;
+using quillmar::test::Child;
 
 namespace {
 
@@ -68,68 +68,20 @@ std::vector<uint32_t> replayedRows(TALDLComms& comms, uint32_t logRows, int n) {
     return rows;
 }
 
-// quillmar-ecusim as a child, its first output line read back.
-struct Program {
-    pid_t pid = -1;
-    int out = -1, err = -1;
-    explicit Program(std::vector<std::string> args) {
-        args.insert(args.begin(), QUILLMAR_ECUSIM);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int o[2], e[2];
-        if (pipe(o) != 0 || pipe(e) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, o[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, e[1], 2);
-        posix_spawn_file_actions_addclose(&actions, o[0]);
-        posix_spawn_file_actions_addclose(&actions, e[0]);
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(o[1]);
-        ::close(e[1]);
-        out = o[0];
-        err = e[0];
-    }
-    ~Program() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        ::close(out);
-        ::close(err);
-    }
-    std::string firstLine() const {
-        std::string line;
-        char c;
-        while (::read(out, &c, 1) == 1 && c != '\n')
-            line += c;
-        return line;
-    }
-    std::string errText() const {
-        std::string text;
-        char buffer[256];
-        for (ssize_t n; (n = ::read(err, buffer, sizeof buffer)) > 0;)
-            text.append(buffer, size_t(n));
-        return text;
-    }
-    int finish(int signal) {
-        if (signal) kill(pid, signal);
-        int status = -1;
-        waitpid(pid, &status, 0);
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-};
+// Starts the in-process simulator and connects comms to it.
+::testing::AssertionResult connect(SimulatedEcu& sim, TALDLComms& comms, std::vector<std::string>& errors) {
+    if (!sim.Start()) return ::testing::AssertionFailure() << sim.Error();
+    comms.ErrorLog = &errors;
+    if (!comms.ConnectDevice(sim.DevicePath())) return ::testing::AssertionFailure() << comms.LastErrorText;
+    return ::testing::AssertionSuccess();
+}
 
 } // namespace
 
 TEST(Replay, TheProgramPlaysALogBackByteForByteAndLoops) {
     // Recorded at 200 ms, played with the default step of 0.2 s: row by row.
     const std::string log = writeLog("quillmar_replay_200ms.ecu", 5, 0.2);
-    Program sim({"--replay", log});
+    Child sim({"--replay", log});
     ASSERT_GT(sim.pid, 0);
     const std::string device = sim.firstLine();
     ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << sim.errText();
@@ -154,11 +106,9 @@ TEST(Replay, ARecordingsJitterDoesNotRepeatRows) {
     SimOptions options;
     options.ReplayPath = log;
     SimulatedEcu sim(options);
-    ASSERT_TRUE(sim.Start()) << sim.Error();
     TALDLComms comms;
     std::vector<std::string> errors;
-    comms.ErrorLog = &errors;
-    ASSERT_TRUE(comms.ConnectDevice(sim.DevicePath())) << comms.LastErrorText;
+    ASSERT_TRUE(connect(sim, comms, errors));
     EXPECT_EQ(replayedRows(comms, 6, 8), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 1, 2}));
     std::remove(log.c_str());
 }
@@ -173,11 +123,9 @@ TEST(Replay, TheReplayClockRunsOnModelTime) {
         options.ReplayPath = log;
         options.StepSeconds = step;
         SimulatedEcu sim(options);
-        ASSERT_TRUE(sim.Start()) << sim.Error();
         TALDLComms comms;
         std::vector<std::string> errors;
-        comms.ErrorLog = &errors;
-        ASSERT_TRUE(comms.ConnectDevice(sim.DevicePath())) << comms.LastErrorText;
+        ASSERT_TRUE(connect(sim, comms, errors));
         EXPECT_EQ(replayedRows(comms, 4, int(expected.size())), expected) << "step " << step;
 
         // The values reported are those of the row sent (a name the table
@@ -207,7 +155,7 @@ TEST(Replay, LogsThatCannotBePlayedAreRefused) {
         {dir + "/series.ecu", "not a log file"},
     };
     for (const auto& [file, says] : cases) {
-        Program sim({"--replay", file});
+        Child sim({"--replay", file});
         EXPECT_TRUE(sim.firstLine().empty()) << file;
         const std::string err = sim.errText();
         EXPECT_EQ(sim.finish(0), 2) << file;
