@@ -28,6 +28,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace quillmar {
@@ -252,10 +253,10 @@ void TCommsForm::buildControls() {
     dlgPointNo->setObjectName("dlgPointNo");
     dlgNoPoints = new QLabel("0", GraphPanel);
     dlgNoPoints->setObjectName("dlgNoPoints");
-    for (QLabel* l : {dlgPointNo, dlgNoPoints}) {
+    for (QLabel* l : {dlgPointNo, dlgNoPoints})
         l->setMinimumWidth(l->fontMetrics().horizontalAdvance("0000000"));
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    }
+    dlgPointNo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    dlgNoPoints->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     points->addWidget(PreviousBtn);
     points->addWidget(NextBtn);
     points->addWidget(ActivateCursorButton);
@@ -301,6 +302,11 @@ void TCommsForm::buildControls() {
     acq->addWidget(dlgErrorLog, 1);
     Panels->addWidget(AcqPanel);
     Panels->setCurrentWidget(GraphPanel);
+    // Both panels take the graph panel's height (the error log scrolls); the
+    // tree takes what the window has to spare.
+    const int lineHeight = dlgErrorLog->fontMetrics().lineSpacing();
+    dlgErrorLog->setMinimumHeight(4 * lineHeight);
+    Panels->setFixedHeight(std::max(GraphPanel->sizeHint().height(), 7 * lineHeight + 40));
     connect(dlgAcqPeriod, &QLineEdit::editingFinished, this, [this] { dlgAcqPeriodExit(); });
     connect(dlgRedrawPeriod, &QLineEdit::editingFinished, this, [this] { dlgRedrawPeriodExit(); });
 

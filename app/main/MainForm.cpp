@@ -1,0 +1,911 @@
+#include "app/main/MainForm.h"
+
+#include "acquisition/ProtocolFile.h"
+#include "acquisition/window/CommsForm.h"
+#include "app/main/Settings.h"
+#include "app/main/ToolIcons.h"
+#include "link/ALDLComms.h"
+#include "link/PortTable.h"
+#include "store/Messages.h"
+
+#if QUILLMAR_HAVE_GRAPH_WINDOW
+#include "graph/window/Graph.h"
+#endif
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace quillmar {
+
+namespace {
+
+// The placement a first start uses.
+constexpr int DefaultLeft = 246;
+constexpr int DefaultTop = 112;
+constexpr int DefaultHeight = 598;
+constexpr int DefaultWidth = 763;
+
+const char* const ModeItemCaptions[6] = {"Mode 1 (default)",   "Mode 1 (message 0)", "Mode 1 (message 1)",
+                                         "Mode 1 (message 2)", "Mode 1 (message 3)", "Mode 1 (message 4)"};
+
+QAction* makeAction(QObject* owner, const char* name, const QString& caption) {
+    auto* action = new QAction(caption, owner);
+    action->setObjectName(name);
+    return action;
+}
+
+// Thrown by the Save As dialog when it is cancelled while the program is
+// being left: the dataset stays, and so does the program.
+struct SaveCancelled {};
+
+// A child window of the frame: it cannot be closed on its own, only
+// minimised; it goes when the frame goes.
+class TChildWindow : public QMdiSubWindow {
+public:
+    using QMdiSubWindow::QMdiSubWindow;
+
+protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
+
+#if !QUILLMAR_HAVE_GRAPH_WINDOW
+// Stands in for the graph window until there is one.
+QWidget* makeGraphPlaceholder() {
+    auto* w = new QWidget;
+    w->setObjectName("GraphPlaceholder");
+    w->setWindowTitle("Graph");
+    w->setAutoFillBackground(true);
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, QColor(0x60, 0x60, 0x60));
+    w->setPalette(palette);
+    auto* layout = new QVBoxLayout(w);
+    auto* label = new QLabel("The graph of the logged datasets shows here.", w);
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    w->setMinimumSize(200, 200);
+    return w;
+}
+#endif
+
+} // namespace
+
+// ---- FormCreate -------------------------------------------------------------
+
+TMainForm::TMainForm(MainFormOptions options) : options_(std::move(options)) {
+    setObjectName("MainForm");
+    setWindowTitle("Quillmar");
+    move(DefaultLeft, DefaultTop);
+    resize(DefaultWidth, DefaultHeight);
+    if (options_.ShowMessageBoxes) {
+        previousMessenger_ = setMessenger(&messenger_);
+        messenger_.setParent(this);
+    }
+    FormCreate();
+}
+
+void TMainForm::FormCreate() {
+    // 1. The mode items (with the rest of the commands), 2. the datasets,
+    // 3. the vehicle constants, 4. the settings.
+    buildActions();
+    buildMenus();
+    buildStatusBar();
+    mdi_ = new QMdiArea(this);
+    mdi_->setObjectName("MdiArea");
+    setCentralWidget(mdi_);
+
+    datasets_.Vehicle = DefaultVehicleConstants();
+    datasets_.Hooks.SaveAsDialog = [this] {
+        std::optional<std::string> file = runLogSaveDialog();
+        // On the way out, "Yes, save" and then no file keeps the program open.
+        if (!file && leaving_) throw SaveCancelled();
+        return file;
+    };
+
+    ReadRegistry();
+
+    if (options_.App.Demo) {
+        SimOptions engine = options_.DemoEngine;
+        engine.ReplayPath = options_.App.ReplayPath;
+        demoEngine_ = std::make_unique<SimulatedEcu>(engine);
+        if (!demoEngine_->Start()) {
+            showMessage("Error", "The simulated engine computer cannot start: " + demoEngine_->Error());
+            startStatus_ = 2;
+        }
+    }
+    updatePortLabel();
+    updateCommands();
+}
+
+void TMainForm::buildActions() {
+    FileOpen1 = makeAction(this, "FileOpen1", "&Open...");
+    FileOpen1->setShortcut(QKeySequence("Ctrl+O"));
+    FileOpen1->setToolTip("Open");
+    FileOpen1->setStatusTip("Opens an existing file");
+    FileOpen1->setIcon(MakeToolIcon(ToolIcon::Open));
+    CloseDataSetAction = makeAction(this, "CloseDataSetAction", "Close dataset");
+    CloseDataSetAction->setStatusTip("Closes the dataset selected in the acquisition window");
+    FileSaveAction = makeAction(this, "FileSaveAction", "&Save");
+    FileSaveAction->setIcon(MakeToolIcon(ToolIcon::Save));
+    FileSaveAction->setStatusTip("Saves the current dataset to the last file chosen with Save As");
+    FileSaveAs1 = makeAction(this, "FileSaveAs1", "Save &As...");
+    FileSaveAs1->setToolTip("Save As");
+    FileSaveAs1->setStatusTip("Saves the active file with a new name");
+    ExportDataToExcel = makeAction(this, "ExportDataToExcel", "Export Data to Excel");
+    ExportDataToExcel->setIcon(MakeToolIcon(ToolIcon::ExportExcel));
+    ExportDataToExcel->setEnabled(false);
+    PROMDumpAction = makeAction(this, "PROMDumpAction", "Dump PROM to BIN...");
+    PROMDumpAction->setStatusTip("Reads the engine computer's program memory into a file");
+    FileExit1 = makeAction(this, "FileExit1", "E&xit");
+    CreateIniFileAction = makeAction(this, "CreateIniFileAction", "Create ini file");
+    CreateIniFileAction->setShortcut(QKeySequence("Ctrl+Shift+I"));
+    CreateIniFileAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(CreateIniFileAction); // no menu item: the shortcut alone reaches it
+
+    connect(FileOpen1, &QAction::triggered, this, [this] { FileOpen1Execute(); });
+    connect(CloseDataSetAction, &QAction::triggered, this, [this] { CloseDataSetActionExecute(); });
+    connect(FileSaveAction, &QAction::triggered, this, [this] { FileSaveActionExecute(); });
+    connect(FileSaveAs1, &QAction::triggered, this, [this] { FileSaveAs1Execute(); });
+    connect(PROMDumpAction, &QAction::triggered, this, [this] { PROMDumpActionExecute(); });
+    connect(FileExit1, &QAction::triggered, this, &QWidget::close);
+    connect(CreateIniFileAction, &QAction::triggered, this, [this] { CreateIniFileActionExecute(); });
+
+    SetCommPortAction = makeAction(this, "SetCommPortAction", "Set comm port");
+    Enabledials1 = makeAction(this, "Enabledials1", "Enable dials");
+    Enabledials1->setCheckable(true);
+    TestMode1 = makeAction(this, "TestMode1", "Test mode");
+    TestMode1->setCheckable(true);
+    TestMode1->setStatusTip("Pseudo-random replies instead of the engine computer's");
+    for (size_t i = 0; i < ModeItems.size(); ++i) {
+        QAction* item = makeAction(this, i == 0 ? "mbMode1MenuItem" : "mbMode1Message", ModeItemCaptions[i]);
+        item->setObjectName(QString("mbMode1MenuItem%1").arg(i));
+        item->setCheckable(true);
+        item->setChecked(i == 0);
+        item->setVisible(false);
+        ModeItems[i] = item;
+        connect(item, &QAction::triggered, this, [this, item] { mbMode1MenuItem_Click(item); });
+    }
+    connect(SetCommPortAction, &QAction::triggered, this, [this] { SetCommPortActionExecute(); });
+    connect(Enabledials1, &QAction::triggered, this, [this] { Enabledials1Click(); });
+    connect(TestMode1, &QAction::toggled, this, [this](bool on) {
+        // One radio group with the mode items: test mode unchecks them.
+        if (on)
+            for (QAction* item : ModeItems)
+                item->setChecked(false);
+        if (commsForm_) {
+            commsForm_->acquisition().setTestMode(on);
+            if (on) commsForm_->acquisition().setCheckedModeItem(-1);
+        }
+        updatePortLabel();
+    });
+
+    WindowTileVertical1 = makeAction(this, "WindowTileVertical1", "&Tile Vertically");
+    WindowTileVertical1->setIcon(MakeToolIcon(ToolIcon::TileVertically));
+    WindowCascade1 = makeAction(this, "WindowCascade1", "&Cascade");
+    WindowCascade1->setIcon(MakeToolIcon(ToolIcon::Cascade));
+    WindowArrange1 = makeAction(this, "WindowArrange1", "&Arrange");
+    connect(WindowTileVertical1, &QAction::triggered, this, [this] { TileVertically(); });
+    connect(WindowCascade1, &QAction::triggered, this, [this] { mdi_->cascadeSubWindows(); });
+    connect(WindowArrange1, &QAction::triggered, this, [this] { ArrangeIcons(); });
+}
+
+void TMainForm::buildMenus() {
+    FileMenu = menuBar()->addMenu("&File");
+    FileMenu->addAction(FileOpen1);
+    FileMenu->addAction(CloseDataSetAction);
+    FileMenu->addAction(FileSaveAction);
+    FileMenu->addAction(FileSaveAs1);
+    FileMenu->addSeparator();
+    FileMenu->addAction(ExportDataToExcel);
+    FileMenu->addSeparator();
+    FileMenu->addAction(PROMDumpAction);
+    FileMenu->addSeparator();
+    FileMenu->addAction(FileExit1);
+
+    // Filled with the graph window's commands when it exists.
+    GraphMenu = menuBar()->addMenu("&Graph");
+
+    SetupMenu = menuBar()->addMenu("&Setup");
+    SetupMenu->addAction(SetCommPortAction);
+    SetupMenu->addSeparator();
+    SetupMenu->addAction(Enabledials1);
+    SetupMenu->addSeparator()->setEnabled(false);
+    SetupMenu->addAction(TestMode1);
+    for (QAction* item : ModeItems)
+        SetupMenu->addAction(item);
+
+    // Holds the acquisition window's FFT command, which is not there yet.
+    ToolsMenu = menuBar()->addMenu("&Tools");
+    ToolsMenu->menuAction()->setVisible(false);
+    ToolsMenu->menuAction()->setEnabled(false);
+
+    WindowMenu = menuBar()->addMenu("&Window");
+    WindowMenu->addAction(WindowTileVertical1);
+    WindowMenu->addAction(WindowCascade1);
+    WindowMenu->addAction(WindowArrange1);
+
+    ToolBar = addToolBar("Tool bar");
+    ToolBar->setObjectName("ToolBar");
+    ToolBar->setMovable(false);
+    ToolBar->setIconSize(QSize(24, 24));
+    ToolBar->addAction(FileOpen1);
+    ToolBar->addAction(FileSaveAction);
+    ToolBar->addSeparator();
+    ToolBar->addAction(ExportDataToExcel);
+    ToolBar->addSeparator();
+    ToolBar->addAction(WindowCascade1);
+    ToolBar->addAction(WindowTileVertical1);
+}
+
+void TMainForm::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    DemoLabel = new QLabel(bar);
+    DemoLabel->setObjectName("DemoLabel");
+    DemoLabel->setStyleSheet("QLabel { background: #fff3c4; color: #5d4200; padding: 0 6px; }");
+    DemoLabel->hide();
+    bar->addPermanentWidget(DemoLabel);
+
+    PromProgress = new QWidget(bar);
+    PromProgress->setObjectName("PromProgress");
+    auto* row = new QHBoxLayout(PromProgress);
+    row->setContentsMargins(0, 0, 0, 0);
+    PromAddressLabel = new QLabel(PromProgress);
+    PromAddressLabel->setMinimumWidth(PromAddressLabel->fontMetrics().horizontalAdvance("Reading $FFFF") + 8);
+    PromProgressBar = new QProgressBar(PromProgress);
+    PromProgressBar->setRange(0, 0x8000);
+    PromProgressBar->setFormat("%v of 32768 bytes");
+    PromProgressBar->setMinimumWidth(200);
+    PromCancelBtn = new QPushButton("Cancel", PromProgress);
+    PromCancelBtn->setObjectName("PromCancelBtn");
+    row->addWidget(PromAddressLabel);
+    row->addWidget(PromProgressBar);
+    row->addWidget(PromCancelBtn);
+    PromProgress->hide();
+    bar->addPermanentWidget(PromProgress);
+    connect(PromCancelBtn, &QPushButton::clicked, this, [this] {
+        if (commsForm_) commsForm_->acquisition().cancelPromDump();
+    });
+
+    PortLabel = new QLabel(bar);
+    PortLabel->setObjectName("PortLabel");
+    bar->addPermanentWidget(PortLabel);
+    StateLabel = new QLabel("Idle", bar);
+    StateLabel->setObjectName("StateLabel");
+    StateLabel->setMinimumWidth(StateLabel->fontMetrics().horizontalAdvance("Logging: 0000000 rows") + 8);
+    bar->addPermanentWidget(StateLabel);
+}
+
+// ---- settings --------------------------------------------------------------
+
+void TMainForm::ReadRegistry() {
+    std::unique_ptr<QSettings> settings = OpenSettings();
+    LoadPortOverrides(*settings);
+    if (!SettingsKeyExists(*settings)) {
+        CommPort = 1;
+        // A run that keeps no settings asks nothing either.
+        if (!options_.App.KeepSettings() && showCommDialog(true)) UpdateRegistry();
+        return;
+    }
+    ReadRegistryEntries(*settings);
+}
+
+void TMainForm::ReadRegistryEntries(QSettings& settings) {
+    // Read in order until the first value that is missing or not a number.
+    const auto port = ReadInt32(settings, "Port");
+    if (!port || *port < FirstPortNumber || *port > LastPortNumber) return;
+    CommPort = *port;
+    const auto left = ReadInt32(settings, "Main x-pos");
+    if (!left) return;
+    move(*left, pos().y());
+    const auto top = ReadInt32(settings, "Main y-pos");
+    if (!top) return;
+    move(pos().x(), *top);
+    // Sizes a window could not have are pulled into a usable range.
+    const auto height = ReadInt32(settings, "Main height");
+    if (!height) return;
+    resize(width(), std::clamp(*height, 200, 16384));
+    const auto width = ReadInt32(settings, "Main width");
+    if (!width) return;
+    resize(std::clamp(*width, 300, 16384), this->height());
+}
+
+void TMainForm::WriteRegistryEntries(QSettings& settings) {
+    const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : QRect(pos(), size());
+    WriteInt32(settings, "Port", CommPort);
+    WriteInt32(settings, "Main x-pos", normal.x());
+    WriteInt32(settings, "Main y-pos", normal.y());
+    WriteInt32(settings, "Main height", normal.height());
+    WriteInt32(settings, "Main width", normal.width());
+}
+
+void TMainForm::UpdateRegistry() {
+    std::unique_ptr<QSettings> settings = OpenSettings();
+    WriteRegistryEntries(*settings);
+    settings->sync();
+}
+
+// ---- FormShow -----------------------------------------------------------------
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    FormShow();
+}
+
+void TMainForm::FormShow() {
+    if (startStatus_) return;
+    // 1-3. The graph window with its own status bar for the crosshair read-out.
+    createGraphWindow();
+    // 4. The acquisition window.
+    createCommsWindow();
+    if (startStatus_) return;
+    // 5. Side by side; again once the frame has its final size.
+    TileVertically();
+    QTimer::singleShot(0, this, [this] { TileVertically(); });
+    // 6.
+    datasets_.LogFileName.clear();
+    updateCommands();
+
+    if (!options_.App.Files.empty()) {
+        QStringList files;
+        for (const std::string& f : options_.App.Files)
+            files << QString::fromStdString(f);
+        QTimer::singleShot(0, this, [this, files] { FileOpen1Accept(files); });
+    }
+}
+
+QMdiSubWindow* TMainForm::addChild(QWidget* widget) {
+    auto* window = new TChildWindow(mdi_);
+    // No close button: the children live as long as the frame.
+    window->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowMinMaxButtonsHint);
+    window->setWidget(widget);
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->setWindowTitle(widget->windowTitle());
+    window->setWindowIcon(windowIcon());
+    mdi_->addSubWindow(window, window->windowFlags());
+    // The child's own limits, plus the frame around it.
+    window->adjustSize();
+    const QSize frame = window->size() - widget->size();
+    window->setMinimumSize(widget->minimumSize() + frame);
+    QSize maximum = widget->maximumSize();
+    if (maximum.width() < QWIDGETSIZE_MAX) maximum.rwidth() += frame.width();
+    if (maximum.height() < QWIDGETSIZE_MAX) maximum.rheight() += frame.height();
+    window->setMaximumSize(maximum.boundedTo(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)));
+    window->show();
+    return window;
+}
+
+void TMainForm::createGraphWindow() {
+    auto* host = new QWidget;
+    host->setObjectName("GraphForm");
+    host->setWindowTitle("Graph");
+    auto* layout = new QVBoxLayout(host);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    graphStatusBar_ = new QStatusBar(host);
+    graphStatusBar_->setObjectName("GraphStatusBar");
+    graphStatusBar_->setSizeGripEnabled(false);
+#if QUILLMAR_HAVE_GRAPH_WINDOW
+    auto* graph = new TGraph(host);
+    // 2. The x axis and the left y axis scale from 0 up.
+    for (int axis : {0, 1}) {
+        graph->Axes().Axis(axis).AutoScaleMin = true;
+        graph->Axes().Axis(axis).Info.RangeMin.SetScaleValue(0);
+    }
+    // 3. Its own status bar shows the crosshair read-out.
+    graph->setStatusBar(graphStatusBar_);
+    layout->addWidget(graph, 1);
+    Graph.Axes = graph->AxesAction;
+    Graph.Curve = graph->CurveAction;
+    Graph.PrintSetup = graph->PrintSetupAction;
+    Graph.PrintGraph = graph->PrintGraphAction;
+    Graph.ExportDataToExcel = graph->ExportDataToExcelAction;
+    Graph.ExportGraphData = graph->ExportGraphDataAction;
+    Graph.SaveBMP = graph->SaveBMPAction;
+    Graph.CopyGraph = graph->CopyGraphAction;
+    Graph.Zoom = graph->ZoomAction;
+    Graph.UnZoom = graph->UnZoomAction;
+#else
+    layout->addWidget(makeGraphPlaceholder(), 1);
+    // The commands are there, off, until the graph window takes them.
+    Graph.Axes = makeAction(this, "AxesAction", "&Axes ");
+    Graph.Curve = makeAction(this, "CurveAction", "&Curves");
+    Graph.PrintSetup = makeAction(this, "PrintSetupAction", "Print &Setup");
+    Graph.PrintGraph = makeAction(this, "PrintGraphAction", "&Print Graph");
+    Graph.ExportDataToExcel = makeAction(this, "ExportDataToExcelAction", "Export data to &Excel");
+    Graph.ExportGraphData = makeAction(this, "ExportGraphDataAction", "Export Data to &ASCII file");
+    Graph.SaveBMP = makeAction(this, "SaveBMPAction", "&Save as BMP");
+    Graph.CopyGraph = makeAction(this, "CopyGraphAction", "Copy");
+    Graph.Zoom = makeAction(this, "ZoomAction", "&Zoom");
+    Graph.UnZoom = makeAction(this, "UnZoomAction", "&Reset Zoom");
+    for (QAction* a : {Graph.Axes, Graph.Curve, Graph.PrintSetup, Graph.PrintGraph, Graph.ExportDataToExcel,
+                       Graph.ExportGraphData, Graph.SaveBMP, Graph.CopyGraph, Graph.Zoom, Graph.UnZoom})
+        a->setEnabled(false);
+#endif
+    layout->addWidget(graphStatusBar_);
+    graphForm_ = host;
+    graphWindow_ = addChild(host);
+    bindGraphCommands();
+}
+
+void TMainForm::bindGraphCommands() {
+    GraphMenu->clear();
+    GraphMenu->addAction(Graph.Axes);
+    GraphMenu->addAction(Graph.Curve);
+    GraphMenu->addSeparator();
+    GraphMenu->addAction(Graph.PrintSetup);
+    GraphMenu->addAction(Graph.PrintGraph);
+    GraphMenu->addSeparator();
+    GraphMenu->addAction(Graph.ExportDataToExcel);
+    GraphMenu->addAction(Graph.ExportGraphData);
+    GraphMenu->addAction(Graph.SaveBMP);
+
+    const std::pair<QAction*, ToolIcon> tools[] = {{Graph.CopyGraph, ToolIcon::Copy},
+                                                   {Graph.Zoom, ToolIcon::Zoom},
+                                                   {Graph.UnZoom, ToolIcon::UnZoom},
+                                                   {Graph.SaveBMP, ToolIcon::SaveBitmap}};
+    ToolBar->addSeparator();
+    for (const auto& [action, icon] : tools) {
+        if (action->icon().isNull()) action->setIcon(MakeToolIcon(icon));
+        ToolBar->addAction(action);
+    }
+}
+
+std::string TMainForm::currentPort() const {
+    if (demoEngine_) return demoEngine_->DevicePath();
+    if (!options_.App.Port.empty()) return options_.App.Port;
+    return PortName(uint8_t(CommPort));
+}
+
+void TMainForm::createCommsWindow() {
+    commsForm_ = new TCommsForm(datasets_);
+    Acquisition& acq = commsForm_->acquisition();
+    acq.setTestMode(Mode());
+    acq.setEnableDials(Enabledials1->isChecked());
+    int checked = -1;
+    for (size_t i = 0; i < ModeItems.size(); ++i)
+        if (ModeItems[i]->isChecked()) checked = int(i);
+    acq.setCheckedModeItem(checked);
+
+    AcquisitionSetup setup;
+    setup.IniPath = options_.App.IniPath;
+    setup.Port = currentPort();
+    if (!commsForm_->FormCreate(setup)) {
+        // The table is unusable; the message ("error") has been shown.
+        delete commsForm_;
+        commsForm_ = nullptr;
+        startStatus_ = 2;
+        return;
+    }
+    if (QAction* fft = commsForm_->FFTAction) ToolsMenu->addAction(fft);
+    // F1..F4 whichever child window has the focus: a child's own shortcuts
+    // work only while the focus is inside it.
+    for (QAction* a : {commsForm_->StartTalkingAction, commsForm_->StartLoggingAction,
+                       commsForm_->StopTalkingAction, commsForm_->StopLoggingAction})
+        addAction(a);
+
+    connect(commsForm_, &TCommsForm::acquisitionStateChanged, this, [this](AcquisitionState state) {
+        if (power_) power_->acquisitionStateChanged(state);
+        acquisitionStateChanged();
+    });
+    connect(commsForm_, &TCommsForm::rowLogged, this,
+            [this](quint32 row) { StateLabel->setText(QString("Logging: %1 rows").arg(row)); });
+    connect(commsForm_, &TCommsForm::promDumpRunning, this,
+            [this](bool running) { promDumpRunning(running); });
+    connect(commsForm_, &TCommsForm::promDumpProgress, this,
+            [this](quint32 address, qulonglong bytes) { promDumpProgress(address, bytes); });
+    connect(commsForm_, &TCommsForm::dialsWindowRequested, this, [this](bool open) { setDialsWindow(open); });
+    connect(commsForm_, &TCommsForm::datasetsChanged, this, [this] { updateCommands(); });
+
+    commsWindow_ = addChild(commsForm_);
+
+    power_ = std::make_unique<TPowerHandler>(acq);
+    logind_ = new LogindPower(*power_, this);
+    power_->setInhibitor(options_.MakeInhibitor ? options_.MakeInhibitor() : logind_->makeInhibitor());
+}
+
+// ---- FormDestroy ----------------------------------------------------------------
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!commsForm_) {
+        event->accept();
+        return;
+    }
+    Acquisition& acq = commsForm_->acquisition();
+    if (acq.promDumpRunning()) {
+        // The dump stops at its next address; the frame closes after it.
+        closeAfterDump_ = true;
+        acq.cancelPromDump();
+        event->ignore();
+        return;
+    }
+    // Logging stops (the recording is finished) before datasets are freed.
+    if (acq.state() != AcquisitionState::Idle) commsForm_->StopTalkingActionExecute();
+    bool freed = false;
+    leaving_ = true;
+    try {
+        freed = datasets_.FreeAll();
+    } catch (const SaveCancelled&) {
+        freed = false;
+    }
+    leaving_ = false;
+    if (!freed) {
+        // A save failed or was not made: the program stays, with the dataset.
+        commsForm_->refreshDataSetSelector();
+        commsForm_->WriteTableData(1);
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+TMainForm::~TMainForm() {
+    FormDestroy();
+}
+
+void TMainForm::FormDestroy() {
+    messenger_.setParent(nullptr);
+    if (commsForm_ && commsForm_->acquisition().state() != AcquisitionState::Idle)
+        commsForm_->StopTalkingActionExecute();
+    // 1. The datasets (after a close nothing is left to ask about).
+    datasets_.FreeAll();
+    // 2. The graph window, 3. the acquisition window.
+    delete graphWindow_;
+    graphWindow_ = nullptr;
+    graphForm_ = nullptr;
+    delete logind_;
+    logind_ = nullptr;
+    power_.reset();
+    delete commsWindow_;
+    commsWindow_ = nullptr;
+    commsForm_ = nullptr;
+    // 4. The settings, unless this run keeps none.
+    if (!options_.App.KeepSettings() && startStatus_ == 0) UpdateRegistry();
+    demoEngine_.reset();
+    if (options_.ShowMessageBoxes) setMessenger(previousMessenger_);
+}
+
+// ---- commands ----------------------------------------------------------------------
+
+bool TMainForm::Mode() const {
+    return TestMode1->isChecked();
+}
+
+std::vector<SerialDeviceInfo> TMainForm::findDevices() const {
+    return options_.FindDevices ? options_.FindDevices() : FindSerialDevices();
+}
+
+bool TMainForm::showCommDialog(bool firstStart) {
+    // At the first start the frame is not shown yet: centre on the screen.
+    TSetCommDlg dialog(CommPort, findDevices(), firstStart ? nullptr : this);
+    if (firstStart) dialog.proposeSingleUsbAdapter();
+    if (options_.App.KeepSettings())
+        dialog.setNote("This run keeps no settings: the choice lasts until the program ends.");
+    if (dialog.exec() != QDialog::Accepted) return false;
+    if (!options_.App.KeepSettings() && !dialog.assignments().empty()) {
+        std::unique_ptr<QSettings> settings = OpenSettings();
+        for (const auto& [number, device] : dialog.assignments())
+            StorePortOverride(*settings, number, device);
+        settings->sync();
+    }
+    return true;
+}
+
+void TMainForm::SetCommPortActionExecute() {
+    if (!showCommDialog(false) || !commsForm_) return;
+    // The dialog's port from now on, also in a run started on another one.
+    options_.App.Port.clear();
+    demoEngine_.reset();
+    const std::string port = PortName(uint8_t(CommPort));
+    Acquisition& acq = commsForm_->acquisition();
+    if (acq.reconnect(port))
+        commsForm_->appendErrorLog(
+            QString::fromStdString("Connected to " + port + " (" + acq.comms()->DevicePath() + ")"));
+    else
+        commsForm_->reportConnectFailure(port);
+    updatePortLabel();
+}
+
+void TMainForm::Enabledials1Click() {
+    if (!commsForm_) return;
+    Acquisition& acq = commsForm_->acquisition();
+    acq.setEnableDials(Enabledials1->isChecked());
+    // While idle the dials window waits for the next "Start talking".
+    if (acq.acquisitionRunning()) setDialsWindow(Enabledials1->isChecked());
+}
+
+void TMainForm::setDialsWindow(bool /*open*/) {}
+
+void TMainForm::mbMode1MenuItem_Click(QAction* item) {
+    const bool running = commsForm_ && commsForm_->acquisition().acquisitionRunning();
+    if (running) {
+        // Clicks change nothing while the acquisition timer runs.
+        item->setChecked(!item->isChecked());
+        return;
+    }
+    int index = -1;
+    for (size_t i = 0; i < ModeItems.size(); ++i) {
+        ModeItems[i]->setChecked(ModeItems[i] == item);
+        if (ModeItems[i] == item) index = int(i);
+    }
+    TestMode1->setChecked(false);
+    if (commsForm_) commsForm_->acquisition().setCheckedModeItem(index);
+}
+
+QFileDialog* TMainForm::makeLogOpenDialog() {
+    auto* dialog = new QFileDialog(this, "Open");
+    dialog->setObjectName("FileOpen1Dialog");
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setNameFilter("ECU log files (*.ecu)");
+    dialog->setDefaultSuffix("ecu");
+    return dialog;
+}
+
+QFileDialog* TMainForm::makeLogSaveDialog() {
+    auto* dialog = new QFileDialog(this, "Save As");
+    dialog->setObjectName("FileSaveAs1Dialog");
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter("ECU log files (*.ecu)");
+    dialog->setDefaultSuffix("ecu");
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (!datasets_.LogFileName.empty()) dialog->selectFile(QString::fromStdString(datasets_.LogFileName));
+    return dialog;
+}
+
+QFileDialog* TMainForm::makePromSaveDialog() {
+    auto* dialog = new QFileDialog(this, "Dump PROM to BIN");
+    dialog->setObjectName("PROMDumpDialog");
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter("PROM binary (*.bin)");
+    dialog->setDefaultSuffix("bin");
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+    return dialog;
+}
+
+std::optional<std::string> TMainForm::runLogSaveDialog() {
+    std::unique_ptr<QFileDialog> dialog(makeLogSaveDialog());
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
+    return dialog->selectedFiles().first().toStdString();
+}
+
+void TMainForm::FileOpen1Execute() {
+    std::unique_ptr<QFileDialog> dialog(makeLogOpenDialog());
+    if (dialog->exec() == QDialog::Accepted) FileOpen1Accept(dialog->selectedFiles());
+}
+
+void TMainForm::FileOpen1Accept(const QStringList& files) {
+    if (!commsForm_) return;
+    std::vector<std::string> names;
+    for (const QString& f : files)
+        names.push_back(f.toStdString());
+    datasets_.FileOpen1Accept(names, commsForm_->acquisition().sharedParameters());
+    commsForm_->refreshDataSetSelector();
+}
+
+void TMainForm::FileSaveActionExecute() {
+    if (!commsForm_) return;
+    if (datasets_.FileSaveActionExecute() && !datasets_.LogFileName.empty()) {
+        TALDLLog* current = datasets_.CurrentDataset();
+        if (current && current->Saved)
+            statusBar()->showMessage(
+                QString::fromStdString("Saved " + current->DatasetName() + " to " + datasets_.LogFileName),
+                10000);
+    }
+    commsForm_->refreshDataSetSelector();
+}
+
+void TMainForm::FileSaveAs1Execute() {
+    if (const std::optional<std::string> file = runLogSaveDialog())
+        FileSaveAs1Accept(QString::fromStdString(*file));
+}
+
+void TMainForm::FileSaveAs1Accept(const QString& fileName) {
+    if (!commsForm_) return;
+    if (datasets_.FileSaveAs1Accept(fileName.toStdString()) && !fileName.isEmpty()) {
+        TALDLLog* current = datasets_.CurrentDataset();
+        if (current && current->Saved)
+            statusBar()->showMessage(
+                QString::fromStdString("Saved " + current->DatasetName() + " to ") + fileName, 10000);
+    }
+    commsForm_->refreshDataSetSelector();
+}
+
+void TMainForm::CloseDataSetActionExecute() {
+    if (!commsForm_) return;
+    datasets_.CloseDataSetActionExecute();
+    commsForm_->refreshDataSetSelector();
+}
+
+void TMainForm::PROMDumpActionExecute() {
+    std::unique_ptr<QFileDialog> dialog(makePromSaveDialog());
+    if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
+        PROMDumpActionAccept(dialog->selectedFiles().first());
+}
+
+void TMainForm::PROMDumpActionAccept(const QString& fileName) {
+    if (!commsForm_ || fileName.isEmpty()) return;
+    const PromDumpResult result = commsForm_->DumpProm(fileName.toStdString());
+    if (result == PromDumpResult::Written)
+        statusBar()->showMessage("PROM image written to " + fileName, 10000);
+    else if (result == PromDumpResult::Cancelled)
+        statusBar()->showMessage("PROM dump cancelled; no file written", 10000);
+    if (closeAfterDump_) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void TMainForm::CreateIniFileActionExecute() {
+    if (!commsForm_) return;
+    Acquisition& acq = commsForm_->acquisition();
+    try {
+        SaveIniFile(acq.iniPath(), acq.parameters());
+    } catch (const std::exception& e) {
+        showMessage("Error", e.what());
+        return;
+    }
+    statusBar()->showMessage(QString("Wrote the parameter table (%1 parameters) to %2")
+                                 .arg(acq.parameterCount())
+                                 .arg(QString::fromStdString(acq.iniPath())),
+                             10000);
+}
+
+// ---- windows ----------------------------------------------------------------------
+
+void TMainForm::TileVertically() {
+    // The acquisition window first, then the graph, then any other child.
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : {commsWindow_, graphWindow_})
+        if (w && w->isVisible() && !w->isMinimized()) windows << w;
+    for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::CreationOrder))
+        if (!windows.contains(w) && w->isVisible() && !w->isMinimized()) windows << w;
+    if (windows.isEmpty()) return;
+    for (QMdiSubWindow* w : windows)
+        if (w->isMaximized()) w->showNormal();
+
+    const QSize area = mdi_->viewport()->size();
+    // Equal widths, within each window's own limits; what a limited window
+    // leaves goes to the others.
+    const int n = int(windows.size());
+    std::vector<int> widths(size_t(n), -1);
+    for (int pass = 0; pass < n; ++pass) {
+        int fixedWidth = 0, open = 0;
+        for (int i = 0; i < n; ++i) {
+            if (widths[size_t(i)] >= 0)
+                fixedWidth += widths[size_t(i)];
+            else
+                ++open;
+        }
+        if (open == 0) break;
+        const int share = std::max(0, area.width() - fixedWidth) / open;
+        bool changed = false;
+        for (int i = 0; i < n; ++i) {
+            if (widths[size_t(i)] >= 0) continue;
+            const QMdiSubWindow* w = windows[i];
+            if (share < w->minimumWidth()) {
+                widths[size_t(i)] = w->minimumWidth();
+                changed = true;
+            } else if (share > w->maximumWidth()) {
+                widths[size_t(i)] = w->maximumWidth();
+                changed = true;
+            }
+        }
+        if (!changed) {
+            for (int i = 0; i < n; ++i)
+                if (widths[size_t(i)] < 0) widths[size_t(i)] = share;
+            break;
+        }
+    }
+    int x = 0;
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* w = windows[i];
+        const int width = i == n - 1 && widths[size_t(i)] < w->maximumWidth()
+                              ? std::max(widths[size_t(i)], area.width() - x)
+                              : widths[size_t(i)];
+        const int height = std::clamp(area.height(), w->minimumHeight(), w->maximumHeight());
+        w->setGeometry(x, 0, std::min(width, w->maximumWidth()), height);
+        x += w->width();
+    }
+}
+
+void TMainForm::ArrangeIcons() {
+    // Minimised children in a row along the bottom edge.
+    int x = 0;
+    const int bottom = mdi_->viewport()->height();
+    for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+        if (!w->isMinimized()) continue;
+        w->move(x, bottom - w->height());
+        x += w->width();
+    }
+}
+
+// ---- state -------------------------------------------------------------------------
+
+void TMainForm::updatePortLabel() {
+    if (demoEngine_) {
+        DemoLabel->setText(options_.App.ReplayPath.empty()
+                               ? "Demo: the data are simulated"
+                               : QString("Demo: the data are simulated (replaying %1)")
+                                     .arg(QString::fromStdString(FileNameOnly(options_.App.ReplayPath))));
+        DemoLabel->show();
+        PortLabel->setText(
+            QString::fromStdString("Simulated engine computer on " + demoEngine_->DevicePath()));
+        return;
+    }
+    DemoLabel->setVisible(Mode());
+    if (Mode()) DemoLabel->setText("Test mode: the data are pseudo-random");
+    const std::string port = currentPort();
+    const auto device = ResolvePort(port);
+    PortLabel->setText(
+        QString::fromStdString(device && *device != port ? port + " (" + *device + ")" : port));
+}
+
+void TMainForm::acquisitionStateChanged() {
+    if (!commsForm_) return;
+    switch (commsForm_->acquisition().state()) {
+    case AcquisitionState::Idle:
+        StateLabel->setText("Idle");
+        break;
+    case AcquisitionState::Talking:
+        StateLabel->setText("Talking");
+        break;
+    case AcquisitionState::Logging:
+        StateLabel->setText(QString("Logging: %1 rows").arg(commsForm_->acquisition().rowCounter()));
+        break;
+    }
+    updateCommands();
+}
+
+void TMainForm::updateCommands() {
+    const bool ready = commsForm_ != nullptr;
+    const bool dumping = ready && (dumping_ || commsForm_->acquisition().promDumpRunning());
+    const bool logging = ready && commsForm_->acquisition().state() == AcquisitionState::Logging;
+    const bool haveData = datasets_.Count() > 0;
+    FileOpen1->setEnabled(ready && !logging);
+    CloseDataSetAction->setEnabled(ready && haveData);
+    FileSaveAction->setEnabled(ready && haveData);
+    FileSaveAs1->setEnabled(ready && haveData);
+    PROMDumpAction->setEnabled(ready && !dumping);
+    SetCommPortAction->setEnabled(!dumping);
+    CreateIniFileAction->setEnabled(ready);
+}
+
+void TMainForm::promDumpRunning(bool running) {
+    dumping_ = running;
+    PromProgress->setVisible(running);
+    if (running) {
+        PromAddressLabel->setText("Reading $8000");
+        PromProgressBar->setValue(0);
+    }
+    updateCommands();
+}
+
+void TMainForm::promDumpProgress(quint32 nextAddress, qulonglong bytesRead) {
+    const quint32 address = std::min<quint32>(nextAddress, 0xFFFF);
+    PromAddressLabel->setText("Reading $" + QString::number(address, 16).toUpper());
+    PromProgressBar->setValue(int(std::min<qulonglong>(bytesRead, 0x8000)));
+}
+
+} // namespace quillmar

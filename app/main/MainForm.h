@@ -1,0 +1,208 @@
+#pragma once
+// The frame window "Quillmar": menus, tool bar and status bar around a
+// multiple-document area holding the acquisition window and the graph
+// window side by side; the comm port and window placement settings, the
+// open datasets, test mode, the dial switch and the hidden mode items, and
+// the power events.
+
+#include "app/main/AppOptions.h"
+#include "app/main/PowerEvents.h"
+#include "app/main/QtMessenger.h"
+#include "app/main/SetCommDlg.h"
+#include "sim/SimulatedEcu.h"
+#include "store/LogCollection.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QFileDialog;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSettings;
+class QStatusBar;
+class QToolBar;
+
+namespace quillmar {
+
+class TCommsForm;
+
+struct MainFormOptions {
+    AppOptions App;
+    // The demo's simulated engine computer (App.ReplayPath is added to it).
+    SimOptions DemoEngine = [] {
+        SimOptions o;
+        o.Pace = true;
+        o.StepSeconds = 0; // the model follows the time that really passes
+        return o;
+    }();
+    // The serial devices the comm port dialog offers; empty: the system's.
+    std::function<std::vector<SerialDeviceInfo>()> FindDevices;
+    // The sleep inhibitor held while logging; empty: logind's when there.
+    std::function<std::unique_ptr<SleepInhibitor>()> MakeInhibitor;
+    // False: the messenger already installed answers (tests).
+    bool ShowMessageBoxes = true;
+};
+
+// The graph window's commands the frame binds to its Graph menu and tool bar.
+struct GraphCommands {
+    QAction* Axes = nullptr;
+    QAction* Curve = nullptr;
+    QAction* PrintSetup = nullptr;
+    QAction* PrintGraph = nullptr;
+    QAction* ExportDataToExcel = nullptr;
+    QAction* ExportGraphData = nullptr;
+    QAction* SaveBMP = nullptr;
+    QAction* CopyGraph = nullptr;
+    QAction* Zoom = nullptr;
+    QAction* UnZoom = nullptr;
+};
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // FormCreate: the mode items, the datasets, the vehicle constants, the
+    // settings (and on a first start the comm port dialog).
+    explicit TMainForm(MainFormOptions options = {});
+    // FormDestroy.
+    ~TMainForm() override;
+
+    // 0 when the program may run; otherwise the exit status: the message
+    // saying why has been shown.
+    int startStatus() const { return startStatus_; }
+
+    // True when "Test mode" is checked.
+    bool Mode() const;
+
+    TLogCollection& Datasets() { return datasets_; }
+    TCommsForm* CommsForm() const { return commsForm_; }
+    QWidget* GraphForm() const { return graphForm_; }
+    QMdiArea* mdiArea() const { return mdi_; }
+    QMdiSubWindow* commsWindow() const { return commsWindow_; }
+    QMdiSubWindow* graphWindow() const { return graphWindow_; }
+    TPowerHandler* powerHandler() const { return power_.get(); }
+    SimulatedEcu* demoEngine() const { return demoEngine_.get(); }
+
+    // ---- settings ----
+
+    void ReadRegistry();
+    void ReadRegistryEntries(QSettings& settings);
+    void WriteRegistryEntries(QSettings& settings);
+    void UpdateRegistry();
+
+    // ---- commands ----
+
+    void SetCommPortActionExecute();
+    void Enabledials1Click();
+    void mbMode1MenuItem_Click(QAction* item);
+    void FileOpen1Execute();
+    // Opens the files as the open dialog would.
+    void FileOpen1Accept(const QStringList& files);
+    void FileSaveActionExecute();
+    void FileSaveAs1Execute();
+    void FileSaveAs1Accept(const QString& fileName);
+    void CloseDataSetActionExecute();
+    void PROMDumpActionExecute();
+    void PROMDumpActionAccept(const QString& fileName);
+    void CreateIniFileActionExecute();
+    void TileVertically();
+    void ArrangeIcons();
+
+    // The file dialogs, set up but not shown.
+    QFileDialog* makeLogOpenDialog();
+    QFileDialog* makeLogSaveDialog();
+    QFileDialog* makePromSaveDialog();
+
+    int32_t CommPort = 1;
+
+    QMenu* FileMenu = nullptr;
+    QMenu* GraphMenu = nullptr;
+    QMenu* SetupMenu = nullptr;
+    QMenu* ToolsMenu = nullptr;
+    QMenu* WindowMenu = nullptr;
+    QToolBar* ToolBar = nullptr;
+
+    QAction* FileOpen1 = nullptr;
+    QAction* CloseDataSetAction = nullptr;
+    QAction* FileSaveAction = nullptr;
+    QAction* FileSaveAs1 = nullptr;
+    QAction* ExportDataToExcel = nullptr;
+    QAction* PROMDumpAction = nullptr;
+    QAction* FileExit1 = nullptr;
+    QAction* CreateIniFileAction = nullptr;
+    QAction* SetCommPortAction = nullptr;
+    QAction* Enabledials1 = nullptr;
+    QAction* TestMode1 = nullptr;
+    std::array<QAction*, 6> ModeItems{};
+    QAction* WindowTileVertical1 = nullptr;
+    QAction* WindowCascade1 = nullptr;
+    QAction* WindowArrange1 = nullptr;
+    GraphCommands Graph;
+
+    QLabel* PortLabel = nullptr;
+    QLabel* StateLabel = nullptr;
+    QLabel* DemoLabel = nullptr;
+    QWidget* PromProgress = nullptr;
+    QLabel* PromAddressLabel = nullptr;
+    QProgressBar* PromProgressBar = nullptr;
+    QPushButton* PromCancelBtn = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // The dials window opens (true) or closes (false). It plugs in here.
+    virtual void setDialsWindow(bool open);
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    void buildActions();
+    void buildMenus();
+    void buildStatusBar();
+    void createGraphWindow();
+    void bindGraphCommands();
+    void createCommsWindow();
+    QMdiSubWindow* addChild(QWidget* widget);
+    bool showCommDialog(bool firstStart);
+    std::vector<SerialDeviceInfo> findDevices() const;
+    std::optional<std::string> runLogSaveDialog();
+    std::string currentPort() const;
+    void updateCommands();
+    void updatePortLabel();
+    void acquisitionStateChanged();
+    void promDumpRunning(bool running);
+    void promDumpProgress(quint32 nextAddress, qulonglong bytesRead);
+
+    MainFormOptions options_;
+    TLogCollection datasets_;
+    QtMessenger messenger_;
+    Messenger* previousMessenger_ = nullptr;
+    std::unique_ptr<SimulatedEcu> demoEngine_;
+    std::unique_ptr<TPowerHandler> power_;
+    LogindPower* logind_ = nullptr;
+    QMdiArea* mdi_ = nullptr;
+    QMdiSubWindow* commsWindow_ = nullptr;
+    QMdiSubWindow* graphWindow_ = nullptr;
+    TCommsForm* commsForm_ = nullptr;
+    QWidget* graphForm_ = nullptr;
+    QStatusBar* graphStatusBar_ = nullptr;
+    int startStatus_ = 0;
+    bool shown_ = false;
+    bool closeAfterDump_ = false;
+    bool dumping_ = false;
+    bool leaving_ = false; // the unsaved-data questions of the way out run
+};
+
+} // namespace quillmar

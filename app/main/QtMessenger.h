@@ -1,0 +1,28 @@
+#pragma once
+// The core's messages as modal message boxes: the caption as the title, the
+// text, and OK or Yes and No, parented to the frame window.
+
+#include "store/Messages.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QMessageBox;
+
+namespace quillmar {
+
+class QtMessenger : public Messenger {
+public:
+    explicit QtMessenger(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+    Answer ask(const std::string& caption, const std::string& text, Buttons buttons) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+// The box ask() shows, not yet shown; for tests and for ask() itself.
+QMessageBox* MakeMessageBox(QWidget* parent, const std::string& caption, const std::string& text,
+                            Buttons buttons);
+
+} // namespace quillmar
