@@ -57,14 +57,17 @@ QAction* makeAction(QObject* owner, const char* name, const QString& caption) {
 // being left: the dataset stays, and so does the program.
 struct SaveCancelled {};
 
-// A child window of the frame: it cannot be closed on its own, only
-// minimised; it goes when the frame goes.
+// A child window of the frame: closing it on its own minimises it; it goes
+// when the frame goes.
 class TChildWindow : public QMdiSubWindow {
 public:
     using QMdiSubWindow::QMdiSubWindow;
 
 protected:
-    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        showMinimized();
+    }
 };
 
 #if !QUILLMAR_HAVE_GRAPH_WINDOW
@@ -274,14 +277,14 @@ void TMainForm::buildStatusBar() {
     PromProgressBar = new QProgressBar(PromProgress);
     PromProgressBar->setRange(0, 0x8000);
     PromProgressBar->setFormat("%v of 32768 bytes");
-    PromProgressBar->setMinimumWidth(200);
+    PromProgressBar->setMinimumWidth(160);
     PromCancelBtn = new QPushButton("Cancel", PromProgress);
     PromCancelBtn->setObjectName("PromCancelBtn");
     row->addWidget(PromAddressLabel);
     row->addWidget(PromProgressBar);
     row->addWidget(PromCancelBtn);
     PromProgress->hide();
-    bar->addPermanentWidget(PromProgress);
+    bar->addWidget(PromProgress, 1);
     connect(PromCancelBtn, &QPushButton::clicked, this, [this] {
         if (commsForm_) commsForm_->acquisition().cancelPromDump();
     });
@@ -377,7 +380,7 @@ void TMainForm::FormShow() {
 
 QMdiSubWindow* TMainForm::addChild(QWidget* widget) {
     auto* window = new TChildWindow(mdi_);
-    // No close button: the children live as long as the frame.
+    // No close button (nor a system menu): the children live as long as the frame.
     window->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowMinMaxButtonsHint);
     window->setWidget(widget);
@@ -385,6 +388,8 @@ QMdiSubWindow* TMainForm::addChild(QWidget* widget) {
     window->setWindowTitle(widget->windowTitle());
     window->setWindowIcon(windowIcon());
     mdi_->addSubWindow(window, window->windowFlags());
+    window->setWindowFlag(Qt::WindowSystemMenuHint, false);
+    window->setWindowFlag(Qt::WindowCloseButtonHint, false);
     // The child's own limits, plus the frame around it.
     window->adjustSize();
     const QSize frame = window->size() - widget->size();
@@ -895,6 +900,7 @@ void TMainForm::updateCommands() {
 void TMainForm::promDumpRunning(bool running) {
     dumping_ = running;
     PromProgress->setVisible(running);
+    PortLabel->setVisible(!running); // room for the progress
     if (running) {
         PromAddressLabel->setText("Reading $8000");
         PromProgressBar->setValue(0);
