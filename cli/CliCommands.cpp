@@ -92,7 +92,7 @@ const char* const LogHelp =
     "  --out FILE       the log file to write (replaced atomically; should that\n"
     "                   fail, the recording goes to $TMPDIR or /tmp instead)\n"
     "  --period MS      acquisition period in milliseconds (default 200)\n"
-    "  --message N      mode 1 message number 0..4; -1 sends no message byte (default 0)\n"
+    "  --message N      mode 1 message number 0..4; -1 sends no message byte (default -1)\n"
     "  --rows N         stop after N rows\n"
     "  --seconds S      stop after S seconds\n"
     "  --test-mode      use pseudo-random replies instead of the link\n"
@@ -108,7 +108,7 @@ const char* const WatchHelp =
     "  --port PORT      COM1..COM20 or a device path (not needed with --test-mode)\n"
     "  --period MS      acquisition period in milliseconds (default 200)\n"
     "  --update MS      update period in milliseconds (default 2000)\n"
-    "  --message N      mode 1 message number 0..4; -1 sends no message byte (default 0)\n"
+    "  --message N      mode 1 message number 0..4; -1 sends no message byte (default -1)\n"
     "  --test-mode      use pseudo-random replies instead of the link\n"
     "  --ini FILE       the protocol file\n";
 
@@ -237,6 +237,8 @@ std::optional<int> applyPeriods(Acquisition& acq, const std::string& command, co
         const auto n = ParseWholeNumber(o.value("message"), -1, 4);
         if (!n) return badArguments(command, "--message must be -1, 0, 1, 2, 3 or 4");
         acq.setCheckedModeItem(static_cast<int>(*n) + 1);
+    } else {
+        acq.setCheckedModeItem(0); // "Mode 1 (default)", as the desktop program starts
     }
     return std::nullopt;
 }
