@@ -13,8 +13,6 @@
 #endif
 
 #include <QAction>
-#include <QActionGroup>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -180,7 +178,7 @@ void TMainForm::buildActions() {
     TestMode1->setCheckable(true);
     TestMode1->setStatusTip("Pseudo-random replies instead of the engine computer's");
     for (size_t i = 0; i < ModeItems.size(); ++i) {
-        QAction* item = makeAction(this, i == 0 ? "mbMode1MenuItem" : "mbMode1Message", ModeItemCaptions[i]);
+        QAction* item = makeAction(this, "mbMode1MenuItem", ModeItemCaptions[i]);
         item->setObjectName(QString("mbMode1MenuItem%1").arg(i));
         item->setCheckable(true);
         item->setChecked(i == 0);
@@ -310,6 +308,13 @@ void TMainForm::ReadRegistry() {
         return;
     }
     ReadRegistryEntries(*settings);
+    // A place on a screen that is no longer there: back where a first start puts it.
+    const QRect frame(pos(), size());
+    bool onScreen = QGuiApplication::screens().isEmpty();
+    for (const QScreen* screen : QGuiApplication::screens())
+        onScreen =
+            onScreen || screen->availableGeometry().intersects(frame.adjusted(0, 0, 0, -frame.height() + 40));
+    if (!onScreen) move(DefaultLeft, DefaultTop);
 }
 
 void TMainForm::ReadRegistryEntries(QSettings& settings) {
@@ -659,37 +664,36 @@ void TMainForm::mbMode1MenuItem_Click(QAction* item) {
     if (commsForm_) commsForm_->acquisition().setCheckedModeItem(index);
 }
 
-QFileDialog* TMainForm::makeLogOpenDialog() {
-    auto* dialog = new QFileDialog(this, "Open");
-    dialog->setObjectName("FileOpen1Dialog");
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(QFileDialog::ExistingFiles);
-    dialog->setNameFilter("ECU log files (*.ecu)");
-    dialog->setDefaultSuffix("ecu");
+namespace {
+
+// A file dialog for one kind of file; a save dialog asks before replacing.
+QFileDialog* makeFileDialog(QWidget* parent, const char* name, const QString& title, bool save,
+                            const QString& filter, const QString& suffix) {
+    auto* dialog = new QFileDialog(parent, title);
+    dialog->setObjectName(name);
+    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFiles);
+    dialog->setNameFilter(filter);
+    dialog->setDefaultSuffix(suffix);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
     return dialog;
 }
 
+} // namespace
+
+QFileDialog* TMainForm::makeLogOpenDialog() {
+    return makeFileDialog(this, "FileOpen1Dialog", "Open", false, "ECU log files (*.ecu)", "ecu");
+}
+
 QFileDialog* TMainForm::makeLogSaveDialog() {
-    auto* dialog = new QFileDialog(this, "Save As");
-    dialog->setObjectName("FileSaveAs1Dialog");
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setNameFilter("ECU log files (*.ecu)");
-    dialog->setDefaultSuffix("ecu");
-    dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+    QFileDialog* dialog =
+        makeFileDialog(this, "FileSaveAs1Dialog", "Save As", true, "ECU log files (*.ecu)", "ecu");
     if (!datasets_.LogFileName.empty()) dialog->selectFile(QString::fromStdString(datasets_.LogFileName));
     return dialog;
 }
 
 QFileDialog* TMainForm::makePromSaveDialog() {
-    auto* dialog = new QFileDialog(this, "Dump PROM to BIN");
-    dialog->setObjectName("PROMDumpDialog");
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setNameFilter("PROM binary (*.bin)");
-    dialog->setDefaultSuffix("bin");
-    dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
-    return dialog;
+    return makeFileDialog(this, "PROMDumpDialog", "Dump PROM to BIN", true, "PROM binary (*.bin)", "bin");
 }
 
 std::optional<std::string> TMainForm::runLogSaveDialog() {

@@ -91,6 +91,18 @@ TEST_F(MainFormTest, SettingsAreReadUntilTheFirstBadValue) {
     EXPECT_EQ(frame->size(), QSize(763, 598));
 }
 
+TEST_F(MainFormTest, APlaceOffEveryScreenComesBackToTheDefault) {
+    writeSettings(2);
+    {
+        std::unique_ptr<QSettings> s = OpenSettings();
+        WriteInt32(*s, "Main x-pos", -20000);
+        WriteInt32(*s, "Main y-pos", 30000);
+    }
+    open();
+    EXPECT_EQ(frame->CommPort, 2);
+    EXPECT_EQ(frame->pos(), QPoint(246, 112));
+}
+
 TEST_F(MainFormTest, MenusToolBarAndShortcutsAsLaidDown) {
     writeSettings();
     open();
