@@ -3,10 +3,11 @@
 #include "acquisition/Acquisition.h"
 #include "acquisition/Parameters.h"
 #include "acquisition/ProtocolFile.h"
+#include "app/sheet/ExportTables.h"
+#include "cli/CliExport.h"
 #include "cli/CliOptions.h"
 #include "cli/CliReading.h"
 #include "cli/CliSignals.h"
-#include "cli/CliTable.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
 #include "store/ALDLLog.h"
@@ -70,6 +71,7 @@ const char* const MainHelp =
     "  watch      print the live parameter table every update period\n"
     "  table      write a log file as tab-separated text to stdout\n"
     "  info       show what a log file holds\n"
+    "  export     write a log file as a workbook (.xlsx), CSV (.csv) or table text (.tsv)\n"
     "  dump-prom  read the program memory (0x8000-0xFFFF) into a 32768-byte file\n"
     "  create-ini write the parameter table in force to the protocol file\n"
     "\n"
@@ -463,7 +465,7 @@ int cmdTable(const std::vector<std::string>& args) {
     OpenedLog opened;
     if (auto bad = OpenLogForReading(command, o, params, opened)) return *bad;
     bool writeFailed = false;
-    WriteDatasetTable(*params, *opened.Log, [&](const std::string& piece) {
+    WriteDatasetTable(*params, *opened.Log, ".", [&](const std::string& piece) {
         if (!writeFailed && std::fwrite(piece.data(), 1, piece.size(), stdout) != piece.size())
             writeFailed = true;
     });
@@ -569,6 +571,7 @@ int dispatch(std::vector<std::string> args) {
     if (command == "watch") return cmdWatch(args);
     if (command == "table") return cmdTable(args);
     if (command == "info") return cmdInfo(args);
+    if (command == "export") return CmdExport(args);
     if (command == "dump-prom") return cmdDumpProm(args);
     if (command == "create-ini") return cmdCreateIni(args);
     err("quillmar-cli: unknown command '" + command + "'");

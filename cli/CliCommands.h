@@ -5,6 +5,7 @@
 //   watch      print the live table every update period
 //   table      a log file as tab-separated text
 //   info       what a log file holds
+//   export     a log file as a workbook, CSV or table text
 //   dump-prom  read the engine computer's program memory into a file
 //   create-ini write the parameter table in force to the protocol file
 //

@@ -51,10 +51,12 @@ uint64_t DatasetTableValueCount(const TParameterArray& params, const TALDLLog& l
     return uint64_t(tableEntries(params)) * log.Rows;
 }
 
-std::string DatasetTableText(const TParameterArray& params, const TALDLLog& log,
-                             std::string_view decimalSeparator, const TableProgress* progress) {
+void WriteDatasetTable(const TParameterArray& params, const TALDLLog& log, std::string_view decimalSeparator,
+                       const std::function<void(const std::string&)>& sink, const TableProgress* progress,
+                       size_t chunkBytes) {
     const size_t entries = tableEntries(params);
     std::string text;
+    text.reserve(std::min<size_t>(chunkBytes, 1 << 24) + 4096);
     text += "Time\t";
     for (size_t i = 0; i < entries; ++i)
         text += params[i].Name + '\t';
@@ -76,8 +78,20 @@ std::string DatasetTableText(const TParameterArray& params, const TALDLLog& log,
             if (stepping) progress->Step();
         }
         text += "\r\n";
+        if (text.size() >= chunkBytes) {
+            sink(text);
+            text.clear();
+        }
     }
-    return text;
+    if (!text.empty()) sink(text);
+}
+
+std::string DatasetTableText(const TParameterArray& params, const TALDLLog& log,
+                             std::string_view decimalSeparator, const TableProgress* progress) {
+    std::string all;
+    WriteDatasetTable(
+        params, log, decimalSeparator, [&all](const std::string& piece) { all += piece; }, progress);
+    return all;
 }
 
 void FillDatasetSheet(TWorksheet& sheet, const TParameterArray& params, const TALDLLog& log) {

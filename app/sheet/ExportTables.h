@@ -43,7 +43,12 @@ uint64_t DatasetTableValueCount(const TParameterArray& params, const TALDLLog& l
 // The dataset table: "Time" and the Name of every entry but the last, then
 // "s" and their Units, then per row its time and the entries' values. Every
 // cell is followed by a tab, every line by CR LF; numbers as
-// FormatExportNumber with decimalSeparator.
+// FormatExportNumber with decimalSeparator. Handed to sink in pieces of
+// about chunkBytes, so a long dataset never sits in memory as one text.
+void WriteDatasetTable(const TParameterArray& params, const TALDLLog& log, std::string_view decimalSeparator,
+                       const std::function<void(const std::string&)>& sink,
+                       const TableProgress* progress = nullptr, size_t chunkBytes = 1 << 16);
+// The whole table as one text.
 std::string DatasetTableText(const TParameterArray& params, const TALDLLog& log,
                              std::string_view decimalSeparator, const TableProgress* progress = nullptr);
 

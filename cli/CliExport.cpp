@@ -1,0 +1,94 @@
+#include "cli/CliExport.h"
+
+#include "app/sheet/ExportTables.h"
+#include "app/sheet/SheetExports.h"
+#include "cli/CliCommands.h"
+#include "cli/CliOptions.h"
+#include "cli/CliReading.h"
+#include "store/ALDLLog.h"
+#include "store/AtomicFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+
+namespace quillmar {
+
+const char* const ExportHelp =
+    "Usage: quillmar-cli export FILE.ecu --out FILE [--ini FILE]\n"
+    "Writes a log file in the form the extension of --out names:\n"
+    "  .xlsx  a workbook holding the dataset table as the desktop program's\n"
+    "         \"Export Data to Excel\" leaves it: names, units, numbers as numbers\n"
+    "  .csv   one header row (name and unit), comma separated, '.' as the\n"
+    "         decimal point, UTF-8\n"
+    "  .tsv   the dataset table text, as 'quillmar-cli table' prints it\n"
+    "An existing file is replaced only once the new one is complete.\n"
+    "\n"
+    "  --out FILE       the file to write (.xlsx, .csv or .tsv)\n"
+    "  --ini FILE       the protocol file (default: the user's config folder)\n";
+
+namespace {
+
+enum class ExportKind { Workbook, Csv, TableText };
+
+// The kind the file name's extension asks for, in any letter case.
+std::optional<ExportKind> exportKind(const std::string& fileName) {
+    std::string ext = std::filesystem::path(fileName).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == ".xlsx") return ExportKind::Workbook;
+    if (ext == ".csv") return ExportKind::Csv;
+    if (ext == ".tsv") return ExportKind::TableText;
+    return std::nullopt;
+}
+
+} // namespace
+
+int CmdExport(const std::vector<std::string>& args) {
+    const std::string command = "export";
+    const ParsedOptions o = ParseOptions(args, {{"out", true}, {"ini", true}});
+    if (!o.Error.empty()) return BadArguments(command, o.Error);
+    if (o.has("help")) {
+        std::fputs(ExportHelp, stdout);
+        return ExitOk;
+    }
+    const std::string outFile = o.value("out");
+    if (outFile.empty()) return BadArguments(command, "--out FILE is required");
+    const std::optional<ExportKind> kind = exportKind(outFile);
+    if (!kind)
+        return BadArguments(command, "cannot tell the format of '" + outFile +
+                                         "': the name must end in .xlsx, .csv or .tsv");
+    try {
+        CheckSaveTarget(outFile);
+    } catch (const std::exception& e) {
+        ErrorLine("quillmar-cli " + command + ": " + e.what());
+        return ExitBadInput;
+    }
+
+    std::shared_ptr<TParameterArray> params;
+    OpenedLog opened;
+    if (auto bad = OpenLogForReading(command, o, params, opened)) return *bad;
+    const TALDLLog& log = *opened.Log;
+    try {
+        switch (*kind) {
+        case ExportKind::Workbook:
+            WriteDatasetWorkbook(outFile, *params, log);
+            break;
+        case ExportKind::Csv:
+            WriteDatasetCsvFile(outFile, *params, log);
+            break;
+        case ExportKind::TableText:
+            WriteFileAtomically(outFile, DatasetTableText(*params, log, "."));
+            break;
+        }
+    } catch (const std::exception& e) {
+        ErrorLine("quillmar-cli " + command + ": " + e.what());
+        return ExitFailure;
+    }
+    std::printf("Wrote %u rows to %s\n", log.Rows, outFile.c_str());
+    std::fflush(stdout);
+    return ExitOk;
+}
+
+} // namespace quillmar
