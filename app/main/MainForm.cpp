@@ -859,8 +859,7 @@ void TMainForm::updatePortLabel() {
                                : QString("Demo: the data are simulated (replaying %1)")
                                      .arg(QString::fromStdString(FileNameOnly(options_.App.ReplayPath))));
         DemoLabel->show();
-        PortLabel->setText(
-            QString::fromStdString("Simulated engine computer on " + demoEngine_->DevicePath()));
+        PortLabel->setText(QString::fromStdString("Port " + demoEngine_->DevicePath() + " (simulated)"));
         return;
     }
     DemoLabel->setVisible(Mode());
