@@ -543,6 +543,14 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
+#if QUILLMAR_HAVE_GRAPH_WINDOW
+    // A zoom or a point selection runs its own loop: the graph refuses to go.
+    if (const auto* graph = graphForm_ ? graphForm_->findChild<TGraph*>() : nullptr;
+        graph && !graph->Idle()) {
+        event->ignore();
+        return;
+    }
+#endif
     Acquisition& acq = commsForm_->acquisition();
     if (acq.promDumpRunning()) {
         // The dump stops at its next address; the frame closes after it.
