@@ -6,6 +6,7 @@
 #include "graph/window/CurvesDlg.h"
 #include "graph/window/EnableCommands.h"
 #include "graph/window/GraphIcons.h"
+#include "graph/window/GraphExports.h"
 #include "graph/window/GraphLegend.h"
 #include "graph/window/InformationDlg.h"
 #include "graph/window/SelectCurveDlg.h"
@@ -683,8 +684,12 @@ void TGraph::ExittAltX1Click() {
     close();
 }
 
-void TGraph::ExportGraphDataActionExecute() {}
+void TGraph::ExportGraphDataActionExecute() {
+    ExportGraphToAsciiFile(*this);
+}
 
-void TGraph::ExportGraphToExcelActionExecute() {}
+void TGraph::ExportGraphToExcelActionExecute() {
+    ExportGraphToExcel(*this);
+}
 
 } // namespace quillmar

@@ -140,7 +140,7 @@ public slots:
     void ExittAltX1Click();
     void PrinterSetup1Click();
     virtual void SelectPoint1Click();
-    // Filled by the exports; nothing yet.
+    // The text file and workbook exports (graph/window/GraphExports.h).
     virtual void ExportGraphDataActionExecute();
     virtual void ExportGraphToExcelActionExecute();
 

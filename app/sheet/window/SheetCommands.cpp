@@ -20,6 +20,42 @@ namespace quillmar {
 
 namespace {
 
+// Holds a window's spreadsheet connection as a child object of the window.
+class ExcelAppHolder : public QObject {
+public:
+    ExcelAppHolder(QObject& window, std::unique_ptr<TExcelApp> app) : QObject(&window), app(std::move(app)) {
+        setObjectName("ExcelApp");
+    }
+    std::unique_ptr<TExcelApp> app;
+};
+
+ExcelAppHolder* holderOf(QObject& window) {
+    for (QObject* child : window.children())
+        if (auto* holder = dynamic_cast<ExcelAppHolder*>(child)) return holder;
+    return nullptr;
+}
+
+} // namespace
+
+TExcelApp& ExcelAppOf(QObject& window) {
+    ExcelAppHolder* holder = holderOf(window);
+    if (!holder) holder = new ExcelAppHolder(window, std::make_unique<TExcelApp>());
+    return *holder->app;
+}
+
+void SetExcelApp(QObject& window, std::unique_ptr<TExcelApp> app) {
+    if (ExcelAppHolder* holder = holderOf(window))
+        holder->app = std::move(app);
+    else
+        new ExcelAppHolder(window, std::move(app));
+}
+
+std::string WorkbookStatusText(const std::string& path) {
+    return "Workbook saved as " + path;
+}
+
+namespace {
+
 // Restores the cursor, frees the progress window and disconnects, whatever
 // way the export ends.
 class ExportScope {

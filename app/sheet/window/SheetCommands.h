@@ -7,15 +7,26 @@
 #include "app/sheet/ExportTables.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
+class QObject;
 class QWidget;
 
 namespace quillmar {
 
 class TALDLLog;
 class TExcelApp;
+
+// The spreadsheet connection a window holds for its exports: made on first
+// use for the real desktop and freed with the window.
+TExcelApp& ExcelAppOf(QObject& window);
+// Gives window a connection of its own (tests: a desktop that opens nothing).
+void SetExcelApp(QObject& window, std::unique_ptr<TExcelApp> app);
+
+// The status bar's word on where an exported workbook went.
+std::string WorkbookStatusText(const std::string& path);
 
 // "Export Data to Excel": does nothing while logging or without a dataset with
 // rows. Otherwise connects app ("Excel not installed", caption "Error", and
