@@ -2,6 +2,7 @@
 
 #include "acquisition/Parameters.h"
 #include "acquisition/window/FlagImageList.h"
+#include "app/sheet/window/SheetCommands.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
 #include "store/ALDLLog.h"
@@ -481,6 +482,18 @@ void TCommsForm::SetupTableAndCombos() {
     selectByText(dlgCurve1, "Smoothed speed");
     selectByText(dlgCurve2, "No curve");
     if (dlgDataSet->count() == 0) dlgDataSet->setPlaceholderText("No data");
+}
+
+std::optional<std::string> TCommsForm::ExportDataToExcel() {
+    return ExportDatasetToExcel(this, ExcelAppOf(*this), acquisition_->parameters(), CurrentDataset(),
+                                acquisition_->state() == AcquisitionState::Logging);
+}
+
+std::optional<std::string>
+TCommsForm::ExportDataToCsv(const std::function<std::optional<std::string>(QWidget*)>& askFileName) {
+    return ExportDatasetToCsvFile(this, acquisition_->parameters(), CurrentDataset(),
+                                  acquisition_->state() == AcquisitionState::Logging,
+                                  askFileName ? askFileName : AskCsvFileName);
 }
 
 TALDLLog* TCommsForm::CurrentDataset() {

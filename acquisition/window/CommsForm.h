@@ -14,7 +14,9 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +85,16 @@ public:
     void PlotAsActionExecute(QAction* action);
     void dlgAcqPeriodExit();
     void dlgRedrawPeriodExit();
+
+    // ---- exports ----
+
+    // "Export Data to Excel": the current dataset pasted into a new workbook
+    // through this window's spreadsheet connection. The workbook's path.
+    std::optional<std::string> ExportDataToExcel();
+    // "Export Data to CSV...": the current dataset as a CSV file the user
+    // picks (askFileName; empty: the save dialog). The file written.
+    std::optional<std::string>
+    ExportDataToCsv(const std::function<std::optional<std::string>(QWidget*)>& askFileName = {});
 
     // Runs a PROM dump on the link (the talking commands are disabled meanwhile).
     PromDumpResult DumpProm(const std::string& fileName);

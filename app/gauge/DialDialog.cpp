@@ -105,4 +105,9 @@ void TDialDialog::setPositions(double manifoldPressure, double engineSpeed) {
     dlgRPMDial->setPosition(static_cast<float>(engineSpeed));
 }
 
+void TDialDialog::setGaugePositions(float boost, float engineSpeed) {
+    dlgBoostDial->setPosition(boost);
+    dlgRPMDial->setPosition(engineSpeed);
+}
+
 } // namespace quillmar

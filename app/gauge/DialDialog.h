@@ -21,6 +21,9 @@ public:
     // One acquisition tick: the manifold pressure in bar (shown x 100, so
     // 1.00 bar points at 100 of 200) and the engine speed in rpm.
     void setPositions(double manifoldPressure, double engineSpeed);
+    // The same with the needle positions as the acquisition hands them out:
+    // the pressure already x 100.
+    void setGaugePositions(float boost, float engineSpeed);
 
     TA3nalogGauge* dlgBoostDial = nullptr;
     TA3nalogGauge* dlgRPMDial = nullptr;
