@@ -111,15 +111,15 @@ bool TLogCollection::FreeDataset(TALDLLog* dataset) {
         askYesNo("Warning", dataset->DatasetName() + " not saved. Save now?")) {
         std::optional<std::string> file;
         if (Hooks.SaveAsDialog) file = Hooks.SaveAsDialog();
-        if (file && !file->empty()) {
-            LogFileName = *file;
-            if (!saveShowingErrors(*dataset, LogFileName)) return false;
-            // Never free data the user asked to save but that was not written.
-            if (!dataset->Saved) {
-                showMessage("Error",
-                            dataset->DatasetName() + " was not saved to " + LogFileName + "; it stays open.");
-                return false;
-            }
+        // The user asked to save: a cancelled dialog keeps the dataset open
+        // rather than throwing the recording away.
+        if (!file || file->empty()) return false;
+        LogFileName = *file;
+        if (!saveShowingErrors(*dataset, LogFileName)) return false;
+        // Never free data the user asked to save but that was not written.
+        if (!dataset->Saved) {
+            showMessage("Error", dataset->DatasetName() + " was not saved to " + LogFileName + "; it stays open.");
+            return false;
         }
     }
     removeAt(IndexOf(dataset));
@@ -129,14 +129,11 @@ bool TLogCollection::FreeDataset(TALDLLog* dataset) {
 bool TLogCollection::FreeAll() {
     // A recording runs to its end first, so that it is asked about like the others.
     if (Logging && Hooks.StopTalking) Hooks.StopTalking();
-    const int n = Count();
-    int kept = 0;
-    for (int i = 0; i < n; ++i) {
-        TALDLLog* log = ReadLog(kept);
-        if (!log) break;
-        if (!FreeDataset(log)) ++kept;
-    }
-    return Count() == 0;
+    // A dataset that stays (its save failed or was cancelled) ends the round:
+    // the program is not left, so the others need no question yet.
+    while (TALDLLog* log = ReadLog(0))
+        if (!FreeDataset(log)) return false;
+    return true;
 }
 
 void TLogCollection::SelectDataset(int index) {

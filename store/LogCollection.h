@@ -94,13 +94,13 @@ public:
 
     // Frees dataset after the unsaved-data question. False when it stays:
     // it is being recorded (refused with a message), or the user chose to
-    // save and the file was not written (the failure is shown). Cancelling
-    // the Save As dialog after "Yes" frees it unsaved.
+    // save and the file was not written (the failure is shown), or the user
+    // chose to save and then cancelled the Save As dialog.
     bool FreeDataset(TALDLLog* dataset);
     // Frees every dataset, first remaining first, asking about unsaved data
     // (the way out of the program). A recording still running is stopped
     // first through Hooks.StopTalking, so it is finished and asked about too.
-    // True when none remains.
+    // Stops at the first dataset that stays (false); true when none remains.
     bool FreeAll();
     // Removes dataset without any question (a dataset whose file failed to
     // load, or a recording that got no rows). Refused (false) for the

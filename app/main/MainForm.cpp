@@ -51,10 +51,6 @@ QAction* makeAction(QObject* owner, const char* name, const QString& caption) {
     return action;
 }
 
-// Thrown by the Save As dialog when it is cancelled while the program is
-// being left: the dataset stays, and so does the program.
-struct SaveCancelled {};
-
 // A child window of the frame: closing it on its own minimises it; it goes
 // when the frame goes.
 class TChildWindow : public QMdiSubWindow {
@@ -116,12 +112,9 @@ void TMainForm::FormCreate() {
     setCentralWidget(mdi_);
 
     datasets_.Vehicle = DefaultVehicleConstants();
-    datasets_.Hooks.SaveAsDialog = [this] {
-        std::optional<std::string> file = runLogSaveDialog();
-        // On the way out, "Yes, save" and then no file keeps the program open.
-        if (!file && leaving_) throw SaveCancelled();
-        return file;
-    };
+    // "Yes, save" and then no file keeps the dataset open (the collection
+    // sees to it), so leaving is refused with the dataset still listed.
+    datasets_.Hooks.SaveAsDialog = [this] { return runLogSaveDialog(); };
 
     ReadRegistry();
 
@@ -561,15 +554,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     }
     // Logging stops (the recording is finished) before datasets are freed.
     if (acq.state() != AcquisitionState::Idle) commsForm_->StopTalkingActionExecute();
-    bool freed = false;
-    leaving_ = true;
-    try {
-        freed = datasets_.FreeAll();
-    } catch (const SaveCancelled&) {
-        freed = false;
-    }
-    leaving_ = false;
-    if (!freed) {
+    if (!datasets_.FreeAll()) {
         // A save failed or was not made: the program stays, with the dataset.
         commsForm_->refreshDataSetSelector();
         commsForm_->WriteTableData(1);

@@ -202,7 +202,6 @@ private:
     bool shown_ = false;
     bool closeAfterDump_ = false;
     bool dumping_ = false;
-    bool leaving_ = false; // the unsaved-data questions of the way out run
 };
 
 } // namespace quillmar

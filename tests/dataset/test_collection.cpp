@@ -309,8 +309,16 @@ TEST(LogCollection, UnsavedDataQuestion) {
     EXPECT_EQ(c.LogFileName, file);
     EXPECT_EQ(OpenLogFile(file, builtInTable()).Log->Rows, 5u);
 
-    // Yes, then the dialog is cancelled: freed.
+    // Yes, then the dialog is cancelled: the user asked to save, so it stays.
     ms.m.script = {Answer::Yes};
+    c.CloseDataset();
+    EXPECT_EQ(c.Count(), 1);
+    ms.m.script = {Answer::Yes};
+    EXPECT_FALSE(c.FreeAll());
+    EXPECT_EQ(c.Count(), 1);
+
+    // No: freed at last.
+    ms.m.script = {Answer::No};
     c.CloseDataset();
     EXPECT_EQ(c.Count(), 0);
     EXPECT_EQ(c.dlgDataSet().Text, "No data");
