@@ -2,8 +2,10 @@
 
 #include "acquisition/ProtocolFile.h"
 #include "acquisition/window/CommsForm.h"
+#include "app/gauge/DialDialog.h"
 #include "app/main/Settings.h"
 #include "app/main/ToolIcons.h"
+#include "app/sheet/window/SheetCommands.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
 #include "store/Messages.h"
@@ -148,6 +150,10 @@ void TMainForm::buildActions() {
     ExportDataToExcel = makeAction(this, "ExportDataToExcel", "Export Data to Excel");
     ExportDataToExcel->setIcon(MakeToolIcon(ToolIcon::ExportExcel));
     ExportDataToExcel->setEnabled(false);
+    ExportDataToExcel->setStatusTip("Opens the current dataset in the spreadsheet application");
+    ExportDataToCsv = makeAction(this, "ExportDataToCsv", "Export Data to CSV...");
+    ExportDataToCsv->setEnabled(false);
+    ExportDataToCsv->setStatusTip("Writes the current dataset to a CSV file for other analysis tools");
     PROMDumpAction = makeAction(this, "PROMDumpAction", "Dump PROM to BIN...");
     PROMDumpAction->setStatusTip("Reads the engine computer's program memory into a file");
     FileExit1 = makeAction(this, "FileExit1", "E&xit");
@@ -160,6 +166,8 @@ void TMainForm::buildActions() {
     connect(CloseDataSetAction, &QAction::triggered, this, [this] { CloseDataSetActionExecute(); });
     connect(FileSaveAction, &QAction::triggered, this, [this] { FileSaveActionExecute(); });
     connect(FileSaveAs1, &QAction::triggered, this, [this] { FileSaveAs1Execute(); });
+    connect(ExportDataToExcel, &QAction::triggered, this, [this] { ExportDataToExcelExecute(); });
+    connect(ExportDataToCsv, &QAction::triggered, this, [this] { ExportDataToCsvExecute(); });
     connect(PROMDumpAction, &QAction::triggered, this, [this] { PROMDumpActionExecute(); });
     connect(FileExit1, &QAction::triggered, this, &QWidget::close);
     connect(CreateIniFileAction, &QAction::triggered, this, [this] { CreateIniFileActionExecute(); });
@@ -211,6 +219,7 @@ void TMainForm::buildMenus() {
     FileMenu->addAction(FileSaveAs1);
     FileMenu->addSeparator();
     FileMenu->addAction(ExportDataToExcel);
+    FileMenu->addAction(ExportDataToCsv);
     FileMenu->addSeparator();
     FileMenu->addAction(PROMDumpAction);
     FileMenu->addSeparator();
@@ -520,6 +529,9 @@ void TMainForm::createCommsWindow() {
     connect(commsForm_, &TCommsForm::promDumpProgress, this,
             [this](quint32 address, qulonglong bytes) { promDumpProgress(address, bytes); });
     connect(commsForm_, &TCommsForm::dialsWindowRequested, this, [this](bool open) { setDialsWindow(open); });
+    connect(commsForm_, &TCommsForm::dialsPositions, this, [this](float boost, float engineSpeed) {
+        if (dials_) dials_->setGaugePositions(boost, engineSpeed);
+    });
     connect(commsForm_, &TCommsForm::datasetsChanged, this, [this] { updateCommands(); });
 
     commsWindow_ = addChild(commsForm_);
@@ -639,7 +651,24 @@ void TMainForm::Enabledials1Click() {
     if (acq.acquisitionRunning()) setDialsWindow(Enabledials1->isChecked());
 }
 
-void TMainForm::setDialsWindow(bool /*open*/) {}
+TDialDialog* TMainForm::DialsWindow() const {
+    return dials_;
+}
+
+void TMainForm::setDialsWindow(bool open) {
+    if (!open) {
+        // Freed once the event that closes it is over.
+        if (dials_) {
+            dials_->hide();
+            dials_->deleteLater();
+            dials_ = nullptr;
+        }
+        return;
+    }
+    if (!dials_ && commsForm_)
+        dials_ = new TDialDialog(commsForm_->StartLoggingAction, commsForm_->StopLoggingAction, this);
+    if (dials_) dials_->show();
+}
 
 void TMainForm::mbMode1MenuItem_Click(QAction* item) {
     const bool running = commsForm_ && commsForm_->acquisition().acquisitionRunning();
@@ -757,6 +786,20 @@ void TMainForm::PROMDumpActionAccept(const QString& fileName) {
     else if (result == PromDumpResult::Cancelled)
         statusBar()->showMessage("PROM dump cancelled; no file written", 10000);
     if (closeAfterDump_) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void TMainForm::ExportDataToExcelExecute() {
+    if (!commsForm_) return;
+    if (const std::optional<std::string> path = commsForm_->ExportDataToExcel())
+        statusBar()->showMessage(QString::fromStdString(WorkbookStatusText(*path)), 10000);
+}
+
+void TMainForm::ExportDataToCsvExecute() {
+    if (!commsForm_) return;
+    const TALDLLog* current = datasets_.CurrentDataset();
+    const std::string name = current ? current->DatasetName() : std::string();
+    if (const std::optional<std::string> file = commsForm_->ExportDataToCsv())
+        statusBar()->showMessage(QString::fromStdString("Exported " + name + " to " + *file), 10000);
 }
 
 void TMainForm::CreateIniFileActionExecute() {
@@ -889,6 +932,9 @@ void TMainForm::updateCommands() {
     FileSaveAction->setEnabled(ready && haveData);
     FileSaveAs1->setEnabled(ready && haveData);
     PROMDumpAction->setEnabled(ready && !dumping);
+    // The dataset exports do nothing while logging or without a dataset.
+    ExportDataToExcel->setEnabled(ready && haveData && !logging);
+    ExportDataToCsv->setEnabled(ready && haveData && !logging);
     SetCommPortAction->setEnabled(!dumping);
     CreateIniFileAction->setEnabled(ready);
 }

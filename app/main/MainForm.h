@@ -13,6 +13,7 @@
 #include "store/LogCollection.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <functional>
@@ -36,6 +37,7 @@ class QToolBar;
 namespace quillmar {
 
 class TCommsForm;
+class TDialDialog;
 
 struct MainFormOptions {
     AppOptions App;
@@ -93,6 +95,8 @@ public:
     QMdiSubWindow* graphWindow() const { return graphWindow_; }
     TPowerHandler* powerHandler() const { return power_.get(); }
     SimulatedEcu* demoEngine() const { return demoEngine_.get(); }
+    // The "Dials" window while it exists.
+    TDialDialog* DialsWindow() const;
 
     // ---- settings ----
 
@@ -116,6 +120,10 @@ public:
     void PROMDumpActionExecute();
     void PROMDumpActionAccept(const QString& fileName);
     void CreateIniFileActionExecute();
+    // "Export Data to Excel" and "Export Data to CSV...": the acquisition
+    // window's current dataset; the status bar says where it went.
+    void ExportDataToExcelExecute();
+    void ExportDataToCsvExecute();
     void TileVertically();
     void ArrangeIcons();
 
@@ -138,6 +146,7 @@ public:
     QAction* FileSaveAction = nullptr;
     QAction* FileSaveAs1 = nullptr;
     QAction* ExportDataToExcel = nullptr;
+    QAction* ExportDataToCsv = nullptr;
     QAction* PROMDumpAction = nullptr;
     QAction* FileExit1 = nullptr;
     QAction* CreateIniFileAction = nullptr;
@@ -198,6 +207,7 @@ private:
     TCommsForm* commsForm_ = nullptr;
     QWidget* graphForm_ = nullptr;
     QStatusBar* graphStatusBar_ = nullptr;
+    QPointer<TDialDialog> dials_;
     int startStatus_ = 0;
     bool shown_ = false;
     bool closeAfterDump_ = false;

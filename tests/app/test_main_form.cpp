@@ -112,7 +112,7 @@ TEST_F(MainFormTest, MenusToolBarAndShortcutsAsLaidDown) {
     EXPECT_EQ(bar, QStringList({"&File", "&Graph", "&Setup", "&Tools", "&Window"}));
     EXPECT_EQ(captions(frame->FileMenu->actions()),
               QStringList({"&Open...", "Close dataset", "&Save", "Save &As...", "-", "Export Data to Excel",
-                           "-", "Dump PROM to BIN...", "-", "E&xit"}));
+                           "Export Data to CSV...", "-", "Dump PROM to BIN...", "-", "E&xit"}));
     EXPECT_EQ(frame->FileOpen1->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(captions(frame->GraphMenu->actions()),
               QStringList({"&Axes ", "&Curves", "-", "Print &Setup", "&Print Graph", "-",
