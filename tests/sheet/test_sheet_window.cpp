@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QProgressBar>
 
 #include <gtest/gtest.h>
@@ -147,4 +148,12 @@ TEST(CsvExport, WritesTheChosenFileOrNamesTheFailure) {
     EXPECT_FALSE(ExportDatasetToCsvFile(nullptr, *log->Parameters, log.get(), false, ask));
     ASSERT_EQ(messages.r.seen.size(), 1u);
     EXPECT_NE(messages.r.seen[0].find(*answer), std::string::npos) << messages.r.seen[0];
+}
+
+TEST(WorkbookStatus, TheHomeFolderIsShortened) {
+    const std::string home = QDir::homePath().toStdString();
+    EXPECT_EQ(WorkbookStatusText(home + "/Documents/Quillmar/Dataset 0.xlsx"),
+              "Workbook saved as ~/Documents/Quillmar/Dataset 0.xlsx");
+    EXPECT_EQ(WorkbookStatusText(home + "x/Dataset 0.xlsx"), "Workbook saved as " + home + "x/Dataset 0.xlsx");
+    EXPECT_EQ(WorkbookStatusText("/srv/Dataset 0.xlsx"), "Workbook saved as /srv/Dataset 0.xlsx");
 }

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QProgressBar>
@@ -51,6 +52,11 @@ void SetExcelApp(QObject& window, std::unique_ptr<TExcelApp> app) {
 }
 
 std::string WorkbookStatusText(const std::string& path) {
+    // The home folder as "~", so that the name fits the status bar.
+    const std::string home = QDir::homePath().toStdString();
+    if (home.size() > 1 && path.size() > home.size() + 1 && path.compare(0, home.size(), home) == 0 &&
+        path[home.size()] == '/')
+        return "Workbook saved as ~" + path.substr(home.size());
     return "Workbook saved as " + path;
 }
 

@@ -25,7 +25,8 @@ TExcelApp& ExcelAppOf(QObject& window);
 // Gives window a connection of its own (tests: a desktop that opens nothing).
 void SetExcelApp(QObject& window, std::unique_ptr<TExcelApp> app);
 
-// The status bar's word on where an exported workbook went.
+// The status bar's word on where an exported workbook went ("Workbook saved
+// as ~/Documents/Quillmar/Dataset 0.xlsx").
 std::string WorkbookStatusText(const std::string& path);
 
 // "Export Data to Excel": does nothing while logging or without a dataset with
