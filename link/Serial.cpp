@@ -230,6 +230,7 @@ bool TSerial::openPath(const std::string& path, uint8_t number, uint32_t access)
     keepPortSettings_ = false;
     portNumber_ = number;
     isOpen_ = true;
+    lineLost_ = false;
     TLineSettings now;
     ReadLineSettings(handle_, now);
     savedTimeouts_ = {now.ControlChars[VMIN], now.ControlChars[VTIME]};
@@ -622,6 +623,11 @@ TBytes TSerial::ReadBytes(size_t count) {
 
 void TSerial::ReportError() {
     const int code = int(lastError_);
+    // What a device that was unplugged (or a pseudo-terminal whose other
+    // side closed) answers: nothing more will pass until it is opened again.
+    if (isOpen_ && (code == EIO || code == ENXIO || code == ENODEV || code == EPIPE || code == EBADF ||
+                    code == ESHUTDOWN))
+        lineLost_ = true;
     const std::string text = std::system_category().message(code);
     const std::string& device = devicePath_.empty() ? std::string("the port") : devicePath_;
     switch (code) {

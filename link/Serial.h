@@ -113,6 +113,10 @@ public:
     bool TimedOut() const { return timedOut_; }
     uint32_t LastError() const { return lastError_; }
     uint32_t WaitLimit() const { return waitLimit_; }
+    // The open device went away while in use: it hung up, or an operation
+    // failed as on a device that is gone (EIO, ENXIO, ENODEV and the like).
+    // Cleared by the next successful open.
+    bool LineLost() const { return lineLost_; }
     void SetWaitLimit(uint32_t milliseconds) { waitLimit_ = milliseconds; }
 
     // The system's text for LastError(), naming the device; set by ReportError.
@@ -149,6 +153,7 @@ private:
     uint32_t lastError_ = 0;
     bool timedOut_ = false;
     bool isOpen_ = false;
+    bool lineLost_ = false;
     uint32_t waitLimit_ = 1000;
 
     std::string devicePath_;

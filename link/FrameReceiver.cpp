@@ -1,0 +1,71 @@
+#include "link/FrameReceiver.h"
+
+namespace quillmar {
+
+std::optional<TFrame> ReceiveFrameFrom(ByteSource& line, const LinkLog& log) {
+    if (line.Waiting() == 0 && !line.WaitForMore()) return std::nullopt;
+
+    // Hunt for the start byte. Bytes at 8192 baud arrive about 1.2 ms apart,
+    // so when the queue runs dry mid-hunt the next byte is waited for (bounded).
+    bool found = false;
+    for (int skipped = 0; skipped <= MaxNoiseBytes; ++skipped) {
+        if (line.Waiting() == 0 && !line.WaitForMore()) break;
+        const TBytes b = line.Read(1);
+        if (b.empty()) break;
+        if (b[0] == FrameStartByte) {
+            found = true;
+            break;
+        }
+    }
+    // The length byte may still be on the wire when the start byte is read.
+    if (found && line.Waiting() == 0 && !line.WaitForMore()) found = false;
+    const TBytes length = found ? line.Read(1) : TBytes{};
+    if (length.empty()) {
+        log("No frame start byte received");
+        return std::nullopt;
+    }
+
+    // The length byte is trusted, but never read past: a value below the
+    // bias asks for no further bytes and the check byte decides.
+    const uint8_t lengthByte = length[0];
+    const size_t body = lengthByte > FrameLengthBias ? size_t(lengthByte - FrameLengthBias) : 0;
+    while (line.Waiting() < body) {
+        if (!line.WaitForMore()) {
+            log("Not enough bytes received");
+            return std::nullopt;
+        }
+    }
+    TBytes bytes{FrameStartByte, lengthByte};
+    const TBytes rest = line.Read(body);
+    bytes.insert(bytes.end(), rest.begin(), rest.end());
+
+    TFrame frame;
+    frame.Parse(bytes);
+    if (frame.ComputeCheckByte() != frame.CheckByte) {
+        log("Check byte failure");
+        return std::nullopt;
+    }
+    return frame;
+}
+
+bool ReceiveReply(ByteSource& line, const TBytes& sent, uint8_t mode, TBytes& reply, const LinkLog& log) {
+    reply.clear();
+    const TBytes echo = line.Read(sent.size());
+    if (echo != sent) {
+        log("Bad echo (sent: " + BytesToHex(sent) + " received: " + BytesToHex(echo) + ")");
+        return false;
+    }
+    const std::optional<TFrame> answer = ReceiveFrameFrom(line, log);
+    if (!answer) {
+        log("No reply");
+        return false;
+    }
+    if (answer->Mode != mode) {
+        log("Reply mode doesn't match");
+        return false;
+    }
+    reply = answer->Data;
+    return answer->CheckOK();
+}
+
+} // namespace quillmar
