@@ -1,5 +1,6 @@
 #include "store/ALDLLog.h"
 
+#include "store/Journal.h"
 #include "store/LogCollection.h"
 
 #include <bit>
@@ -13,6 +14,16 @@ TALDLLog::TALDLLog(std::shared_ptr<const TParameterArray> parameters)
 }
 
 TALDLLog::~TALDLLog() = default;
+
+void TALDLLog::AttachJournal(std::unique_ptr<TJournal> journal) {
+    journal_ = std::move(journal);
+}
+
+void TALDLLog::RemoveJournal() {
+    if (!journal_) return;
+    journal_->Remove();
+    journal_.reset();
+}
 
 void TALDLLog::sizeDerived() {
     for (TDoubleArray& channel : Derived)

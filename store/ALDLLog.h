@@ -16,6 +16,7 @@
 
 namespace quillmar {
 
+class TJournal;
 class TLogCollection;
 class TLogItem;
 
@@ -101,6 +102,14 @@ public:
 
     const DeriveInfo& LastDerive() const { return info_; }
 
+    // The journal of the recording these rows came from (store/Journal.h),
+    // held until the rows are saved or knowingly thrown away; freeing the
+    // dataset otherwise keeps the file for recovery.
+    void AttachJournal(std::unique_ptr<TJournal> journal);
+    TJournal* Journal() const { return journal_.get(); }
+    // Deletes the journal: the rows were saved, or the user let them go.
+    void RemoveJournal();
+
     std::shared_ptr<const TParameterArray> Parameters;
     TLogItem* LogItem = nullptr;
     std::array<TDoubleArray, DerivedChannelCount> Derived;
@@ -115,6 +124,7 @@ private:
     std::vector<std::string> loadWarnings_;
     std::vector<std::string> deriveWarnings_;
     DeriveInfo info_;
+    std::unique_ptr<TJournal> journal_;
 };
 
 } // namespace quillmar

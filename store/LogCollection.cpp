@@ -96,6 +96,7 @@ void TLogCollection::removeAt(int index) {
 bool TLogCollection::RemoveDataset(TALDLLog* dataset) {
     const int index = IndexOf(dataset);
     if (index < 0 || (Logging && dataset == CurrentLog)) return false;
+    dataset->RemoveJournal();
     removeAt(index);
     return true;
 }
@@ -122,6 +123,8 @@ bool TLogCollection::FreeDataset(TALDLLog* dataset) {
             return false;
         }
     }
+    // Saved, or let go by the user's own answer: its journal goes too.
+    dataset->RemoveJournal();
     removeAt(IndexOf(dataset));
     return true;
 }
@@ -203,6 +206,8 @@ void TLogCollection::Save(TALDLLog& dataset, const std::string& fileName) {
     if ((Logging && &dataset == CurrentLog) || dataset.Rows == 0 || dataset.RecordCount == 0) return;
     dataset.SaveToFile(fileName);
     dataset.Saved = true;
+    // The rows are safe in the file now; a failed save keeps the journal.
+    dataset.RemoveJournal();
 }
 
 bool TLogCollection::saveShowingErrors(TALDLLog& dataset, const std::string& fileName) {

@@ -75,7 +75,8 @@ std::string FileNameOnly(const std::string& path);
 class TLogCollection {
 public:
     TLogCollection();
-    // Frees what remains without asking (call FreeAll first to ask).
+    // Frees what remains without asking (call FreeAll first to ask); the
+    // journals of unsaved recordings stay for recovery.
     ~TLogCollection();
     TLogCollection(const TLogCollection&) = delete;
     TLogCollection& operator=(const TLogCollection&) = delete;
@@ -92,7 +93,8 @@ public:
     // Position of dataset in the collection, -1 when not listed.
     int IndexOf(const TALDLLog* dataset) const;
 
-    // Frees dataset after the unsaved-data question. False when it stays:
+    // Frees dataset after the unsaved-data question, with its journal (saved
+    // or let go by the answer). False when it stays:
     // it is being recorded (refused with a message), or the user chose to
     // save and the file was not written (the failure is shown), or the user
     // chose to save and then cancelled the Save As dialog.
@@ -103,8 +105,8 @@ public:
     // Stops at the first dataset that stays (false); true when none remains.
     bool FreeAll();
     // Removes dataset without any question (a dataset whose file failed to
-    // load, or a recording that got no rows). Refused (false) for the
-    // dataset being recorded while logging.
+    // load, or a recording that got no rows), and its journal with it.
+    // Refused (false) for the dataset being recorded while logging.
     bool RemoveDataset(TALDLLog* dataset);
 
     // ---- the selector ----
@@ -144,9 +146,10 @@ public:
     // Finishes a freshly loaded dataset: the overlay and close questions
     // (asked when askOverlay is set), selection, sizing, derivation.
     void Open(TALDLLog& dataset, bool askOverlay = true);
-    // Writes dataset to fileName and sets Saved, unless it has no rows or it
-    // is the dataset being recorded (any other can be saved while logging).
-    // Throws FileError when the file cannot be written.
+    // Writes dataset to fileName, sets Saved and removes its journal, unless
+    // it has no rows or it is the dataset being recorded (any other can be
+    // saved while logging). Throws FileError when the file cannot be written
+    // (the journal stays).
     void Save(TALDLLog& dataset, const std::string& fileName);
     // Opens the files in order. On a failure the dataset being loaded is
     // dropped, later files are skipped, the error is shown (caption "Error")
