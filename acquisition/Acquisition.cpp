@@ -3,17 +3,22 @@
 #include "acquisition/ProtocolFile.h"
 #include "link/ALDLComms.h"
 #include "store/ALDLLog.h"
+#include "store/Journal.h"
 #include "store/LogCollection.h"
 #include "store/Messages.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <system_error>
 
 namespace quillmar {
 
@@ -21,6 +26,10 @@ namespace {
 
 // The error log keeps this many of its newest lines at every update tick.
 constexpr size_t ErrorLogLimit = 100;
+
+// Seconds between tries to open a device that went away: the first, the
+// second and the third wait, then every later one.
+constexpr double ReconnectDelays[] = {1, 2, 5, 10};
 
 // A QTimer interval is an int; longer periods run at the longest it can do.
 int qtimerInterval(uint32_t ms) {
@@ -70,7 +79,8 @@ std::optional<int64_t> ParsePeriodText(const std::string& text) {
 }
 
 Acquisition::Acquisition(TLogCollection& collection)
-    : collection_(collection), Parameters(std::make_shared<TParameterArray>()) {
+    : collection_(collection), Parameters(std::make_shared<TParameterArray>()),
+      journalFolder_(DefaultJournalFolder()) {
     clock_ = SystemClockDays;
     acquisitionQTimer_.setInterval(qtimerInterval(acqInterval_));
     redrawQTimer_.setInterval(qtimerInterval(redrawInterval_));
@@ -183,10 +193,100 @@ bool Acquisition::reconnect(const std::string& port) {
         Comms->ErrorLog = &ErrorLog;
     }
     Comms->ClosePort();
+    port_ = port;
     const bool ok = Comms->ConnectPort(port);
     connectError_ = ok ? std::string() : Comms->LastErrorText;
     if (!ok && connectError_.empty()) connectError_ = "Cannot open " + port;
+    // The user chose a port: a device lost before is no longer waited for.
+    if (linkLost_) {
+        linkLost_ = false;
+        listener_->linkStateChanged(ok,
+                                    ok ? "Comm port " + Comms->DevicePath() + " connected" : connectError_);
+    }
     return ok;
+}
+
+// ---- a device that goes away ------------------------------------------------
+
+double Acquisition::nowSeconds() const {
+    return static_cast<double>(static_cast<long double>(clock_()) * 86400.0L);
+}
+
+double Acquisition::nextReconnectIn() const {
+    return linkLost_ ? std::max(0.0, nextReconnect_ - nowSeconds()) : 0.0;
+}
+
+// After a failed transaction: did the device itself go away (hung up,
+// failing as a removed device does, or its node gone)?
+bool Acquisition::lineGone() const {
+    if (!Comms) return false;
+    if (Comms->LineLost()) return true;
+    struct stat st {};
+    const std::string& device = Comms->DevicePath();
+    return !device.empty() && ::stat(device.c_str(), &st) != 0 &&
+           (errno == ENOENT || errno == ENOTDIR || errno == ENXIO || errno == ENODEV);
+}
+
+void Acquisition::loseLink(const std::string& reason) {
+    lostDevice_ = Comms->DevicePath().empty() ? port_ : Comms->DevicePath();
+    Comms->ClosePort();
+    linkLost_ = true;
+    reconnectAttempts_ = 0;
+    lostAt_ = nowSeconds();
+    nextReconnect_ = lostAt_ + ReconnectDelays[0];
+    const std::string text = "Comm port " + lostDevice_ + " disconnected, retrying (" + reason + ")";
+    ErrorLog.push_back(text);
+    reportNewErrorLines();
+    listener_->linkStateChanged(false, text);
+}
+
+void Acquisition::retryLink() {
+    // A millisecond early counts as on time: ticks and clocks round.
+    const double now = nowSeconds();
+    if (now < nextReconnect_ - 0.001) return;
+    ++reconnectAttempts_;
+    // Quietly: a device still missing writes nothing into the error log.
+    if (!Comms->ConnectPort(port_)) {
+        const size_t step =
+            std::min<size_t>(static_cast<size_t>(reconnectAttempts_), std::size(ReconnectDelays) - 1);
+        nextReconnect_ = now + ReconnectDelays[step];
+        return;
+    }
+    linkLost_ = false;
+    connectError_.clear();
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", std::max(0.0, now - lostAt_));
+    const std::string text = "Comm port " + lostDevice_ + " connected again after " + seconds + " s";
+    ErrorLog.push_back(text);
+    reportNewErrorLines();
+    listener_->linkStateChanged(true, text);
+}
+
+// ---- the journal ------------------------------------------------------------
+
+void Acquisition::startJournal() {
+    journalFailureShown_ = false;
+    if (testMode_ || journalFolder_.empty() || !CurrentLog) return;
+    try {
+        CurrentLog->AttachJournal(TJournal::Create(journalFolder_, *Parameters, LogStartTime));
+    } catch (const FileError& e) {
+        ErrorLog.push_back(std::string("Warning: this recording keeps no journal: ") + e.what());
+        reportNewErrorLines();
+    }
+}
+
+// The journal is written at most about a second after its oldest row came:
+// synced once that row has waited a second less one acquisition period.
+void Acquisition::syncJournal(bool now) {
+    TJournal* journal = Logging && CurrentLog ? CurrentLog->Journal() : nullptr;
+    if (!journal) return;
+    const double maxAge = 1.0 - static_cast<double>(acqInterval_) / 1000.0;
+    const bool ok = now ? journal->Sync() : journal->SyncIfDue(nowSeconds(), maxAge);
+    if (!ok && !journalFailureShown_) {
+        journalFailureShown_ = true;
+        ErrorLog.push_back("Warning: " + journal->Failure() + "; the recording goes on without it");
+        reportNewErrorLines();
+    }
 }
 
 // ---- the tick -------------------------------------------------------------
@@ -212,12 +312,21 @@ void Acquisition::decodeStep(int index, const uint8_t* data, size_t length) {
 }
 
 void Acquisition::AcquisitionTimer() {
+    acquisitionTick();
+    syncJournal(false);
+}
+
+void Acquisition::acquisitionTick() {
     // 1. The reply bytes.
     TBytes reply;
     if (testMode_) {
         std::uniform_int_distribution<int> byte(0, 254);
         reply.resize(static_cast<size_t>(ReplyLength));
         for (auto& c : reply) c = static_cast<uint8_t>(byte(random_));
+    } else if (linkLost_ && Comms) {
+        // Gone: one line said so; now and then try to open it again.
+        retryLink();
+        return;
     } else if (!Comms || !Comms->IsOpen()) {
         ErrorLog.emplace_back("Comm port inactive");
         reportNewErrorLines();
@@ -230,6 +339,15 @@ void Acquisition::AcquisitionTimer() {
         } else {
             const TBytes data{static_cast<uint8_t>(MessageNumber)};
             ok = Comms->Transact(1, data, reply);
+        }
+        // The device went away: one line for the loss instead of the
+        // transaction's own.
+        if (!ok && lineGone()) {
+            ErrorLog.resize(linesBefore);
+            const uint32_t code = Comms->LastError();
+            loseLink(Comms->LineLost() && code != 0 ? std::system_category().message(static_cast<int>(code))
+                                                    : std::string("the device is gone"));
+            return;
         }
         // A failed write leaves no line of the link's own; say so, or an
         // unplugged adapter would go unnoticed.
@@ -264,6 +382,7 @@ void Acquisition::AcquisitionTimer() {
             86400.0L;
         const double t = static_cast<double>(elapsed);
         CurrentLog->WriteRow(row, data, t);
+        if (TJournal* journal = CurrentLog->Journal()) journal->Append(CurrentLog->RowData(row));
         if (Indices.TimeIndex >= 1 && Indices.TimeIndex <= static_cast<int>(Parameters->size()))
             (*Parameters)[static_cast<size_t>(Indices.TimeIndex - 1)].Value = t;
     }
@@ -375,6 +494,8 @@ void Acquisition::setAcquisitionTimerRunning(bool on) {
     } else {
         acquisitionOn_ = false;
         acquisitionQTimer_.stop();
+        // No tick will sync it for a while (a suspend): now, then.
+        syncJournal(true);
     }
 }
 
@@ -399,6 +520,8 @@ bool Acquisition::StartTalkingActionExecute() {
     }
     if (!created_) return false;
     if (checkedModeItem_ >= 0 && checkedModeItem_ <= 5) MessageNumber = checkedModeItem_ - 1;
+    // A device still missing is tried again at the first tick.
+    if (linkLost_) nextReconnect_ = nowSeconds();
     DecodePosition = 0;
     Logging = false;
     startAcquisitionTimer();
@@ -440,6 +563,7 @@ bool Acquisition::StartLoggingActionExecute() {
     RowCounter = 0;
     startRedrawTimer();
     LogStartTime = clock_();
+    startJournal();
     startAcquisitionTimer();
     Logging = true;
     collection_.Logging = true;
@@ -450,6 +574,8 @@ bool Acquisition::StartLoggingActionExecute() {
 
 void Acquisition::StopLoggingActionExecute() {
     if (!Logging) return;
+    // Every row on disk until the dataset is saved.
+    syncJournal(true);
     Logging = false;
     collection_.Logging = false;
     collection_.CurrentLog = nullptr;

@@ -73,6 +73,10 @@ public:
     virtual void promProgress(uint32_t /*nextAddress*/, size_t /*bytesRead*/) {}
     // Warnings of a finished recording's derivation (missing parameters etc.).
     virtual void datasetWarnings(const std::vector<std::string>& /*warnings*/) {}
+    // The device went away while talking (connected false: "Comm port
+    // /dev/ttyUSB0 disconnected, retrying ...") or came back (true). The
+    // same text went to the error log.
+    virtual void linkStateChanged(bool /*connected*/, const std::string& /*text*/) {}
 };
 
 struct AcquisitionSetup {
@@ -132,6 +136,11 @@ public:
     TALDLComms* comms() { return Comms.get(); }
     // The reason of the last failed connect, empty after a good one.
     const std::string& connectError() const { return connectError_; }
+    // The device went away while talking and has not come back yet: the
+    // ticks try to open it again after 1, 2 and 5 seconds, then every 10.
+    bool linkLost() const { return linkLost_; }
+    // Seconds until the next try while the link is lost.
+    double nextReconnectIn() const;
 
     // ---- switches of the main window ----
 
@@ -149,6 +158,11 @@ public:
     // Current time in days (any epoch); default: the system clock.
     void setClock(std::function<double()> clock);
     void setRandomSeed(uint32_t seed) { random_.seed(seed); }
+    // The folder of the journals that recordings keep (store/Journal.h);
+    // default DefaultJournalFolder() as the object is made. Empty: no
+    // journal. Test-mode recordings (pseudo-random bytes) keep none.
+    void setJournalFolder(std::string folder) { journalFolder_ = std::move(folder); }
+    const std::string& journalFolder() const { return journalFolder_; }
 
     // ---- state ----
 
@@ -199,6 +213,13 @@ private:
     void trimErrorLog(size_t keep);
     void notifyState();
     void showLastRowOrFirst();
+    void acquisitionTick();
+    void startJournal();
+    void syncJournal(bool now);
+    double nowSeconds() const;
+    bool lineGone() const;
+    void loseLink(const std::string& reason);
+    void retryLink();
     PromDumpResult runPromDump(const std::string& fileName);
 
     static constexpr int32_t ReplyLength = quillmar::ReplyLength;
@@ -239,6 +260,16 @@ private:
     std::mt19937 random_{0x51u};
     size_t reportedErrorLines_ = 0;
     uint64_t wrongLengthReplies_ = 0;
+
+    std::string journalFolder_;
+    bool journalFailureShown_ = false;
+
+    std::string port_;       // as given to reconnect(), opened again after a loss
+    std::string lostDevice_; // the device that went away
+    bool linkLost_ = false;
+    int reconnectAttempts_ = 0;
+    double lostAt_ = 0;        // nowSeconds() of the loss
+    double nextReconnect_ = 0; // nowSeconds() of the next try
 };
 
 // The system clock as a date-time: days since 1899-12-30, with fractions.
