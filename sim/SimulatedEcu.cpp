@@ -344,6 +344,14 @@ void SimulatedEcu::answer(const TBytes& request) {
         std::string line = BytesToHex(reply);
         if (!line.empty())
             line.pop_back();
+        // Say which faults touched a reply, so a reader can tell the good ones.
+        if (!raw) {
+            std::string faults;
+            for (const SimFault f : {SimFault::BadEcho, SimFault::Noise, SimFault::BadCheck,
+                                     SimFault::Truncated, SimFault::WrongMode})
+                if (has(f)) faults += std::string(faults.empty() ? " #" : "") + " " + SimFaultName(f);
+            line += faults;
+        }
         *record_ << line << '\n';
         record_->flush();
     }

@@ -51,7 +51,9 @@ struct SimOptions {
     uint32_t Seed = 1;
     std::array<unsigned, SimFaultCount> FaultEvery{}; // 0: never
     double HangUpAfterSeconds = 0; // 0: never
-    std::string RecordPath;     // every reply sent, one hex line each
+    // Every reply sent, one hex line each; a reply a fault touched ends in
+    // " #" and the faults' names ("F4 95 01 ... 3C # bad-check").
+    std::string RecordPath;
     std::string PromPath;       // empty: a generated image
     std::string LinkPath;       // a symbolic link made to the device
     // A log file whose rows mode 1 replies carry, at their recorded pace on
