@@ -7,12 +7,14 @@
 #include "cli/CliExport.h"
 #include "cli/CliOptions.h"
 #include "cli/CliReading.h"
+#include "cli/CliRecover.h"
 #include "cli/CliSignals.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
 #include "store/ALDLLog.h"
 #include "store/AtomicFile.h"
 #include "store/Cp1252.h"
+#include "store/Journal.h"
 #include "store/LogCollection.h"
 #include "store/Messages.h"
 
@@ -74,6 +76,7 @@ const char* const MainHelp =
     "  export     write a log file as a workbook (.xlsx), CSV (.csv) or table text (.tsv)\n"
     "  dump-prom  read the program memory (0x8000-0xFFFF) into a 32768-byte file\n"
     "  create-ini write the parameter table in force to the protocol file\n"
+    "  recover    save the recordings a crash or a kill left in their journals\n"
     "\n"
     "PORT is COM1..COM20 or a device path. COMn opens /dev/ttyS(n-1) unless the\n"
     "settings file ~/.config/Quillmar/Quillmar.ini names another device in its\n"
@@ -375,6 +378,8 @@ int cmdLog(const std::vector<std::string>& args) {
 
     if (!acq.StartLoggingActionExecute()) return ExitFailure;
     err("Logging to " + outFile + " (Ctrl-C stops and saves)");
+    if (acq.currentLog() && acq.currentLog()->Journal())
+        err("Journal: " + acq.currentLog()->Journal()->Path());
     QCoreApplication::exec();
     finish();
 
@@ -394,6 +399,9 @@ int cmdLog(const std::vector<std::string>& args) {
         const std::string rescue = rescuePath();
         if (saveLog(collection, *log, rescue))
             err("quillmar-cli log: the recording was saved to " + rescue + " instead");
+        else if (log->Journal())
+            err("quillmar-cli log: the recording stays in its journal " + log->Journal()->Path() +
+                "; 'quillmar-cli recover' saves it");
         return ExitFailure;
     }
     const uint32_t rows = log->Rows;
@@ -574,6 +582,7 @@ int dispatch(std::vector<std::string> args) {
     if (command == "export") return CmdExport(args);
     if (command == "dump-prom") return cmdDumpProm(args);
     if (command == "create-ini") return cmdCreateIni(args);
+    if (command == "recover") return CmdRecover(args);
     err("quillmar-cli: unknown command '" + command + "'");
     std::fputs(MainHelp, stderr);
     return ExitBadInput;
