@@ -2,6 +2,7 @@
 
 #include "graph/draw/Canvas.h"
 #include "graph/draw/GraphDraw.h"
+#include "graph/draw/GraphPicture.h"
 #include "graph/window/AxesDlg.h"
 #include "graph/window/CurvesDlg.h"
 #include "graph/window/EnableCommands.h"
@@ -10,6 +11,7 @@
 #include "graph/window/GraphLegend.h"
 #include "graph/window/InformationDlg.h"
 #include "graph/window/SelectCurveDlg.h"
+#include "store/AtomicFile.h"
 #include "store/Messages.h"
 
 #include <QAction>
@@ -24,16 +26,16 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <span>
 
 namespace quillmar {
 
@@ -560,51 +562,23 @@ QImage TGraph::RenderPicture(QSize size) {
 }
 
 bool TGraph::SavePicture(const QString& fileName, const QString& format) {
-    const QString kind = format.toUpper();
+    const TPictureFormat kind = PictureFormatNamed(format).value_or(TPictureFormat::Bmp);
     TDrawOptions options;
     options.DrawOthers = [this](TCanvas& c) { DrawOthers(c); };
-    bool ok = false;
-    if (kind == "SVG" || kind == "PDF") {
-        QPainter painter;
-        std::unique_ptr<QPaintDevice> device;
-        if (kind == "SVG") {
-            auto svg = std::make_unique<QSvgGenerator>();
-            svg->setFileName(fileName);
-            svg->setSize(PictureSize);
-            svg->setViewBox(QRect(QPoint(0, 0), PictureSize));
-            svg->setResolution(96);
-            svg->setTitle(windowTitle());
-            device = std::move(svg);
-        } else {
-            auto pdf = std::make_unique<QPdfWriter>(fileName);
-            pdf->setResolution(96);
-            pdf->setPageMargins(QMarginsF(0, 0, 0, 0));
-            pdf->setPageSize(QPageSize(QSizeF(PictureSize) * 72.0 / 96.0, QPageSize::Point, QString(),
-                                       QPageSize::ExactMatch));
-            pdf->setTitle(windowTitle());
-            device = std::move(pdf);
-        }
-        if (painter.begin(device.get())) {
-            {
-                TCanvas canvas(painter);
-                painter.fillRect(QRect(QPoint(0, 0), PictureSize), Qt::white);
-                DrawGraph(*axes_, *curves_, canvas, options);
-            }
-            ok = painter.end();
-        }
-        screenLayout_ = false;
-        if (!ok) {
-            showMessage("Error", "Error writing file, check sufficient disc space is available");
-            return false;
-        }
-        return true;
-    }
-    const QImage image = RenderPicture(PictureSize);
-    if (image.isNull()) {
-        showMessage("Error", "Error creating bitmap");
+    const QByteArray bytes = GraphPictureBytes(*axes_, *curves_, kind, PictureSize, options, windowTitle());
+    screenLayout_ = false; // the axes now hold the picture's layout
+    const bool bitmap = kind == TPictureFormat::Bmp || kind == TPictureFormat::Png;
+    if (bytes.isEmpty()) {
+        showMessage("Error", bitmap ? "Error creating bitmap"
+                                    : "Error writing file, check sufficient disc space is available");
         return false;
     }
-    if (!image.save(fileName, kind == "PNG" ? "PNG" : "BMP")) {
+    try {
+        // The old file stays until the new one is complete.
+        WriteFileAtomically(fileName.toStdString(),
+                            std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                      static_cast<std::size_t>(bytes.size())));
+    } catch (const std::exception&) {
         showMessage("Error", "Error writing file, check sufficient disc space is available");
         return false;
     }

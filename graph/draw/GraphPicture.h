@@ -1,0 +1,32 @@
+#pragma once
+// A graph as a picture file: a bitmap (BMP, PNG) drawn on a white image, or
+// a vector drawing (SVG, PDF) whose text stays text. The graph window's
+// Save as BMP and quillmar-cli plot both write through here.
+
+#include "graph/draw/GraphDraw.h"
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+namespace quillmar {
+
+enum class TPictureFormat { Bmp, Png, Svg, Pdf };
+
+// "BMP", "PNG", "SVG" or "PDF" in any letter case.
+std::optional<TPictureFormat> PictureFormatNamed(const QString& name);
+// The format a file name's extension names: .bmp, .png, .svg or .pdf, in
+// any letter case.
+std::optional<TPictureFormat> PictureFormatOfFile(const QString& fileName);
+
+// The bytes of the picture file of the graph laid out for size (pixels; SVG
+// and PDF pages at 96 dots per inch). title goes into the metadata of an SVG
+// or PDF file. drawn tells whether there was anything to draw (the picture
+// is blank otherwise). Empty when the picture cannot be made.
+QByteArray GraphPictureBytes(TAxes& axes, TCurves& curves, TPictureFormat format, QSize size,
+                             const TDrawOptions& options = {}, const QString& title = QString(),
+                             bool* drawn = nullptr);
+
+} // namespace quillmar
