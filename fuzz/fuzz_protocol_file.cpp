@@ -1,0 +1,69 @@
+// Arbitrary bytes as "M100 ALDL protocol.ini": loaded and checked as the
+// program starts with it, then used as the acquisition cycle uses a table
+// (bit names, the name list, decoding and formatting every entry) and written
+// back, which must read again to the same number of entries.
+#include "acquisition/IniFile.h"
+#include "acquisition/Parameters.h"
+#include "acquisition/ProtocolFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+const std::string& protocolPath() {
+    static const std::string path = [] {
+        char folder[] = "/tmp/quillmar-fuzz-protocol-XXXXXX";
+        if (!::mkdtemp(folder)) std::abort();
+        return std::string(folder) + "/" + quillmar::ProtocolFileName;
+    }();
+    return path;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace quillmar;
+    const std::string& path = protocolPath();
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    }
+    TParameterArray table;
+    std::string writeError;
+    const TableCheck check = LoadCheckedParameters(path, table, &writeError, MissingTable::UseBuiltIn);
+    if (!check.Ok) {
+        if (check.Message.empty()) std::abort(); // a refusal always says why
+        return 0;
+    }
+    FillBitNames(table);
+    const std::vector<std::string> names = MakeParameterNames(table);
+    const ParameterIndices indices = FindParameterIndices(names);
+    const std::vector<TFlagDef> flags = MakeFlagDefs(table);
+    (void)indices;
+    (void)flags;
+    uint8_t reply[ReplyLength];
+    for (int k = 0; k < ReplyLength; ++k)
+        reply[k] = uint8_t(k * 37 + 11);
+    size_t text = 0;
+    for (int i = 0; i < int(table.size()); ++i) {
+        DecodeParameter(table, i, reply, sizeof reply);
+        const TParameter& p = table[size_t(i)];
+        text += ParameterLine(p, p.Value).size();
+        for (size_t b = 0; b < p.BitNames.size(); ++b)
+            text += BitLine(p.BitNames[b], BitIsOn(p.Value, int(b))).size();
+    }
+    (void)text;
+
+    IniFile ini = IniFile::fromBytes(std::string_view(reinterpret_cast<const char*>(data), size));
+    WriteParameters(ini, table);
+    TParameterArray again;
+    const TableCheck reread = ReadParameters(IniFile::fromBytes(ini.toBytes()), again, path);
+    if (!reread.Ok || again.size() != table.size()) std::abort();
+    return 0;
+}
