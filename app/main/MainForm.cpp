@@ -11,7 +11,7 @@
 #include "store/Messages.h"
 
 #if QUILLMAR_HAVE_GRAPH_WINDOW
-#include "graph/window/Graph.h"
+#include "graph/acquisition/ALDLGraph.h"
 #endif
 
 #include <QAction>
@@ -410,25 +410,14 @@ QMdiSubWindow* TMainForm::addChild(QWidget* widget) {
 }
 
 void TMainForm::createGraphWindow() {
-    auto* host = new QWidget;
-    host->setObjectName("GraphForm");
-    host->setWindowTitle("Graph");
-    auto* layout = new QVBoxLayout(host);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    graphStatusBar_ = new QStatusBar(host);
-    graphStatusBar_->setObjectName("GraphStatusBar");
-    graphStatusBar_->setSizeGripEnabled(false);
 #if QUILLMAR_HAVE_GRAPH_WINDOW
-    auto* graph = new TGraph(host);
+    // 1. The graph of the logged datasets.
+    auto* graph = new TALDLGraph;
     // 2. The x axis and the left y axis scale from 0 up.
-    for (int axis : {0, 1}) {
-        graph->Axes().Axis(axis).AutoScaleMin = true;
-        graph->Axes().Axis(axis).Info.RangeMin.SetScaleValue(0);
-    }
+    PrepareAcquisitionAxes(graph->Axes());
     // 3. Its own status bar shows the crosshair read-out.
+    graphStatusBar_ = graph->GraphStatusBar;
     graph->setStatusBar(graphStatusBar_);
-    layout->addWidget(graph, 1);
     Graph.Axes = graph->AxesAction;
     Graph.Curve = graph->CurveAction;
     Graph.PrintSetup = graph->PrintSetupAction;
@@ -439,7 +428,18 @@ void TMainForm::createGraphWindow() {
     Graph.CopyGraph = graph->CopyGraphAction;
     Graph.Zoom = graph->ZoomAction;
     Graph.UnZoom = graph->UnZoomAction;
+    graph_ = graph;
+    graphForm_ = graph;
 #else
+    auto* host = new QWidget;
+    host->setObjectName("GraphForm");
+    host->setWindowTitle("Graph");
+    auto* layout = new QVBoxLayout(host);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    graphStatusBar_ = new QStatusBar(host);
+    graphStatusBar_->setObjectName("GraphStatusBar");
+    graphStatusBar_->setSizeGripEnabled(false);
     layout->addWidget(makeGraphPlaceholder(), 1);
     // The commands are there, off, until the graph window takes them.
     Graph.Axes = makeAction(this, "AxesAction", "&Axes ");
@@ -455,10 +455,10 @@ void TMainForm::createGraphWindow() {
     for (QAction* a : {Graph.Axes, Graph.Curve, Graph.PrintSetup, Graph.PrintGraph, Graph.ExportDataToExcel,
                        Graph.ExportGraphData, Graph.SaveBMP, Graph.CopyGraph, Graph.Zoom, Graph.UnZoom})
         a->setEnabled(false);
-#endif
     layout->addWidget(graphStatusBar_);
     graphForm_ = host;
-    graphWindow_ = addChild(host);
+#endif
+    graphWindow_ = addChild(graphForm_);
     bindGraphCommands();
 }
 
@@ -533,6 +533,11 @@ void TMainForm::createCommsWindow() {
         if (dials_) dials_->setGaugePositions(boost, engineSpeed);
     });
     connect(commsForm_, &TCommsForm::datasetsChanged, this, [this] { updateCommands(); });
+#if QUILLMAR_HAVE_GRAPH_WINDOW
+    // The graph plots what the acquisition window's selectors choose; its
+    // cursor prompt goes to the frame's status bar.
+    if (graph_) graph_->attach(commsForm_, statusBar());
+#endif
 
     commsWindow_ = addChild(commsForm_);
 
@@ -550,8 +555,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     }
 #if QUILLMAR_HAVE_GRAPH_WINDOW
     // A zoom or a point selection runs its own loop: the graph refuses to go.
-    if (const auto* graph = graphForm_ ? graphForm_->findChild<TGraph*>() : nullptr;
-        graph && !graph->Idle()) {
+    if (graph_ && !graph_->Idle()) {
         event->ignore();
         return;
     }
@@ -590,6 +594,7 @@ void TMainForm::FormDestroy() {
     delete graphWindow_;
     graphWindow_ = nullptr;
     graphForm_ = nullptr;
+    graph_ = nullptr;
     delete logind_;
     logind_ = nullptr;
     power_.reset();

@@ -36,6 +36,7 @@ class QToolBar;
 
 namespace quillmar {
 
+class TALDLGraph;
 class TCommsForm;
 class TDialDialog;
 
@@ -90,6 +91,8 @@ public:
     TLogCollection& Datasets() { return datasets_; }
     TCommsForm* CommsForm() const { return commsForm_; }
     QWidget* GraphForm() const { return graphForm_; }
+    // The graph of the logged datasets (null while the graph window is not made).
+    TALDLGraph* ALDLGraph() const { return graph_; }
     QMdiArea* mdiArea() const { return mdi_; }
     QMdiSubWindow* commsWindow() const { return commsWindow_; }
     QMdiSubWindow* graphWindow() const { return graphWindow_; }
@@ -206,6 +209,7 @@ private:
     QMdiSubWindow* graphWindow_ = nullptr;
     TCommsForm* commsForm_ = nullptr;
     QWidget* graphForm_ = nullptr;
+    TALDLGraph* graph_ = nullptr;
     QStatusBar* graphStatusBar_ = nullptr;
     QPointer<TDialDialog> dials_;
     int startStatus_ = 0;
