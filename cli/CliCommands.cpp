@@ -6,6 +6,7 @@
 #include "app/sheet/ExportTables.h"
 #include "cli/CliExport.h"
 #include "cli/CliOptions.h"
+#include "cli/CliPlot.h"
 #include "cli/CliReading.h"
 #include "cli/CliRecover.h"
 #include "cli/CliSignals.h"
@@ -74,6 +75,7 @@ const char* const MainHelp =
     "  table      write a log file as tab-separated text to stdout\n"
     "  info       show what a log file holds\n"
     "  export     write a log file as a workbook (.xlsx), CSV (.csv) or table text (.tsv)\n"
+    "  plot       draw log files as the desktop program's graph, into a picture file\n"
     "  dump-prom  read the program memory (0x8000-0xFFFF) into a 32768-byte file\n"
     "  create-ini write the parameter table in force to the protocol file\n"
     "  recover    save the recordings a crash or a kill left in their journals\n"
@@ -580,6 +582,7 @@ int dispatch(std::vector<std::string> args) {
     if (command == "table") return cmdTable(args);
     if (command == "info") return cmdInfo(args);
     if (command == "export") return CmdExport(args);
+    if (command == "plot") return CmdPlot(args);
     if (command == "dump-prom") return cmdDumpProm(args);
     if (command == "create-ini") return cmdCreateIni(args);
     if (command == "recover") return CmdRecover(args);
@@ -591,7 +594,7 @@ int dispatch(std::vector<std::string> args) {
 } // namespace
 
 int RunCli(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = MakeCliApplication(argc, argv);
     // QCoreApplication takes the user's locale; our numbers never do.
     std::setlocale(LC_NUMERIC, "C");
     CliMessenger messenger;

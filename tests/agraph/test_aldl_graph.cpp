@@ -4,6 +4,7 @@
 // the tree as the mouse moves.
 
 #include "tests/agraph/AgraphTestSupport.h"
+#include "tests/agraph/RunCli.h"
 #include "tests/app/AppTestSupport.h"
 
 #include "graph/acquisition/ALDLGraph.h"
@@ -219,6 +220,27 @@ TEST_F(AgraphFrame, TheCursorWritesTheTreeForThePointUnderTheMouse) {
     follow(speed, (200 - 10) * 25.0);
     EXPECT_EQ(speed.point, "10");
     EXPECT_EQ(speed.engineLine.toStdString(), ParameterLine(engine, (200 - 10) * 25.0));
+}
+
+TEST_F(AgraphFrame, TheCommandLineDrawsWhatTheWindowSaves) {
+    openLog("a.ecu", run(80, 0));
+    openLog("b.ecu", run(120, 1));
+    choose(comms->dlgCurve1, "Engine speed");
+    choose(comms->dlgCurve2, "At idle");
+    ASSERT_EQ(graph->Curves().Count(), 4);
+    const QString saved = config.path("window.png");
+    ASSERT_TRUE(graph->SavePicture(saved, "PNG"));
+
+    const std::filesystem::path dir = config.dir.path().toStdString();
+    const CliResult cli =
+        runCli(QUILLMAR_CLI,
+               {"plot", config.file("a.ecu"), config.file("b.ecu"), "--x", "Time", "--y", "Engine speed",
+                "--y2", "Flags 30/At idle", "--out", config.file("cli.png")},
+               dir);
+    ASSERT_EQ(cli.Status, 0) << cli.Err;
+    const QImage window(saved), line(config.path("cli.png"));
+    ASSERT_EQ(window.size(), line.size());
+    EXPECT_TRUE(window.convertToFormat(QImage::Format_RGB32) == line.convertToFormat(QImage::Format_RGB32));
 }
 
 } // namespace
