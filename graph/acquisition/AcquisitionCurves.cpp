@@ -55,11 +55,38 @@ CurveSource sourceOf(const TPlotTable& table, const TSelectorItem& item) {
     return s;
 }
 
-// The points of one curve: x and y of every row, with a mask the bit pattern.
-// sorted: in ascending x, ties in row order, exactly as SortByX would order
-// them; the curve then remembers the row of every point.
+// A dataset's rows in ascending x, ties in row order, exactly as SortByX
+// orders a series, with their x values. The store's own row sort orders the
+// (x, row) pairs. Both curves of a dataset share it.
+struct SortedRows {
+    std::vector<uint32_t> Rows;
+    std::vector<double> X;
+};
+
+SortedRows sortRows(const TALDLLog& log, int32_t xIndex) {
+    SortedRows sorted;
+    const uint32_t rows = log.Rows;
+    TNumber2DArrayStore order;
+    if (!order.Make2D(2, rows, 8)) return sorted;
+    for (uint32_t r = 1; r <= rows; ++r) {
+        order.SetElement(1, r, static_cast<double>(log.ParameterValue(xIndex, r)));
+        order.SetElement(2, r, r);
+    }
+    order.SortRows(1);
+    sorted.Rows.resize(rows);
+    sorted.X.resize(rows);
+    for (uint32_t i = 1; i <= rows; ++i) {
+        sorted.Rows[i - 1] = static_cast<uint32_t>(order.GetElement(2, i));
+        sorted.X[i - 1] = static_cast<double>(order.GetElement(1, i));
+    }
+    return sorted;
+}
+
+// The points of one curve: x and y of every row, with a mask the bit
+// pattern; with sorted rows in their order, the curve remembering the row
+// of every point.
 void fillSeries(TDatasetCurve& curve, const TALDLLog& log, int32_t xIndex, const CurveSource& source,
-                bool sorted) {
+                const SortedRows* sorted) {
     TxyDataStruct& series = *curve.Series;
     const uint32_t rows = log.Rows;
     curve.PointRows.clear();
@@ -68,28 +95,17 @@ void fillSeries(TDatasetCurve& curve, const TALDLLog& log, int32_t xIndex, const
         const long double y = log.ParameterValue(source.Index, r);
         return source.Mask ? maskedValue(y, source.Mask) : y;
     };
-    if (!sorted || rows < 2) {
+    if (!sorted || sorted->Rows.size() != rows) {
         for (uint32_t r = 1; r <= rows; ++r) {
             series.SetX(r, log.ParameterValue(xIndex, r));
             series.SetY(r, yOf(r));
         }
         return;
     }
-    // The store's own row sort orders (x, row) pairs, so the points and
-    // their rows come out as sorting the series would leave them.
-    TNumber2DArrayStore order;
-    if (!order.Make2D(2, rows, 8)) return;
-    for (uint32_t r = 1; r <= rows; ++r) {
-        order.SetElement(1, r, static_cast<double>(log.ParameterValue(xIndex, r)));
-        order.SetElement(2, r, r);
-    }
-    order.SortRows(1);
-    curve.PointRows.resize(rows);
+    curve.PointRows = sorted->Rows;
     for (uint32_t i = 1; i <= rows; ++i) {
-        const auto r = static_cast<uint32_t>(order.GetElement(2, i));
-        curve.PointRows[i - 1] = r;
-        series.SetX(i, order.GetElement(1, i));
-        series.SetY(i, yOf(r));
+        series.SetX(i, sorted->X[i - 1]);
+        series.SetY(i, yOf(sorted->Rows[i - 1]));
     }
 }
 
@@ -128,6 +144,9 @@ TCurveSetup AddAcquisitionCurves(TCurves& curves, const std::vector<const TALDLL
 
     for (std::size_t d = 0; d < datasets.size(); ++d) {
         const TALDLLog* log = datasets[d];
+        SortedRows order;
+        if (sort && log && log->Rows >= 2 && setup.CurvesPerDataset > 0)
+            order = sortRows(*log, setup.XParameterIndex);
         for (int k = 1; k <= 2; ++k) {
             const CurveSource& source = sources[static_cast<std::size_t>(k)];
             if (!source.Used) continue;
@@ -142,7 +161,7 @@ TCurveSetup AddAcquisitionCurves(TCurves& curves, const std::vector<const TALDLL
             } else if (!curve.Series) {
                 curve.Series = std::make_unique<TxyDataStruct>();
             }
-            if (log) fillSeries(curve, *log, setup.XParameterIndex, source, sort);
+            if (log) fillSeries(curve, *log, setup.XParameterIndex, source, sort ? &order : nullptr);
             const TColor colour = CurveColors[d % CurveColors.size()];
             curve.LinePen.Color = colour;
             curve.MarkerPen.Color = colour;
