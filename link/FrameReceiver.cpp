@@ -53,6 +53,10 @@ bool ReceiveReply(ByteSource& line, const TBytes& sent, uint8_t mode, TBytes& re
     const TBytes echo = line.Read(sent.size());
     if (echo != sent) {
         log("Bad echo (sent: " + BytesToHex(sent) + " received: " + BytesToHex(echo) + ")");
+        // Something came back, so the engine computer may well answer: its
+        // reply is taken off the line (bounded, unlogged) rather than left to
+        // arrive in the middle of the next transaction and spoil that too.
+        if (!echo.empty()) ReceiveFrameFrom(line, [](const std::string&) {});
         return false;
     }
     const std::optional<TFrame> answer = ReceiveFrameFrom(line, log);

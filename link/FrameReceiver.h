@@ -42,7 +42,9 @@ std::optional<TFrame> ReceiveFrameFrom(ByteSource& line, const LinkLog& log);
 
 // The receiving half of a transaction: the echo of sent, then a reply frame
 // of the same mode with a correct check byte. True with reply holding its
-// data bytes; false with reply empty and one line (or two) in log.
+// data bytes; false with reply empty and one line (or two) in log. After an
+// echo that came back altered, a reply that follows it is received and
+// dropped, so that it cannot spoil the next transaction.
 bool ReceiveReply(ByteSource& line, const TBytes& sent, uint8_t mode, TBytes& reply, const LinkLog& log);
 
 } // namespace quillmar

@@ -134,6 +134,15 @@ TEST(ALDLComms, EchoFailures) {
         EXPECT_FALSE(b.link.Transact(1, {0x00}, reply));
         EXPECT_EQ(b.log, (Lines{"Bad echo (sent: F4 57 01 00 B4  received: F4 57 01 00 A4 )"}));
     }
+    {
+        // The reply behind an altered echo is taken off the line, so the
+        // transaction straight after it gets its own.
+        Bench b(faultEvery(SimFault::BadEcho, 2));
+        TBytes reply;
+        for (int i = 1; i <= 20; ++i)
+            EXPECT_EQ(b.request(reply), i % 2 == 1) << i;
+        EXPECT_EQ(b.log.size(), 10u);
+    }
 }
 
 TEST(ALDLComms, ReplyFailures) {
@@ -196,10 +205,18 @@ TEST(ALDLComms, OddRepliesAreJudgedByTheirBytes) {
 
 TEST(ALDLComms, LinkGoneWriteFailsWithoutALogLine) {
     Bench b;
-    b.ecu.Stop();
     TBytes reply;
+    ASSERT_TRUE(b.request(reply));
+    EXPECT_FALSE(b.link.LineLost());
+    b.ecu.Stop();
     EXPECT_FALSE(b.request(reply));
     EXPECT_TRUE(b.log.empty());
     EXPECT_FALSE(b.link.LastErrorText.empty());
     EXPECT_TRUE(b.link.IsOpen());
+    // The port knows its device went away; a good open forgets it.
+    EXPECT_TRUE(b.link.LineLost());
+    SimulatedEcu again;
+    ASSERT_TRUE(again.Start()) << again.Error();
+    ASSERT_TRUE(b.link.ConnectDevice(again.DevicePath()));
+    EXPECT_FALSE(b.link.LineLost());
 }
