@@ -60,12 +60,14 @@ double rssMegabytes() {
     return double(resident) * double(::sysconf(_SC_PAGESIZE)) / 1e6;
 }
 
-// The recording's own data: the rows' block and the derived arrays.
+// The recording's own data: the rows' bytes and the derived arrays (the
+// memory they use; room reserved beyond it is never touched, so it is not
+// resident either).
 double dataMegabytes(const TALDLLog* log) {
     if (!log) return 0;
-    double bytes = double(log->capacity());
+    double bytes = double(log->size());
     for (const TDoubleArray& channel : log->Derived)
-        bytes += double(channel.capacity()) * sizeof(double);
+        bytes += double(channel.size()) * sizeof(double);
     return bytes / 1e6;
 }
 
