@@ -672,4 +672,8 @@ void TCommsForm::datasetWarnings(const std::vector<std::string>& warnings) {
         appendErrorLog(QString::fromStdString("Warning: " + w));
 }
 
+void TCommsForm::linkStateChanged(bool connected, const std::string& text) {
+    emit linkStatusChanged(connected, QString::fromStdString(text));
+}
+
 } // namespace quillmar

@@ -163,6 +163,9 @@ signals:
     void timeShiftChanged(int position);
     // The datasets listed, or the selected one, changed.
     void datasetsChanged();
+    // The device went away (connected false: "... disconnected, retrying")
+    // or came back; text says which, naming it.
+    void linkStatusChanged(bool connected, const QString& text);
 
 protected:
     // ---- AcquisitionListener ----
@@ -177,6 +180,7 @@ protected:
     void graphPanelVisible(bool visible) override;
     void promProgress(uint32_t nextAddress, size_t bytesRead) override;
     void datasetWarnings(const std::vector<std::string>& warnings) override;
+    void linkStateChanged(bool connected, const std::string& text) override;
 
 private:
     void buildControls();

@@ -8,6 +8,7 @@
 #include "app/sheet/window/SheetCommands.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
+#include "store/JournalRecovery.h"
 #include "store/Messages.h"
 
 #if QUILLMAR_HAVE_GRAPH_WINDOW
@@ -383,6 +384,15 @@ void TMainForm::FormShow() {
             files << QString::fromStdString(f);
         QTimer::singleShot(0, this, [this, files] { FileOpen1Accept(files); });
     }
+    // Recordings a crash or a kill left in their journals: asked about once
+    // the windows are up; the ones recovered are open, unsaved datasets.
+    QTimer::singleShot(0, this, [this] {
+        if (!commsForm_ || OfferJournals(datasets_, commsForm_->acquisition().sharedParameters()).empty())
+            return;
+        if (datasets_.Hooks.SetupCurve) datasets_.Hooks.SetupCurve();
+        if (TALDLLog* log = datasets_.CurrentDataset(); log && datasets_.Hooks.WriteTableData)
+            datasets_.Hooks.WriteTableData(log->Rows);
+    });
 }
 
 QMdiSubWindow* TMainForm::addChild(QWidget* widget) {
@@ -533,6 +543,10 @@ void TMainForm::createCommsWindow() {
         if (dials_) dials_->setGaugePositions(boost, engineSpeed);
     });
     connect(commsForm_, &TCommsForm::datasetsChanged, this, [this] { updateCommands(); });
+    // An adapter that went away: said until it is back, then for a while.
+    connect(commsForm_, &TCommsForm::linkStatusChanged, this, [this](bool connected, const QString& text) {
+        statusBar()->showMessage(text, connected ? 10000 : 0);
+    });
 #if QUILLMAR_HAVE_GRAPH_WINDOW
     // The graph plots what the acquisition window's selectors choose; its
     // cursor prompt goes to the frame's status bar.

@@ -69,12 +69,14 @@ template <class T> void answerNextModal(std::function<void(T*)> handle, int time
     timer->start(10);
 }
 
-// A settings folder and a config home of the test's own.
+// A settings folder and a config home of the test's own, and a state
+// folder for the journals of recordings.
 class PrivateConfig {
 public:
     PrivateConfig() {
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
         ::setenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit().constData(), 1);
+        ::setenv("XDG_STATE_HOME", path("state").toLocal8Bit().constData(), 1);
     }
     QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
     std::string file(const std::string& name) const {

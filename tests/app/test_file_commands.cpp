@@ -5,6 +5,7 @@
 #include "tests/app/AppTestSupport.h"
 
 #include "store/ALDLLog.h"
+#include "store/Journal.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -222,6 +223,34 @@ TEST_F(FileCommandsTest, FilesNamedOnTheCommandLineOpenAtStart) {
     ASSERT_EQ(frame->Datasets().Count(), 1);
     EXPECT_EQ(comms().dlgDataSet->currentText(), "cmdline.ecu");
     EXPECT_EQ(comms().dlgPointNo->text(), "7");
+}
+
+// A recording a crash left in its journal is offered at the next start.
+class JournalAtStartUpTest : public ::testing::Test, public FrameFixture {};
+
+TEST_F(JournalAtStartUpTest, ARecordingLeftInItsJournalComesBackAsAnUnsavedDataset) {
+    writeSettings();
+    {
+        auto journal = TJournal::Create(DefaultJournalFolder(), BuiltInParameters(), 45000.5);
+        TALDLLog rows(std::make_shared<TParameterArray>(BuiltInParameters()));
+        rows.Make2D(LogColumns, 4, 1);
+        for (uint32_t r = 1; r <= 4; ++r) {
+            rows.WriteRow(r, testing::TestLogRow(r).data(), (r - 1) * 0.2);
+            journal->Append(rows.RowData(r));
+        }
+    } // its program died
+    messenger.answers = {true};
+    open();
+    QTest::qWait(20);
+    const std::vector<std::string> asked = messenger.texts("Query");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].find("holds 4 rows"), std::string::npos) << asked[0];
+    ASSERT_EQ(frame->Datasets().Count(), 1);
+    const TALDLLog* log = frame->Datasets().ReadLog(0);
+    EXPECT_EQ(log->Rows, 4u);
+    EXPECT_FALSE(log->Saved);
+    EXPECT_NE(log->Journal(), nullptr);
+    EXPECT_EQ(frame->CommsForm()->dlgDataSet->count(), 1);
 }
 
 } // namespace
