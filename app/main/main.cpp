@@ -5,6 +5,7 @@
 #include "app/main/MainForm.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <clocale>
 #include <cstdio>
@@ -35,7 +36,12 @@ int main(int argc, char** argv) {
         QApplication::setApplicationName("Quillmar");
         QApplication::setOrganizationName("Quillmar");
         QApplication::setApplicationVersion(QUILLMAR_VERSION);
-        QApplication::setWindowIcon(TFlagImageList::instance().icon(29));
+        // The installed desktop entry and icon carry this id: Wayland
+        // compositors match the window to the entry by it, and the icon
+        // theme holds the application's icon once installed.
+        QGuiApplication::setDesktopFileName("io.github.quillmar.Quillmar");
+        QApplication::setWindowIcon(
+            QIcon::fromTheme("io.github.quillmar.Quillmar", TFlagImageList::instance().icon(29)));
 
         MainFormOptions mainOptions;
         mainOptions.App = options;
