@@ -18,8 +18,13 @@ namespace {
 
 const std::string& protocolPath() {
     static const std::string path = [] {
-        char folder[] = "/tmp/quillmar-fuzz-protocol-XXXXXX";
+        static char folder[] = "/tmp/quillmar-fuzz-protocol-XXXXXX";
         if (!::mkdtemp(folder)) std::abort();
+        // Gone again when the fuzzer ends.
+        std::atexit([] {
+            ::unlink((std::string(folder) + "/" + quillmar::ProtocolFileName).c_str());
+            ::rmdir(folder);
+        });
         return std::string(folder) + "/" + quillmar::ProtocolFileName;
     }();
     return path;
