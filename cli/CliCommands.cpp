@@ -10,6 +10,7 @@
 #include "cli/CliReading.h"
 #include "cli/CliRecover.h"
 #include "cli/CliSignals.h"
+#include "cli/CliTerminal.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
 #include "store/ALDLLog.h"
@@ -83,7 +84,8 @@ const char* const MainHelp =
     "PORT is COM1..COM20 or a device path. COMn opens /dev/ttyS(n-1) unless the\n"
     "settings file ~/.config/Quillmar/Quillmar.ini names another device in its\n"
     "[Software] section, e.g. Quillmar\\Ports\\COM3=/dev/ttyUSB0.\n"
-    "'quillmar-cli COMMAND --help' describes a command.\n"
+    "'quillmar-cli COMMAND --help' describes a command; 'quillmar-cli --version'\n"
+    "shows the version.\n"
     "Exit status: 0 success, 1 run-time failure, 2 bad arguments or bad input.\n";
 
 const char* const LogHelp =
@@ -185,7 +187,10 @@ class CliListener : public AcquisitionListener {
 public:
     void errorLines(const std::vector<std::string>& lines) override {
         for (const auto& l : lines) {
-            err(l);
+            if (onErrorLine)
+                onErrorLine(l);
+            else
+                err(l);
             // A warning (the protocol file could not be written) is no link error.
             if (l.rfind("Warning: ", 0) != 0) ++errors;
         }
@@ -203,6 +208,7 @@ public:
     size_t errors = 0;
     std::function<void(uint32_t)> onRow;
     std::function<void()> onRefresh;
+    std::function<void(const std::string&)> onErrorLine; // instead of stderr
 };
 
 // Creates the acquisition, loads the table, connects. Returns an exit
@@ -420,12 +426,20 @@ int cmdLog(const std::vector<std::string>& args) {
 
 // ---- watch ------------------------------------------------------------------
 
-void printLiveTable(const TParameterArray& params) {
+// One line per parameter and one per flag bit; or, for a screen, the bits
+// that are on named after their parameter's line, so the table fits.
+std::string liveTableText(const TParameterArray& params, bool bitsInline) {
     std::string text;
     for (const TParameter& p : params) {
         text += ParameterLine(p, p.Value);
+        if (p.Flags && bitsInline) {
+            std::string on;
+            for (size_t b = 0; b < p.BitNames.size(); ++b)
+                if (BitIsOn(p.Value, static_cast<int>(b))) on += (on.empty() ? "" : ", ") + p.BitNames[b];
+            text += on.empty() ? " [none on]" : " [" + on + "]";
+        }
         text += '\n';
-        if (p.Flags) {
+        if (p.Flags && !bitsInline) {
             for (size_t b = 0; b < p.BitNames.size(); ++b) {
                 text += "  ";
                 text += BitLine(p.BitNames[b], BitIsOn(p.Value, static_cast<int>(b)));
@@ -434,8 +448,7 @@ void printLiveTable(const TParameterArray& params) {
         }
     }
     text += '\n';
-    std::fputs(text.c_str(), stdout);
-    std::fflush(stdout);
+    return text;
 }
 
 int cmdWatch(const std::vector<std::string>& args) {
@@ -453,7 +466,20 @@ int cmdWatch(const std::vector<std::string>& args) {
     acq.setListener(&listener);
     if (auto bad = startAcquisition(acq, command, link)) return *bad;
     if (auto bad = applyPeriods(acq, command, o)) return *bad;
-    listener.onRefresh = [&] { printLiveTable(acq.parameters()); };
+    // On a terminal the table is redrawn in place (cli/CliTerminal.h).
+    const std::string where = link.Port.empty() ? std::string("(test mode)") : link.Port;
+    LiveScreen screen(stdout, "quillmar-cli watch " + where + "  Ctrl-C ends");
+    listener.onErrorLine = [&](const std::string& line) { screen.note(line); };
+    listener.onRefresh = [&] { screen.show(liveTableText(acq.parameters(), screen.inPlace())); };
+    // Whatever the acquisition reports while it goes, the screen has gone.
+    struct Unhook {
+        CliListener& listener;
+        ~Unhook() {
+            listener.onErrorLine = nullptr;
+            listener.onRefresh = nullptr;
+        }
+    } unhook{listener};
+    if (screen.inPlace()) screen.show("Talking; the table comes with the first update.\n");
 
     SignalPipe signalPipe([&] {
         acq.StopTalkingActionExecute();
@@ -575,6 +601,10 @@ int dispatch(std::vector<std::string> args) {
     args.erase(args.begin());
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(MainHelp, stdout);
+        return ExitOk;
+    }
+    if (command == "--version") {
+        out(std::string("quillmar-cli ") + QUILLMAR_VERSION);
         return ExitOk;
     }
     if (command == "log") return cmdLog(args);
