@@ -41,6 +41,7 @@ void usage(std::ostream& out) {
            "  --no-echo N, --bad-echo N, --noise N, --bad-check N,\n"
            "  --truncated N, --wrong-mode N, --silence N\n"
            "                     inject that fault on every Nth request (0: never)\n"
+           "  --help, --version  show this text, or the version\n"
            "Numbers are decimal digits, with a decimal point where fractions make sense.\n";
 }
 
@@ -79,6 +80,10 @@ int run(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             usage(std::cout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << "quillmar-ecusim " << QUILLMAR_VERSION << "\n";
             return 0;
         }
         if (arg == "--pace") {
