@@ -369,7 +369,9 @@ void TCommsForm::reportConnectFailure(const std::string& port) {
         line += ". Plug the adapter in, or choose the port it is on with Setup > Set comm port.";
     else if (code == EBUSY || code == EWOULDBLOCK)
         line += " Close the other program, then choose Setup > Set comm port and OK.";
-    appendErrorLog(QString::fromStdString(line));
+    lastConnectFailure_ = QString::fromStdString(line);
+    appendErrorLog(lastConnectFailure_);
+    emit linkStatusChanged(false, lastConnectFailure_);
 }
 
 void TCommsForm::appendErrorLog(const QString& line) {

@@ -102,7 +102,12 @@ public:
     // A line for the error log that does not come from the link.
     void appendErrorLog(const QString& line);
     // The error log line for a port that would not open, with what to do.
+    // The line is also kept (and signalled as a lost link), because the error
+    // log is hidden behind the graph panel while idle.
     void reportConnectFailure(const std::string& port);
+    // The last such line; empty once a port opened.
+    const QString& lastConnectFailure() const { return lastConnectFailure_; }
+    void clearConnectFailure() { lastConnectFailure_.clear(); }
 
     // ---- controls, as the form lays them out ----
 
@@ -183,6 +188,7 @@ protected:
     void linkStateChanged(bool connected, const std::string& text) override;
 
 private:
+    QString lastConnectFailure_;
     void buildControls();
     void buildActions();
     void installCollectionHooks();

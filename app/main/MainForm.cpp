@@ -547,6 +547,9 @@ void TMainForm::createCommsWindow() {
     connect(commsForm_, &TCommsForm::linkStatusChanged, this, [this](bool connected, const QString& text) {
         statusBar()->showMessage(text, connected ? 10000 : 0);
     });
+    // A port that would not open at start-up: the error log is behind the
+    // graph panel while idle, so the status bar says it.
+    if (!commsForm_->lastConnectFailure().isEmpty()) statusBar()->showMessage(commsForm_->lastConnectFailure());
 #if QUILLMAR_HAVE_GRAPH_WINDOW
     // The graph plots what the acquisition window's selectors choose; its
     // cursor prompt goes to the frame's status bar.
@@ -654,10 +657,12 @@ void TMainForm::SetCommPortActionExecute() {
     demoEngine_.reset();
     const std::string port = PortName(uint8_t(CommPort));
     Acquisition& acq = commsForm_->acquisition();
-    if (acq.reconnect(port))
-        commsForm_->appendErrorLog(
-            QString::fromStdString("Connected to " + port + " (" + acq.comms()->DevicePath() + ")"));
-    else
+    if (acq.reconnect(port)) {
+        const QString line = QString::fromStdString("Connected to " + port + " (" + acq.comms()->DevicePath() + ")");
+        commsForm_->clearConnectFailure();
+        commsForm_->appendErrorLog(line);
+        statusBar()->showMessage(line, 10000);
+    } else
         commsForm_->reportConnectFailure(port);
     updatePortLabel();
 }

@@ -8,6 +8,7 @@
 #include "link/PortTable.h"
 #include "tests/link/PtyPair.h"
 
+#include <QStatusBar>
 #include <QAbstractItemModel>
 #include <QComboBox>
 #include <QLabel>
@@ -163,8 +164,15 @@ TEST_F(CommPortCommandTest, OkReconnectsStoresTheAssignmentAndReportsAFailure) {
     const QString line = log->document()->lastBlock().text();
     EXPECT_TRUE(line.startsWith("Cannot open COM20 (/nonexistent/ttyUSB7)")) << line.toStdString();
     EXPECT_TRUE(line.contains("Set comm port")) << line.toStdString();
+    // The error log is behind the graph panel while idle: the status bar says it too.
+    EXPECT_EQ(frame->statusBar()->currentMessage(), line);
     frame.reset();
     EXPECT_EQ(ReadInt32(*OpenSettings(), "Port"), 20);
+
+    // At the next start the port still fails: said in the status bar at once.
+    open(false);
+    EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith("Cannot open COM20"))
+        << frame->statusBar()->currentMessage().toStdString();
 }
 
 TEST(QtMessenger, AskShowsAModalBoxWithCaptionTextAndButtons) {
