@@ -8,7 +8,6 @@
 #include "link/PortTable.h"
 #include "tests/link/PtyPair.h"
 
-#include <QStatusBar>
 #include <QAbstractItemModel>
 #include <QComboBox>
 #include <QLabel>
@@ -16,6 +15,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTreeWidget>
