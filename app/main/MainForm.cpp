@@ -263,6 +263,10 @@ void TMainForm::buildMenus() {
 
 void TMainForm::buildStatusBar() {
     QStatusBar* bar = statusBar();
+    // The whole text of a message cut short stays the tool tip only while it shows.
+    connect(bar, &QStatusBar::messageChanged, this, [this, bar](const QString& message) {
+        if (message != shownStatus_) bar->setToolTip(QString());
+    });
     DemoLabel = new QLabel(bar);
     DemoLabel->setObjectName("DemoLabel");
     DemoLabel->setStyleSheet("QLabel { background: #fff3c4; color: #5d4200; padding: 0 6px; }");
@@ -545,11 +549,11 @@ void TMainForm::createCommsWindow() {
     connect(commsForm_, &TCommsForm::datasetsChanged, this, [this] { updateCommands(); });
     // An adapter that went away: said until it is back, then for a while.
     connect(commsForm_, &TCommsForm::linkStatusChanged, this, [this](bool connected, const QString& text) {
-        statusBar()->showMessage(text, connected ? 10000 : 0);
+        showStatus(text, connected ? 10000 : 0);
     });
     // A port that would not open at start-up: the error log is behind the
     // graph panel while idle, so the status bar says it.
-    if (!commsForm_->lastConnectFailure().isEmpty()) statusBar()->showMessage(commsForm_->lastConnectFailure());
+    if (!commsForm_->lastConnectFailure().isEmpty()) showStatus(commsForm_->lastConnectFailure());
 #if QUILLMAR_HAVE_GRAPH_WINDOW
     // The graph plots what the acquisition window's selectors choose; its
     // cursor prompt goes to the frame's status bar.
@@ -661,7 +665,7 @@ void TMainForm::SetCommPortActionExecute() {
         const QString line = QString::fromStdString("Connected to " + port + " (" + acq.comms()->DevicePath() + ")");
         commsForm_->clearConnectFailure();
         commsForm_->appendErrorLog(line);
-        statusBar()->showMessage(line, 10000);
+        showStatus(line, 10000);
     } else
         commsForm_->reportConnectFailure(port);
     updatePortLabel();
@@ -767,7 +771,7 @@ void TMainForm::FileSaveActionExecute() {
     if (datasets_.FileSaveActionExecute() && !datasets_.LogFileName.empty()) {
         TALDLLog* current = datasets_.CurrentDataset();
         if (current && current->Saved)
-            statusBar()->showMessage(
+            showStatus(
                 QString::fromStdString("Saved " + current->DatasetName() + " to " + datasets_.LogFileName),
                 10000);
     }
@@ -784,7 +788,7 @@ void TMainForm::FileSaveAs1Accept(const QString& fileName) {
     if (datasets_.FileSaveAs1Accept(fileName.toStdString()) && !fileName.isEmpty()) {
         TALDLLog* current = datasets_.CurrentDataset();
         if (current && current->Saved)
-            statusBar()->showMessage(
+            showStatus(
                 QString::fromStdString("Saved " + current->DatasetName() + " to ") + fileName, 10000);
     }
     commsForm_->refreshDataSetSelector();
@@ -806,16 +810,16 @@ void TMainForm::PROMDumpActionAccept(const QString& fileName) {
     if (!commsForm_ || fileName.isEmpty()) return;
     const PromDumpResult result = commsForm_->DumpProm(fileName.toStdString());
     if (result == PromDumpResult::Written)
-        statusBar()->showMessage("PROM image written to " + fileName, 10000);
+        showStatus("PROM image written to " + fileName, 10000);
     else if (result == PromDumpResult::Cancelled)
-        statusBar()->showMessage("PROM dump cancelled; no file written", 10000);
+        showStatus("PROM dump cancelled; no file written", 10000);
     if (closeAfterDump_) QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void TMainForm::ExportDataToExcelExecute() {
     if (!commsForm_) return;
     if (const std::optional<std::string> path = commsForm_->ExportDataToExcel())
-        statusBar()->showMessage(QString::fromStdString(WorkbookStatusText(*path)), 10000);
+        showStatus(QString::fromStdString(WorkbookStatusText(*path)), 10000);
 }
 
 void TMainForm::ExportDataToCsvExecute() {
@@ -823,7 +827,7 @@ void TMainForm::ExportDataToCsvExecute() {
     const TALDLLog* current = datasets_.CurrentDataset();
     const std::string name = current ? current->DatasetName() : std::string();
     if (const std::optional<std::string> file = commsForm_->ExportDataToCsv())
-        statusBar()->showMessage(QString::fromStdString("Exported " + name + " to " + *file), 10000);
+        showStatus(QString::fromStdString("Exported " + name + " to " + *file), 10000);
 }
 
 void TMainForm::CreateIniFileActionExecute() {
@@ -835,7 +839,7 @@ void TMainForm::CreateIniFileActionExecute() {
         showMessage("Error", e.what());
         return;
     }
-    statusBar()->showMessage(QString("Wrote the parameter table (%1 parameters) to %2")
+    showStatus(QString("Wrote the parameter table (%1 parameters) to %2")
                                  .arg(acq.parameterCount())
                                  .arg(QString::fromStdString(acq.iniPath())),
                              10000);
@@ -911,6 +915,25 @@ void TMainForm::ArrangeIcons() {
 }
 
 // ---- state -------------------------------------------------------------------------
+
+void TMainForm::showStatus(const QString& text, int timeout) {
+    // The message shares the bar with the port and state labels: a long one
+    // is cut short with an ellipsis, and the whole text is the bar's tool tip.
+    QStatusBar* bar = statusBar();
+    int room = bar->width() - 24;
+    for (QLabel* label : {DemoLabel, PortLabel, StateLabel})
+        if (label && label->isVisible()) room -= label->sizeHint().width() + 8;
+    const QString shown = bar->fontMetrics().elidedText(text, Qt::ElideRight, std::max(room, 80));
+    shownStatus_ = shown;
+    bar->setToolTip(shown == text ? QString() : text);
+    bar->showMessage(shown, timeout);
+}
+
+QString TMainForm::StatusText() const {
+    const QStatusBar* bar = statusBar();
+    if (bar->currentMessage().isEmpty()) return QString();
+    return bar->toolTip().isEmpty() ? bar->currentMessage() : bar->toolTip();
+}
 
 void TMainForm::updatePortLabel() {
     if (demoEngine_) {

@@ -100,6 +100,9 @@ public:
     SimulatedEcu* demoEngine() const { return demoEngine_.get(); }
     // The "Dials" window while it exists.
     TDialDialog* DialsWindow() const;
+    // The whole text of the status-bar message shown now (it may show cut
+    // short); empty when none is shown.
+    QString StatusText() const;
 
     // ---- settings ----
 
@@ -193,6 +196,9 @@ private:
     std::string currentPort() const;
     void updateCommands();
     void updatePortLabel();
+    // A status-bar message, cut to the room the labels leave.
+    void showStatus(const QString& text, int timeout = 0);
+    QString shownStatus_; // the (possibly cut) text showStatus put up last
     void acquisitionStateChanged();
     void promDumpRunning(bool running);
     void promDumpProgress(quint32 nextAddress, qulonglong bytesRead);

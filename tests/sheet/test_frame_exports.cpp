@@ -77,7 +77,7 @@ TEST_F(FrameExportTest, TheDatasetGoesIntoAWorkbookAndTheStatusBarSaysWhere) {
     const std::string path = desktop.opened[0];
     EXPECT_EQ(path, desktop.folder + "/" + log->DatasetName() + ".xlsx");
     EXPECT_TRUE(std::filesystem::exists(path));
-    EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(), "Workbook saved as " + path);
+    EXPECT_EQ(frame->StatusText().toStdString(), "Workbook saved as " + path);
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
               DatasetTableText(frame->CommsForm()->acquisition().parameters(), *log, UserDecimalSeparator()));
     EXPECT_FALSE(progressWindowLeft());
@@ -112,7 +112,7 @@ TEST_F(FrameExportTest, CsvGoesToTheChosenFile) {
     ASSERT_TRUE(std::getline(in, header));
     EXPECT_EQ(header.rfind("Time (s),", 0), 0u) << header;
     const std::string name = frame->Datasets().CurrentDataset()->DatasetName();
-    EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(), "Exported " + name + " to " + file);
+    EXPECT_EQ(frame->StatusText().toStdString(), "Exported " + name + " to " + file);
 }
 
 } // namespace
