@@ -4,7 +4,7 @@
 // the tree as the mouse moves.
 
 #include "tests/agraph/AgraphTestSupport.h"
-#include "tests/agraph/RunCli.h"
+#include "tests/cli/CliTestSupport.h"
 #include "tests/app/AppTestSupport.h"
 
 #include "graph/acquisition/ALDLGraph.h"
@@ -232,12 +232,12 @@ TEST_F(AgraphFrame, TheCommandLineDrawsWhatTheWindowSaves) {
     ASSERT_TRUE(graph->SavePicture(saved, "PNG"));
 
     const std::filesystem::path dir = config.dir.path().toStdString();
-    const CliResult cli =
-        runCli(QUILLMAR_CLI,
-               {"plot", config.file("a.ecu"), config.file("b.ecu"), "--x", "Time", "--y", "Engine speed",
-                "--y2", "Flags 30/At idle", "--out", config.file("cli.png")},
-               dir);
-    ASSERT_EQ(cli.Status, 0) << cli.Err;
+    const clitest::CliRun cli =
+        clitest::Child({"plot", config.file("a.ecu"), config.file("b.ecu"), "--x", "Time", "--y", "Engine speed",
+                        "--y2", "Flags 30/At idle", "--out", config.file("cli.png")},
+                       dir, {.headless = true})
+            .wait();
+    ASSERT_EQ(cli.status, 0) << cli.err;
     const QImage window(saved), line(config.path("cli.png"));
     ASSERT_EQ(window.size(), line.size());
     EXPECT_TRUE(window.convertToFormat(QImage::Format_RGB32) == line.convertToFormat(QImage::Format_RGB32));

@@ -3,7 +3,7 @@
 // logs.
 
 #include "tests/agraph/AgraphTestSupport.h"
-#include "tests/agraph/RunCli.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include <QImage>
 
@@ -29,9 +29,9 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
     std::string file(const std::string& name) const { return (dir / name).string(); }
-    CliResult plot(std::vector<std::string> args) {
+    clitest::CliRun plot(std::vector<std::string> args) {
         args.insert(args.begin(), "plot");
-        return runCli(QUILLMAR_CLI, args, dir);
+        return clitest::Child(args, dir, {.headless = true}).wait();
     }
     // Pixels of exactly this colour.
     static long count(const QImage& image, QRgb colour) {
@@ -47,10 +47,10 @@ protected:
 };
 
 TEST_F(Plot, WritesEachPictureTypeWithoutADisplay) {
-    const CliResult png = plot({a, b, "--x", "Time", "--y", "Engine speed", "--y2", "Flags 30/At idle",
+    const clitest::CliRun png = plot({a, b, "--x", "Time", "--y", "Engine speed", "--y2", "Flags 30/At idle",
                                 "--out", file("runs.png"), "--title", "Two runs"});
-    ASSERT_EQ(png.Status, 0) << png.Err;
-    EXPECT_NE(png.Out.find("runs.png"), std::string::npos) << png.Out;
+    ASSERT_EQ(png.status, 0) << png.err;
+    EXPECT_NE(png.out.find("runs.png"), std::string::npos) << png.out;
     const QImage picture(QString::fromStdString(file("runs.png")));
     ASSERT_FALSE(picture.isNull());
     EXPECT_EQ(picture.size(), QSize(1024, 768));
@@ -58,69 +58,69 @@ TEST_F(Plot, WritesEachPictureTypeWithoutADisplay) {
     EXPECT_GT(count(picture, qRgb(0, 0, 255)), 200);
     EXPECT_GT(count(picture, qRgb(0, 0, 0)), 2000);
 
-    const CliResult bmp =
+    const clitest::CliRun bmp =
         plot({a, "--x", "Engine speed", "--y", "Throttle", "--out", file("one.BMP"), "--size", "640x480"});
-    ASSERT_EQ(bmp.Status, 0) << bmp.Err;
+    ASSERT_EQ(bmp.status, 0) << bmp.err;
     const QImage small(QString::fromStdString(file("one.BMP")), "BMP");
     EXPECT_EQ(small.size(), QSize(640, 480));
 
-    const CliResult svg = plot(
+    const clitest::CliRun svg = plot(
         {a, b, "--x", "Time", "--y", "Speed", "--out", file("runs.svg"), "--title", "Tuesday & Saturday"});
-    ASSERT_EQ(svg.Status, 0) << svg.Err;
-    const std::string text = readFile(file("runs.svg"));
+    ASSERT_EQ(svg.status, 0) << svg.err;
+    const std::string text = clitest::readText(file("runs.svg"));
     EXPECT_NE(text.find("<svg"), std::string::npos);
     // The captions are text, not outlines (the title with its ampersand escaped).
     EXPECT_NE(text.find(">Tuesday &amp; Saturday<"), std::string::npos);
     EXPECT_NE(text.find(">Speed (mph)<"), std::string::npos);
     EXPECT_NE(text.find(">Time (s)<"), std::string::npos);
 
-    const CliResult pdf = plot({b, "--x", "Distance", "--y", "Throttle", "--out", file("runs.pdf")});
-    ASSERT_EQ(pdf.Status, 0) << pdf.Err;
-    EXPECT_EQ(readFile(file("runs.pdf")).rfind("%PDF-", 0), 0u);
+    const clitest::CliRun pdf = plot({b, "--x", "Distance", "--y", "Throttle", "--out", file("runs.pdf")});
+    ASSERT_EQ(pdf.status, 0) << pdf.err;
+    EXPECT_EQ(clitest::readText(file("runs.pdf")).rfind("%PDF-", 0), 0u);
 }
 
 TEST_F(Plot, AnUnknownNameListsTheNamesThatExist) {
-    const CliResult r = plot({a, "--x", "Time", "--y", "Flags 30/Asleep", "--out", file("x.png")});
-    EXPECT_EQ(r.Status, 2);
-    EXPECT_NE(r.Err.find("'Flags 30/Asleep'"), std::string::npos) << r.Err;
-    EXPECT_NE(r.Err.find("\n  Engine speed\n"), std::string::npos) << r.Err;
-    EXPECT_NE(r.Err.find("\n  Flags 30/At idle\n"), std::string::npos) << r.Err;
+    const clitest::CliRun r = plot({a, "--x", "Time", "--y", "Flags 30/Asleep", "--out", file("x.png")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("'Flags 30/Asleep'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\n  Engine speed\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\n  Flags 30/At idle\n"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(file("x.png")));
 
     // A bit is never x; the x names hold no bits.
-    const CliResult x = plot({a, "--x", "Flags 30/At idle", "--y", "Throttle", "--out", file("x.png")});
-    EXPECT_EQ(x.Status, 2);
-    EXPECT_NE(x.Err.find("\n  Time\n"), std::string::npos) << x.Err;
-    EXPECT_EQ(x.Err.find("At idle\n"), std::string::npos) << x.Err;
+    const clitest::CliRun x = plot({a, "--x", "Flags 30/At idle", "--y", "Throttle", "--out", file("x.png")});
+    EXPECT_EQ(x.status, 2);
+    EXPECT_NE(x.err.find("\n  Time\n"), std::string::npos) << x.err;
+    EXPECT_EQ(x.err.find("At idle\n"), std::string::npos) << x.err;
     EXPECT_FALSE(fs::exists(file("x.png")));
 }
 
 TEST_F(Plot, AFileThatIsNoLogAndOtherBadInputsWriteNothing) {
     { std::ofstream(file("notes.ecu")) << "not a log at all, just some words"; }
-    const CliResult r =
+    const clitest::CliRun r =
         plot({a, file("notes.ecu"), "--x", "Time", "--y", "Throttle", "--out", file("x.png")});
-    EXPECT_EQ(r.Status, 2);
-    EXPECT_NE(r.Err.find("notes.ecu"), std::string::npos) << r.Err;
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("notes.ecu"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(file("x.png")));
 
-    const CliResult missing =
+    const clitest::CliRun missing =
         plot({file("gone.ecu"), "--x", "Time", "--y", "Throttle", "--out", file("x.png")});
-    EXPECT_EQ(missing.Status, 2);
-    EXPECT_NE(missing.Err.find("gone.ecu"), std::string::npos) << missing.Err;
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("gone.ecu"), std::string::npos) << missing.err;
 
-    EXPECT_EQ(plot({a, "--x", "Time", "--y", "Throttle", "--out", file("x.gif")}).Status, 2);
-    EXPECT_EQ(plot({a, "--x", "Time", "--y", "Throttle", "--out", file("x.png"), "--size", "20x20"}).Status,
+    EXPECT_EQ(plot({a, "--x", "Time", "--y", "Throttle", "--out", file("x.gif")}).status, 2);
+    EXPECT_EQ(plot({a, "--x", "Time", "--y", "Throttle", "--out", file("x.png"), "--size", "20x20"}).status,
               2);
-    EXPECT_EQ(plot({a, "--x", "Time", "--out", file("x.png")}).Status, 2);
-    EXPECT_EQ(plot({a, "--x", "Time", "--y", "Throttle", "--out", "/dev/null.png/"}).Status, 2);
+    EXPECT_EQ(plot({a, "--x", "Time", "--out", file("x.png")}).status, 2);
+    EXPECT_EQ(plot({a, "--x", "Time", "--y", "Throttle", "--out", "/dev/null.png/"}).status, 2);
     EXPECT_FALSE(fs::exists(file("x.png")));
 
     // A file without rows has nothing to show.
     TALDLLog empty(builtInTable());
     empty.SaveToFile(file("empty.ecu"));
-    const CliResult none =
+    const clitest::CliRun none =
         plot({file("empty.ecu"), "--x", "Time", "--y", "Throttle", "--out", file("x.png")});
-    EXPECT_EQ(none.Status, 2) << none.Err;
+    EXPECT_EQ(none.status, 2) << none.err;
     EXPECT_FALSE(fs::exists(file("x.png")));
 }
 

@@ -46,10 +46,13 @@ inline std::string readText(const fs::path& p) {
 // and its settings, home, journals (dir/state/Quillmar) and temporary files
 // there too.
 // How a child is started: the program itself, or a bash command line in
-// which "$CLI" names it; with SIGHUP ignored, as nohup starts a program.
+// which "$CLI" names it; with SIGHUP ignored, as nohup starts a program;
+// headless, as on a box without a display (no DISPLAY, WAYLAND_DISPLAY or
+// QT_QPA_PLATFORM in its environment).
 struct Start {
     bool shell = false;
     bool ignoreHangUp = false;
+    bool headless = false;
 };
 
 class Child {
@@ -70,11 +73,14 @@ public:
                                      "LC_ALL=C",
                                      "XDG_STATE_HOME=" + (dir / "state").string(),
                                      std::string("CLI=") + QUILLMAR_CLI};
+        std::vector<std::string> replaced{"XDG_CONFIG_HOME=", "HOME=", "TMPDIR=", "LC_ALL=", "XDG_STATE_HOME="};
+        if (start.headless) replaced.insert(replaced.end(), {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
         for (char** e = environ; *e; ++e) {
             const std::string v = *e;
-            if (v.rfind("XDG_CONFIG_HOME=", 0) && v.rfind("HOME=", 0) && v.rfind("TMPDIR=", 0) &&
-                v.rfind("LC_ALL=", 0) && v.rfind("XDG_STATE_HOME=", 0))
-                env.push_back(v);
+            bool keep = true;
+            for (const std::string& name : replaced)
+                keep = keep && v.rfind(name, 0) != 0;
+            if (keep) env.push_back(v);
         }
         auto pointers = [](std::vector<std::string>& v) {
             std::vector<char*> p;
