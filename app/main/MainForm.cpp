@@ -11,9 +11,7 @@
 #include "store/JournalRecovery.h"
 #include "store/Messages.h"
 
-#if QUILLMAR_HAVE_GRAPH_WINDOW
 #include "graph/acquisition/ALDLGraph.h"
-#endif
 
 #include <QAction>
 #include <QCloseEvent>
@@ -31,7 +29,6 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -67,26 +64,6 @@ protected:
     }
 };
 
-#if !QUILLMAR_HAVE_GRAPH_WINDOW
-// Stands in for the graph window until there is one.
-QWidget* makeGraphPlaceholder() {
-    auto* w = new QWidget;
-    w->setObjectName("GraphPlaceholder");
-    w->setWindowTitle("Graph");
-    w->setAutoFillBackground(true);
-    QPalette palette = w->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::WindowText, QColor(0x60, 0x60, 0x60));
-    w->setPalette(palette);
-    auto* layout = new QVBoxLayout(w);
-    auto* label = new QLabel("The graph of the logged datasets shows here.", w);
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
-    layout->addWidget(label);
-    w->setMinimumSize(200, 200);
-    return w;
-}
-#endif
 
 } // namespace
 
@@ -424,7 +401,6 @@ QMdiSubWindow* TMainForm::addChild(QWidget* widget) {
 }
 
 void TMainForm::createGraphWindow() {
-#if QUILLMAR_HAVE_GRAPH_WINDOW
     // 1. The graph of the logged datasets.
     auto* graph = new TALDLGraph;
     // 2. The x axis and the left y axis scale from 0 up.
@@ -444,34 +420,6 @@ void TMainForm::createGraphWindow() {
     Graph.UnZoom = graph->UnZoomAction;
     graph_ = graph;
     graphForm_ = graph;
-#else
-    auto* host = new QWidget;
-    host->setObjectName("GraphForm");
-    host->setWindowTitle("Graph");
-    auto* layout = new QVBoxLayout(host);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    graphStatusBar_ = new QStatusBar(host);
-    graphStatusBar_->setObjectName("GraphStatusBar");
-    graphStatusBar_->setSizeGripEnabled(false);
-    layout->addWidget(makeGraphPlaceholder(), 1);
-    // The commands are there, off, until the graph window takes them.
-    Graph.Axes = makeAction(this, "AxesAction", "&Axes ");
-    Graph.Curve = makeAction(this, "CurveAction", "&Curves");
-    Graph.PrintSetup = makeAction(this, "PrintSetupAction", "Print &Setup");
-    Graph.PrintGraph = makeAction(this, "PrintGraphAction", "&Print Graph");
-    Graph.ExportDataToExcel = makeAction(this, "ExportDataToExcelAction", "Export data to &Excel");
-    Graph.ExportGraphData = makeAction(this, "ExportGraphDataAction", "Export Data to &ASCII file");
-    Graph.SaveBMP = makeAction(this, "SaveBMPAction", "&Save as BMP");
-    Graph.CopyGraph = makeAction(this, "CopyGraphAction", "Copy");
-    Graph.Zoom = makeAction(this, "ZoomAction", "&Zoom");
-    Graph.UnZoom = makeAction(this, "UnZoomAction", "&Reset Zoom");
-    for (QAction* a : {Graph.Axes, Graph.Curve, Graph.PrintSetup, Graph.PrintGraph, Graph.ExportDataToExcel,
-                       Graph.ExportGraphData, Graph.SaveBMP, Graph.CopyGraph, Graph.Zoom, Graph.UnZoom})
-        a->setEnabled(false);
-    layout->addWidget(graphStatusBar_);
-    graphForm_ = host;
-#endif
     graphWindow_ = addChild(graphForm_);
     bindGraphCommands();
 }
@@ -488,15 +436,10 @@ void TMainForm::bindGraphCommands() {
     GraphMenu->addAction(Graph.ExportGraphData);
     GraphMenu->addAction(Graph.SaveBMP);
 
-    const std::pair<QAction*, ToolIcon> tools[] = {{Graph.CopyGraph, ToolIcon::Copy},
-                                                   {Graph.Zoom, ToolIcon::Zoom},
-                                                   {Graph.UnZoom, ToolIcon::UnZoom},
-                                                   {Graph.SaveBMP, ToolIcon::SaveBitmap}};
+    // The graph's actions carry the graph's icons (the theme's, or drawn).
     ToolBar->addSeparator();
-    for (const auto& [action, icon] : tools) {
-        if (action->icon().isNull()) action->setIcon(MakeToolIcon(icon));
+    for (QAction* action : {Graph.CopyGraph, Graph.Zoom, Graph.UnZoom, Graph.SaveBMP})
         ToolBar->addAction(action);
-    }
 }
 
 std::string TMainForm::currentPort() const {
@@ -554,11 +497,9 @@ void TMainForm::createCommsWindow() {
     // A port that would not open at start-up: the error log is behind the
     // graph panel while idle, so the status bar says it.
     if (!commsForm_->lastConnectFailure().isEmpty()) showStatus(commsForm_->lastConnectFailure());
-#if QUILLMAR_HAVE_GRAPH_WINDOW
     // The graph plots what the acquisition window's selectors choose; its
     // cursor prompt goes to the frame's status bar.
     if (graph_) graph_->attach(commsForm_, statusBar());
-#endif
 
     commsWindow_ = addChild(commsForm_);
 
@@ -574,13 +515,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-#if QUILLMAR_HAVE_GRAPH_WINDOW
     // A zoom or a point selection runs its own loop: the graph refuses to go.
     if (graph_ && !graph_->Idle()) {
         event->ignore();
         return;
     }
-#endif
     Acquisition& acq = commsForm_->acquisition();
     if (acq.promDumpRunning()) {
         // The dump stops at its next address; the frame closes after it.

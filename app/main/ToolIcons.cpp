@@ -26,20 +26,6 @@ void drawWindow(QPainter& p, const QRectF& r, const QColor& title) {
     p.drawRect(QRectF(r.left(), r.top(), r.width(), 3.5));
 }
 
-void drawMagnifier(QPainter& p, bool plus) {
-    p.setPen(outline(1.2));
-    p.setBrush(QColor(0xe3, 0xf2, 0xfd));
-    p.drawEllipse(QPointF(9.5, 9.5), 6.5, 6.5);
-    QPen handle(QColor(0x5d, 0x40, 0x37), 3.2);
-    handle.setCapStyle(Qt::RoundCap);
-    p.setPen(handle);
-    p.drawLine(QPointF(14.5, 14.5), QPointF(20.5, 20.5));
-    QPen sign(QColor(0x15, 0x65, 0xc0), 2.0);
-    p.setPen(sign);
-    p.drawLine(QPointF(6.5, 9.5), QPointF(12.5, 9.5));
-    if (plus) p.drawLine(QPointF(9.5, 6.5), QPointF(9.5, 12.5));
-}
-
 // Draws on a 24 x 24 grid.
 void draw(QPainter& p, ToolIcon which) {
     switch (which) {
@@ -106,34 +92,6 @@ void draw(QPainter& p, ToolIcon which) {
         drawWindow(p, QRectF(2.5, 3.5, 9, 17), QColor(0x19, 0x76, 0xd2));
         drawWindow(p, QRectF(12.5, 3.5, 9, 17), QColor(0x19, 0x76, 0xd2));
         break;
-    case ToolIcon::Copy:
-        p.setPen(outline());
-        p.setBrush(QColor(0xcf, 0xd8, 0xdc));
-        p.drawRect(QRectF(3.5, 2.5, 11, 14));
-        p.setBrush(QColor(0xfa, 0xfa, 0xfa));
-        p.drawRect(QRectF(9.5, 7.5, 11, 14));
-        p.setPen(QPen(QColor(0x78, 0x90, 0x9c), 1));
-        for (double y : {11.5, 14.5, 17.5})
-            p.drawLine(QPointF(12, y), QPointF(18, y));
-        break;
-    case ToolIcon::Zoom:
-        drawMagnifier(p, true);
-        break;
-    case ToolIcon::UnZoom:
-        drawMagnifier(p, false);
-        break;
-    case ToolIcon::SaveBitmap: {
-        p.setPen(outline());
-        p.setBrush(QColor(0xbb, 0xde, 0xfb));
-        p.drawRect(QRectF(2.5, 4.5, 19, 15));
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0x38, 0x8e, 0x3c));
-        const QPointF hills[] = {{3, 19}, {9, 11}, {13, 15}, {16, 12}, {21, 19}};
-        p.drawPolygon(hills, 5);
-        p.setBrush(QColor(0xff, 0xb3, 0x00));
-        p.drawEllipse(QPointF(16.5, 8.5), 2, 2);
-        break;
-    }
     }
 }
 

@@ -6,7 +6,8 @@
 
 namespace quillmar {
 
-enum class ToolIcon { Open, Save, ExportExcel, Cascade, TileVertically, Copy, Zoom, UnZoom, SaveBitmap };
+// The frame's own tool-bar pictures; the graph's actions bring their own.
+enum class ToolIcon { Open, Save, ExportExcel, Cascade, TileVertically };
 
 QIcon MakeToolIcon(ToolIcon which);
 
