@@ -253,13 +253,14 @@ protected:
         CliTest::TearDown();
     }
     // Records rows from the simulator into small/run.ecu, the journal in
-    // small/state, with $TMPDIR small and $HOME home.
-    CliRun record(SimulatedEcu& sim, const std::string& home, int rows) {
+    // state (default small/state), with $TMPDIR small and $HOME home.
+    CliRun record(SimulatedEcu& sim, const std::string& home, int rows, std::string state = {}) {
         fs::create_directories(home);
-        const std::string line = "HOME='" + home + "' TMPDIR='" + small + "' XDG_STATE_HOME='" + small +
-                                 "/state' exec \"$CLI\" log --port '" + sim.DevicePath() + "' --out '" +
-                                 small + "/run.ecu' --rows " + std::to_string(rows) + " --period 2 --ini '" +
-                                 ini + "'";
+        if (state.empty()) state = small + "/state";
+        const std::string line = "HOME='" + home + "' TMPDIR='" + small + "' XDG_STATE_HOME='" + state +
+                                 "' exec \"$CLI\" log --port '" + sim.DevicePath() + "' --out '" + small +
+                                 "/run.ecu' --rows " + std::to_string(rows) + " --period 2 --ini '" + ini +
+                                 "'";
         Child child({line}, roomy, {.shell = true});
         return child.wait();
     }
@@ -362,6 +363,32 @@ TEST_F(FullDiskTest, TheRecordingGoesToTheFirstFolderThatTakesItWithEveryRow) {
     for (const auto& e : fs::recursive_directory_iterator(small))
         EXPECT_NE(e.path().extension(), ".journal") << e.path();
     EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(FullDiskTest, AJournalThatHoldsEveryRowIsSaidToWhenNoFileCanBeWritten) {
+    SimOptions options;
+    options.RecordPath = roomy + "/record.txt";
+    SimulatedEcu sim(options);
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    // A full disk everywhere but in the state folder, and a recording that
+    // fits in none of the others: its file takes more than is left.
+    std::ofstream(small + "/filler") << std::string(36 * 1024, 'x');
+    const CliRun log = record(sim, small + "/home", 100, roomy + "/state");
+    sim.Stop();
+    EXPECT_EQ(log.status, 1) << log.err;
+    EXPECT_EQ(log.err.find("Warning: Cannot write the journal "), std::string::npos) << log.err;
+    EXPECT_EQ(summary("\n" + log.out, "Saved"), "nothing") << log.out;
+    const std::string journalLine = summary("\n" + log.out, "Journal");
+    const std::string journal = journalLine.substr(0, journalLine.rfind(" ("));
+    EXPECT_EQ(journalLine, journal + " (100 rows)") << log.out;
+    EXPECT_EQ(summary("\n" + log.out, "Lost"), "0 rows") << log.out;
+    EXPECT_NE(log.err.find("no file could be written; all 100 rows stay in the journal " + journal),
+              std::string::npos)
+        << log.err;
+    const std::string text = readText(journal);
+    EXPECT_EQ(
+        ParseJournal(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), journal).RowCount,
+        100u);
 }
 
 } // namespace
