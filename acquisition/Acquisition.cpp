@@ -227,6 +227,12 @@ bool Acquisition::lineGone() const {
            (errno == ENOENT || errno == ENOTDIR || errno == ENXIO || errno == ENODEV);
 }
 
+std::string Acquisition::lostLinkReason() const {
+    const uint32_t code = Comms ? Comms->LastError() : 0;
+    return Comms && Comms->LineLost() && code != 0 ? std::system_category().message(static_cast<int>(code))
+                                                   : std::string("the device is gone");
+}
+
 void Acquisition::loseLink(const std::string& reason) {
     lostDevice_ = Comms->DevicePath().empty() ? port_ : Comms->DevicePath();
     Comms->ClosePort();
@@ -260,6 +266,14 @@ void Acquisition::retryLink() {
     ErrorLog.push_back(text);
     reportNewErrorLines();
     listener_->linkStateChanged(true, text);
+}
+
+bool Acquisition::reopenLostLink() {
+    if (!Comms) return false;
+    if (!linkLost_) return Comms->IsOpen();
+    nextReconnect_ = nowSeconds();
+    retryLink();
+    return !linkLost_;
 }
 
 // ---- the journal ------------------------------------------------------------
@@ -344,9 +358,7 @@ void Acquisition::acquisitionTick() {
         // transaction's own.
         if (!ok && lineGone()) {
             ErrorLog.resize(linesBefore);
-            const uint32_t code = Comms->LastError();
-            loseLink(Comms->LineLost() && code != 0 ? std::system_category().message(static_cast<int>(code))
-                                                    : std::string("the device is gone"));
+            loseLink(lostLinkReason());
             return;
         }
         // A failed write leaves no line of the link's own; say so, or an

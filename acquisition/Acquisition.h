@@ -218,8 +218,12 @@ private:
     void syncJournal(bool now);
     double nowSeconds() const;
     bool lineGone() const;
+    std::string lostLinkReason() const;
     void loseLink(const std::string& reason);
     void retryLink();
+    // Tries a lost device again at once (a PROM dump does not wait for the
+    // ticks' schedule); true when the port is open.
+    bool reopenLostLink();
     PromDumpResult runPromDump(const std::string& fileName);
 
     static constexpr int32_t ReplyLength = quillmar::ReplyLength;

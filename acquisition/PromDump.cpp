@@ -83,8 +83,17 @@ PromDumpResult Acquisition::runPromDump(const std::string& fileName) {
             bool ok = false;
             for (int attempt = 0; attempt < AttemptLimit && !ok; ++attempt) {
                 reply.clear();
+                // A device that went away (unplugged, perhaps plugged back
+                // in while idle) is opened again at once, as talking does.
+                if (linkLost_ && !reopenLostLink()) continue;
                 const size_t linesBefore = ErrorLog.size();
                 ok = Comms && Comms->Transact(2, request, reply);
+                if (!ok && lineGone()) {
+                    // One line for the loss instead of the transaction's own.
+                    ErrorLog.resize(linesBefore);
+                    loseLink(lostLinkReason());
+                    if (reopenLostLink()) ok = Comms->Transact(2, request, reply);
+                }
                 if (!ok && ErrorLog.size() == linesBefore) ErrorLog.push_back(writeFailureLine());
             }
             reportNewErrorLines();

@@ -24,6 +24,7 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
@@ -38,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillmar {
@@ -99,7 +101,9 @@ const char* const LogHelp =
     "\n"
     "  --port PORT      COM1..COM20 or a device path (not needed with --test-mode)\n"
     "  --out FILE       the log file to write (replaced atomically; should that\n"
-    "                   fail, the recording goes to $TMPDIR or /tmp instead)\n"
+    "                   fail, the recording goes to the first of $TMPDIR, /tmp,\n"
+    "                   /var/tmp and the home folder that takes it, and the\n"
+    "                   summary says where, and how many rows were lost)\n"
     "  --period MS      acquisition period in milliseconds (default 200)\n"
     "  --message N      mode 1 message number 0..4; -1 sends no message byte (default -1)\n"
     "  --rows N         stop after N rows\n"
@@ -285,10 +289,42 @@ bool saveLog(TLogCollection& collection, TALDLLog& log, const std::string& fileN
     return true;
 }
 
-std::string rescuePath() {
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string folder = tmp && *tmp ? tmp : "/tmp";
-    return folder + "/quillmar-recording-" + std::to_string(::getpid()) + ".ecu";
+// Where a recording goes when its own file cannot be written, tried in
+// turn: $TMPDIR, /tmp, /var/tmp and the home folder, each folder once.
+std::vector<std::string> rescueFolders() {
+    std::vector<std::string> folders;
+    std::vector<std::pair<dev_t, ino_t>> seen;
+    const char* const candidates[] = {std::getenv("TMPDIR"), "/tmp", "/var/tmp", std::getenv("HOME")};
+    for (const char* folder : candidates) {
+        if (!folder || !*folder) continue;
+        std::string name = folder;
+        while (name.size() > 1 && name.back() == '/')
+            name.pop_back();
+        struct stat st {};
+        if (::stat(name.c_str(), &st) == 0) {
+            const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
+            if (std::find(seen.begin(), seen.end(), id) != seen.end()) continue;
+            seen.push_back(id);
+        }
+        folders.push_back(name);
+    }
+    return folders;
+}
+
+// A name in folder that no file has yet, so that a rescue never replaces
+// another (a process of the same number may have left one).
+std::string rescueName(const std::string& folder) {
+    const std::string stem =
+        (folder == "/" ? "" : folder) + "/quillmar-recording-" + std::to_string(::getpid());
+    std::string name = stem + ".ecu";
+    struct stat st {};
+    for (int n = 2; n <= 100 && ::lstat(name.c_str(), &st) == 0; ++n)
+        name = stem + "-" + std::to_string(n) + ".ecu";
+    return name;
+}
+
+std::string rowsText(uint64_t n) {
+    return std::to_string(n) + (n == 1 ? " row" : " rows");
 }
 
 // A file a command is to write must be a regular file or a new name: a
@@ -351,9 +387,14 @@ int cmdLog(const std::vector<std::string>& args) {
     // Find out now, not after an hour of recording, that the file cannot be
     // written there.
     if (auto bad = checkOutputFile(command, outFile)) return *bad;
-    const std::string folder = folderOf(outFile);
+    // The folder the file goes into: through a symbolic link, the folder of
+    // its target, which may be missing although the link's folder is not.
+    const std::string target = CheckSaveTarget(outFile);
+    const std::string folder = folderOf(target);
     if (::access(folder.c_str(), W_OK) != 0) {
-        err("quillmar-cli log: cannot write into folder " + folder + ": " + std::strerror(errno));
+        err("quillmar-cli log: cannot write into folder " + folder +
+            (target == outFile ? std::string() : " (where " + outFile + " points)") + ": " +
+            std::strerror(errno));
         return ExitFailure;
     }
 
@@ -402,26 +443,62 @@ int cmdLog(const std::vector<std::string>& args) {
         return ExitFailure;
     }
     log->StoreName = comment;
-    if (!saveLog(collection, *log, outFile)) {
-        // Never lose a recording: put it where it can be written.
-        const std::string rescue = rescuePath();
-        if (saveLog(collection, *log, rescue))
-            err("quillmar-cli log: the recording was saved to " + rescue + " instead");
-        else if (log->Journal())
-            err("quillmar-cli log: the recording stays in its journal " + log->Journal()->Path() +
-                "; 'quillmar-cli recover' saves it");
-        return ExitFailure;
-    }
+    // The rows are in memory until a file holds them: the named one, or one
+    // of the rescue folders in turn.
     const uint32_t rows = log->Rows;
+    std::string savedTo;
+    if (saveLog(collection, *log, outFile)) {
+        savedTo = outFile;
+    } else {
+        for (const std::string& folder : rescueFolders()) {
+            const std::string rescue = rescueName(folder);
+            if (saveLog(collection, *log, rescue)) {
+                savedTo = rescue;
+                break;
+            }
+        }
+    }
     const double seconds = log->TimeStamp(rows);
     out("Rows: " + std::to_string(rows));
     out("Seconds: " + fixed3(seconds));
     out("Errors: " + std::to_string(listener.errors));
     out("Dropped: " + std::to_string(dropped) + " (replies not " + std::to_string(ReplyLength) +
         " data bytes long)");
-    out("Saved: " + outFile);
+    if (savedTo == outFile) {
+        out("Saved: " + outFile);
+        std::fflush(stdout);
+        return ExitOk;
+    }
+    if (!savedTo.empty()) {
+        out("Saved: " + savedTo + " (instead of " + outFile + ")");
+        out("Lost: 0 rows");
+        std::fflush(stdout);
+        err("quillmar-cli log: the recording was saved to " + savedTo + " instead (all " + rowsText(rows) +
+            "); " + outFile + " was not written");
+        return ExitFailure;
+    }
+    // Nothing could be written anywhere: only the journal's rows are left,
+    // as many as its file holds (a full disk may have cut it short).
+    const TJournal* journal = log->Journal();
+    const uint64_t kept = journal ? std::min<uint64_t>(journal->RowsInFile(), rows) : 0;
+    const uint64_t lost = rows - kept;
+    out("Saved: nothing");
+    if (journal) out("Journal: " + journal->Path() + " (" + rowsText(kept) + ")");
+    out("Lost: " + rowsText(lost));
     std::fflush(stdout);
-    return ExitOk;
+    std::string says = "quillmar-cli log: no file could be written";
+    if (lost == 0)
+        says += "; all " + rowsText(rows) + " stay in the journal " + journal->Path() +
+                " ('quillmar-cli recover' saves them)";
+    else if (kept > 0)
+        says += ": " + std::to_string(lost) + " of the " + rowsText(rows) + " are lost; the journal " +
+                journal->Path() + " holds the other " + std::to_string(kept) +
+                " ('quillmar-cli recover' saves them)";
+    else
+        says += ": all " + rowsText(rows) + " are lost" +
+                (journal ? "; the journal " + journal->Path() + " holds none of them" : std::string());
+    err(says);
+    return ExitFailure;
 }
 
 // ---- watch ------------------------------------------------------------------

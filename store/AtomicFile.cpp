@@ -6,7 +6,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,9 +57,15 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-std::string baseOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+// SaveTemporaryPrefix and the six letters or digits mkstemp puts after it.
+bool isOurTemporaryName(const std::string& name, std::size_t prefixLength) {
+    if (name.size() != prefixLength + 6 || name.compare(0, prefixLength, SaveTemporaryPrefix) != 0)
+        return false;
+    for (std::size_t k = prefixLength; k < name.size(); ++k) {
+        const char c = name[k];
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -91,24 +100,64 @@ std::string CheckSaveTarget(const std::string& fileName) {
     return target;
 }
 
+size_t SweepSaveLeftovers(const std::string& folder, double minAgeSeconds) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
+    const std::size_t prefixLength = std::strlen(SaveTemporaryPrefix);
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    size_t removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (!isOurTemporaryName(name, prefixLength)) continue;
+        const std::string path = folder + "/" + name;
+        // Opened without following a link and without waiting, then looked
+        // at through the descriptor: what is checked is what is removed.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        Descriptor file(fd);
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        const double age =
+            double(now.tv_sec - st.st_mtim.tv_sec) + 1e-9 * double(now.tv_nsec - st.st_mtim.tv_nsec);
+        if (age < minAgeSeconds) continue;
+        // A save in progress holds its file locked.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) continue;
+        struct stat still {};
+        if (::lstat(path.c_str(), &still) != 0 || still.st_dev != st.st_dev || still.st_ino != st.st_ino)
+            continue;
+        if (::unlink(path.c_str()) == 0) ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
 void WriteFileAtomically(const std::string& fileName, std::initializer_list<std::span<const uint8_t>> parts) {
     // Replace the target of a symbolic link, not the link; refuse anything
     // but a regular file.
     const std::string target = CheckSaveTarget(fileName);
+    // The system's reason, with the file it concerns when a link led there.
+    auto because = [&](int err) {
+        const std::string reason = std::strerror(err);
+        return " (" + (target == fileName ? reason : target + ": " + reason) + ")";
+    };
     struct stat st {};
     // A file the user may not write stays as it is, although the rename could replace it.
     if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0)
-        throw FileError("Cannot create file " + fileName, fileName);
+        throw FileError("Cannot create file " + fileName + because(errno), fileName);
 
     const std::string folder = folderOf(target);
-    std::string temp = folder + "/." + baseOf(target) + ".XXXXXX";
-    Descriptor file(::mkstemp(temp.data()));
-    if (file.get() < 0) throw FileError("Cannot create file " + fileName, fileName);
+    SweepSaveLeftovers(folder);
+    std::string temp = folder + "/" + SaveTemporaryPrefix + "XXXXXX";
+    Descriptor file(::mkostemp(temp.data(), O_CLOEXEC));
+    if (file.get() < 0) throw FileError("Cannot create file " + fileName + because(errno), fileName);
+    // Held while it is written, so that no other save's sweep takes it for a leftover.
+    ::flock(file.get(), LOCK_EX | LOCK_NB);
 
     auto fail = [&](int err) {
         if (file.get() >= 0) file.close();
         ::unlink(temp.c_str());
-        throw FileError("Cannot write file " + fileName + " (" + std::strerror(err) + ")", fileName);
+        throw FileError("Cannot write file " + fileName + because(err), fileName);
     };
     // mkstemp makes the file private: keep the permissions of the file being
     // replaced, and give a new file the usual ones.
@@ -127,8 +176,9 @@ void WriteFileAtomically(const std::string& fileName, std::initializer_list<std:
     if (::fsync(file.get()) != 0) fail(errno);
     if (!file.close()) fail(errno);
     if (::rename(temp.c_str(), target.c_str()) != 0) {
+        const int err = errno;
         ::unlink(temp.c_str());
-        throw FileError("Cannot create file " + fileName, fileName);
+        throw FileError("Cannot create file " + fileName + because(err), fileName);
     }
     // Make the rename itself durable.
     Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

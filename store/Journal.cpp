@@ -323,7 +323,9 @@ std::unique_ptr<TJournal> TJournal::Create(const std::string& folder, const TPar
         throw FileError("Cannot write the journal " + path + " (" + errnoText(error) + ")", path);
     }
     syncFolder(folder);
-    return std::unique_ptr<TJournal>(new TJournal(fd, path));
+    std::unique_ptr<TJournal> journal(new TJournal(fd, path));
+    journal->headerBytes_ = bytes.size();
+    return journal;
 }
 
 namespace {
@@ -465,6 +467,14 @@ bool TJournal::Sync() {
     buffer_.clear();
     ++syncs_;
     return true;
+}
+
+uint64_t TJournal::RowsInFile() const {
+    if (fd_ < 0) return 0;
+    if (adopted_) return rows_;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || uint64_t(st.st_size) < headerBytes_) return 0;
+    return std::min<uint64_t>(rows_, (uint64_t(st.st_size) - headerBytes_) / JournalRecordBytes);
 }
 
 void TJournal::Remove() {

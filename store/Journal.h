@@ -140,6 +140,11 @@ public:
     uint64_t Rows() const { return rows_; }
     // Rows appended but not yet on disk.
     size_t Buffered() const { return buffer_.size() / JournalRecordBytes; }
+    // Whole rows the file holds now, which recovery finds: every row appended
+    // once it is written, and after a failure those written before it. Found
+    // from the file's size, so a write cut short by a full disk counts only
+    // its whole rows. 0 once removed.
+    uint64_t RowsInFile() const;
     // The fdatasync calls so far (for tests and benchmarks).
     uint64_t Syncs() const { return syncs_; }
 
@@ -156,7 +161,8 @@ private:
     bool pending_ = false;      // rows appended since the last sync
     double oldestBuffered_ = 0; // when SyncIfDue first saw them pending (its clock)
     bool haveOldest_ = false;
-    bool adopted_ = false; // taken over for recovery: takes no rows
+    bool adopted_ = false;     // taken over for recovery: takes no rows
+    uint64_t headerBytes_ = 0; // of a journal this process created
 };
 
 } // namespace quillmar

@@ -1,12 +1,14 @@
-// The acquisition cycle when the adapter goes away and comes back, and the
-// journal its recordings keep: against the simulator on a pseudo-terminal
-// reached through a symbolic link, as an adapter's stable name would be.
+// The acquisition cycle and the PROM dump when the adapter goes away and
+// comes back, and the journal recordings keep: against the simulator on a
+// pseudo-terminal reached through a symbolic link, as an adapter's stable
+// name would be.
 
 #include "AcquisitionTestSupport.h"
 
 #include "acquisition/Acquisition.h"
 #include "acquisition/Parameters.h"
 #include "link/ALDLComms.h"
+#include "sim/PromImage.h"
 #include "sim/SimulatedEcu.h"
 #include "store/ALDLLog.h"
 #include "store/Journal.h"
@@ -18,6 +20,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <thread>
 #include <unistd.h>
@@ -214,6 +218,8 @@ TEST_F(LinkLossTest, TheJournalHoldsEveryRowAndIsSyncedAboutOnceASecondNotEveryT
         EXPECT_GE(syncs, 2u);
         EXPECT_LE(syncs, 4u);
         EXPECT_LE(log->Journal()->Buffered(), 10u);
+        // The file holds every row but those still waiting.
+        EXPECT_EQ(log->Journal()->RowsInFile(), 30u - log->Journal()->Buffered());
 
         // Meanwhile nobody else may take it over, and it is not offered.
         size_t inUse = 0;
@@ -228,6 +234,7 @@ TEST_F(LinkLossTest, TheJournalHoldsEveryRowAndIsSyncedAboutOnceASecondNotEveryT
         cycle.StopLoggingActionExecute();
         const TALDLLog* done = datasets.ReadLog(0);
         ASSERT_NE(done, nullptr);
+        EXPECT_EQ(done->Journal()->RowsInFile(), 30u);
         rows.assign(done->RowData(1), done->RowData(1) + 30 * 71);
         // The program ends: the unsaved recording is freed without asking.
     }
@@ -262,6 +269,51 @@ TEST_F(LinkLossTest, TestModeAndEmptyRecordingsLeaveNoJournal) {
     acq.StopLoggingActionExecute(); // no rows: the dataset and its journal go
     EXPECT_EQ(collection.Count(), 1);
     EXPECT_TRUE(journalFiles().empty());
+}
+
+TEST_F(LinkLossTest, APromDumpOpensAPortAgainWhoseAdapterWasReplugged) {
+    startSim();
+    create();
+    acq.comms()->SetWaitLimit(250);
+    const std::string image = (dir / "prom.bin").string();
+
+    // Unplugged and plugged back in while idle: the dump finds the port
+    // dead, opens it again at once and reads everything.
+    sim.reset();
+    startSim();
+    EXPECT_EQ(acq.DumpProm(image), PromDumpResult::Written);
+    EXPECT_TRUE(messenger.shown.empty());
+    EXPECT_FALSE(acq.linkLost());
+    ASSERT_GE(listener.errors.size(), 3u);
+    EXPECT_EQ(listener.errors[0], "Comm port " + link + " disconnected, retrying (Input/output error)");
+    EXPECT_EQ(listener.errors[1], "Comm port " + link + " connected again after 0.0 s");
+    EXPECT_EQ(listener.errors[2], "Reading addr: $8000");
+    const PromImage prom = PromImage::Generated(seed);
+    std::ifstream in(image, std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_EQ(bytes.size(), 32768u);
+    for (uint32_t a = 0x8000; a < 0x10000; ++a)
+        ASSERT_EQ(bytes[a - 0x8000], prom.At(static_cast<uint16_t>(a))) << a;
+
+    // Unplugged for good: one line for the loss, the five failures, no file;
+    // the port is waited for as when talking.
+    sim.reset();
+    listener.errors.clear();
+    const std::string other = (dir / "other.bin").string();
+    EXPECT_EQ(acq.DumpProm(other), PromDumpResult::LinkFailed);
+    ASSERT_EQ(messenger.shown.size(), 1u);
+    EXPECT_EQ(messenger.shown[0],
+              (std::pair<std::string, std::string>{"Aborting", "Five consecutive mode 2 command failures"}));
+    EXPECT_EQ(listener.errors,
+              std::vector<std::string>{"Comm port " + link + " disconnected, retrying (Input/output error)"});
+    EXPECT_TRUE(acq.linkLost());
+    EXPECT_FALSE(fs::exists(other));
+
+    // Back again: the next dump does not wait for the talking schedule.
+    startSim();
+    EXPECT_EQ(acq.DumpProm(other), PromDumpResult::Written);
+    EXPECT_FALSE(acq.linkLost());
+    EXPECT_EQ(fs::file_size(other), 32768u);
 }
 
 } // namespace

@@ -179,6 +179,19 @@ TEST_F(CliTest, OutputsThatAreNotRegularFilesAreRefused) {
     EXPECT_EQ(log.status, 0) << log.err;
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_TRUE(fs::is_regular_file(dir / "made.ecu"));
+
+    // A link into a folder that does not exist is refused before recording,
+    // naming the folder it leads to.
+    const std::string dangling = (dir / "dangling.ecu").string();
+    fs::create_symlink("gone/run.ecu", dangling);
+    const CliRun refused =
+        run({"log", "--test-mode", "--out", dangling, "--rows", "2", "--period", "10", "--ini", ini});
+    EXPECT_EQ(refused.status, 1) << refused.err;
+    EXPECT_NE(refused.err.find("cannot write into folder " + (dir / "gone").string() + " (where " + dangling +
+                               " points): No such file or directory"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(refused.err.find("Logging to"), std::string::npos) << refused.err;
 }
 
 TEST_F(CliTest, InputsOfEveryKindNeitherHangNorCrash) {

@@ -1,8 +1,10 @@
 // Recordings that survive what happens in a car: quillmar-cli log killed
-// outright and its journal recovered, two recordings at once, and an adapter
-// that goes away and comes back on the same link.
+// outright and its journal recovered, two recordings at once, an adapter
+// that goes away and comes back on the same link, and a disk that fills up.
 
 #include "CliTestSupport.h"
+
+#include "tests/common/PrivateMounts.h"
 
 #include "store/ALDLLog.h"
 #include "store/Journal.h"
@@ -218,6 +220,175 @@ TEST_F(RecoverTest, BadArgumentsAndHelp) {
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: quillmar-cli recover", 0), 0u);
     EXPECT_NE(run({"--help"}).out.find("  recover "), std::string::npos);
+}
+
+// The log file, the journal and $TMPDIR on one file system too small for the
+// recording, /tmp and /var/tmp read-only; the home folder either there too or
+// on a roomy file system. Everything the summary claims is checked against
+// the files.
+class FullDiskTest : public CliTest {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        small = (dir / "small").string();
+        roomy = (dir / "roomy").string();
+        fs::create_directories(small);
+        fs::create_directories(roomy);
+        if (!mounts::EnterPrivateNamespace() || !mounts::MountTmpfs(small, "40k"))
+            GTEST_SKIP() << "no private mount namespace for a small tmpfs here";
+        unmounts.add(small);
+        ASSERT_TRUE(mounts::MountTmpfs(roomy, "4m"));
+        unmounts.add(roomy);
+        // The program's own output and the protocol file go to the roomy one.
+        ini = roomy + "/protocol.ini";
+        ASSERT_EQ(run({"create-ini", "--ini", ini}).status, 0);
+        for (const char* folder : {"/tmp", "/var/tmp"}) {
+            if (!fs::is_directory(folder) || !mounts::MakeFolderReadOnly(folder))
+                GTEST_SKIP() << "cannot make " << folder << " read-only here";
+            unmounts.add(folder);
+        }
+    }
+    void TearDown() override {
+        unmounts.unmountAll();
+        CliTest::TearDown();
+    }
+    // Records rows from the simulator into small/run.ecu, the journal in
+    // state (default small/state), with $TMPDIR small and $HOME home.
+    CliRun record(SimulatedEcu& sim, const std::string& home, int rows, std::string state = {}) {
+        fs::create_directories(home);
+        if (state.empty()) state = small + "/state";
+        const std::string line = "HOME='" + home + "' TMPDIR='" + small + "' XDG_STATE_HOME='" + state +
+                                 "' exec \"$CLI\" log --port '" + sim.DevicePath() + "' --out '" + small +
+                                 "/run.ecu' --rows " + std::to_string(rows) + " --period 2 --ini '" + ini +
+                                 "'";
+        Child child({line}, roomy, {.shell = true});
+        return child.wait();
+    }
+    // The value of a summary line "Name: value".
+    static std::string summary(const std::string& out, const std::string& name) {
+        const auto at = out.find("\n" + name + ": ");
+        if (at == std::string::npos) return {};
+        const auto start = at + name.size() + 3;
+        return out.substr(start, out.find('\n', start) - start);
+    }
+    std::vector<std::string> leftovers() const {
+        std::vector<std::string> found;
+        for (const auto& e : fs::recursive_directory_iterator(small))
+            if (e.path().filename().string().rfind(".quillmar-save-", 0) == 0) found.push_back(e.path());
+        return found;
+    }
+
+    std::string small, roomy;
+    mounts::Unmounts unmounts;
+};
+
+TEST_F(FullDiskTest, WhenNothingCanBeWrittenTheSummaryCountsTheRowsLostAndThoseTheJournalHolds) {
+    SimOptions options;
+    options.RecordPath = roomy + "/record.txt";
+    SimulatedEcu sim(options);
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    const CliRun log = record(sim, small + "/home", 600);
+    sim.Stop();
+    EXPECT_EQ(log.status, 1) << log.err;
+    // Told at once that the journal could not be written.
+    EXPECT_NE(log.err.find("Warning: Cannot write the journal "), std::string::npos) << log.err;
+    // Every file tried, with the system's reason.
+    for (const std::string& tried :
+         {small + "/run.ecu", small + "/quillmar-recording-", std::string("/tmp/quillmar-recording-"),
+          std::string("/var/tmp/quillmar-recording-"), small + "/home/quillmar-recording-"})
+        EXPECT_NE(log.err.find(tried), std::string::npos) << tried << "\n" << log.err;
+    EXPECT_NE(log.err.find("(No space left on device)"), std::string::npos) << log.err;
+    EXPECT_NE(log.err.find("(Read-only file system)"), std::string::npos) << log.err;
+    EXPECT_EQ(log.err.find("stays in its journal"), std::string::npos) << log.err;
+
+    // What the summary claims: 600 rows, none saved, so many in the journal.
+    EXPECT_EQ(summary("\n" + log.out, "Rows"), "600") << log.out;
+    EXPECT_EQ(summary("\n" + log.out, "Saved"), "nothing") << log.out;
+    const std::string journalLine = summary("\n" + log.out, "Journal");
+    const auto open = journalLine.rfind(" (");
+    ASSERT_NE(open, std::string::npos) << log.out;
+    const std::string journal = journalLine.substr(0, open);
+    const uint32_t kept = uint32_t(std::stoul(journalLine.substr(open + 2)));
+    const uint32_t lost = uint32_t(std::stoul(summary("\n" + log.out, "Lost")));
+    EXPECT_EQ(kept + lost, 600u) << log.out;
+    EXPECT_GT(lost, 0u);
+    EXPECT_NE(log.err.find("no file could be written: " + std::to_string(lost) +
+                           " of the 600 rows are lost; the "
+                           "journal " +
+                           journal + " holds the other " + std::to_string(kept)),
+              std::string::npos)
+        << log.err;
+
+    // ... and what the files hold: the journal exactly those rows, the first
+    // replies sent, and nothing else was left behind.
+    const std::string text = readText(journal);
+    const JournalContents contents =
+        ParseJournal(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), journal);
+    EXPECT_EQ(contents.RowCount, kept);
+    const std::vector<Reply> replies = goodReplies(roomy + "/record.txt");
+    ASSERT_GE(replies.size(), contents.RowCount);
+    for (uint32_t r = 0; r < contents.RowCount; ++r)
+        ASSERT_EQ(std::memcmp(contents.Rows.data() + size_t(r) * JournalRowBytes, replies[r].data(), 63), 0)
+            << r;
+    EXPECT_FALSE(fs::exists(small + "/run.ecu"));
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(FullDiskTest, TheRecordingGoesToTheFirstFolderThatTakesItWithEveryRow) {
+    SimOptions options;
+    options.RecordPath = roomy + "/record.txt";
+    SimulatedEcu sim(options);
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    const std::string home = roomy + "/home";
+    const CliRun log = record(sim, home, 600);
+    sim.Stop();
+    EXPECT_EQ(log.status, 1) << log.err;
+    EXPECT_NE(log.err.find("Warning: Cannot write the journal "), std::string::npos) << log.err;
+
+    // $TMPDIR (full), /tmp and /var/tmp (read-only) were tried first.
+    const std::string saved = summary("\n" + log.out, "Saved");
+    const std::string rescue = saved.substr(0, saved.find(' '));
+    EXPECT_EQ(saved, rescue + " (instead of " + small + "/run.ecu)") << log.out;
+    EXPECT_EQ(fs::path(rescue).parent_path(), fs::path(home)) << log.out;
+    EXPECT_EQ(fs::path(rescue).filename().string().rfind("quillmar-recording-", 0), 0u) << rescue;
+    EXPECT_EQ(summary("\n" + log.out, "Lost"), "0 rows") << log.out;
+    EXPECT_NE(log.err.find("the recording was saved to " + rescue + " instead (all 600 rows)"),
+              std::string::npos)
+        << log.err;
+    EXPECT_NE(log.err.find("/var/tmp/quillmar-recording-"), std::string::npos) << log.err;
+
+    // Every row recorded is in it, and the journal went once it was.
+    EXPECT_EQ(rowsAreReplies(rescue, goodReplies(roomy + "/record.txt")), 600u);
+    EXPECT_FALSE(fs::exists(small + "/run.ecu"));
+    for (const auto& e : fs::recursive_directory_iterator(small))
+        EXPECT_NE(e.path().extension(), ".journal") << e.path();
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(FullDiskTest, AJournalThatHoldsEveryRowIsSaidToWhenNoFileCanBeWritten) {
+    SimOptions options;
+    options.RecordPath = roomy + "/record.txt";
+    SimulatedEcu sim(options);
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    // A full disk everywhere but in the state folder, and a recording that
+    // fits in none of the others: its file takes more than is left.
+    std::ofstream(small + "/filler") << std::string(36 * 1024, 'x');
+    const CliRun log = record(sim, small + "/home", 100, roomy + "/state");
+    sim.Stop();
+    EXPECT_EQ(log.status, 1) << log.err;
+    EXPECT_EQ(log.err.find("Warning: Cannot write the journal "), std::string::npos) << log.err;
+    EXPECT_EQ(summary("\n" + log.out, "Saved"), "nothing") << log.out;
+    const std::string journalLine = summary("\n" + log.out, "Journal");
+    const std::string journal = journalLine.substr(0, journalLine.rfind(" ("));
+    EXPECT_EQ(journalLine, journal + " (100 rows)") << log.out;
+    EXPECT_EQ(summary("\n" + log.out, "Lost"), "0 rows") << log.out;
+    EXPECT_NE(log.err.find("no file could be written; all 100 rows stay in the journal " + journal),
+              std::string::npos)
+        << log.err;
+    const std::string text = readText(journal);
+    EXPECT_EQ(
+        ParseJournal(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), journal).RowCount,
+        100u);
 }
 
 } // namespace

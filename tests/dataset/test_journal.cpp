@@ -1,6 +1,7 @@
 // Journals of recordings: what a cut-off or damaged journal gives back, which
 // journals are offered, when a journal goes, and saves that fail.
 
+#include "tests/common/PrivateMounts.h"
 #include "tests/dataset/DatasetTestSupport.h"
 
 #include "store/Journal.h"
@@ -287,14 +288,6 @@ TEST(Journal, TheStartUpQuestionRecoversDeletesOrKeepsEachJournal) {
 
 namespace {
 
-// A tmpfs of 64 KiB mounted at path, in a mount namespace of this test's
-// own; false when this process may not make one.
-bool mountSmallTmpfs(const std::string& path) {
-    if (::unshare(CLONE_NEWNS) != 0) return false;
-    if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
-    return ::mount("tmpfs", path.c_str(), "tmpfs", 0, "size=64k") == 0;
-}
-
 // The previous file, the failed save's message, the dataset and the journal
 // after saving a large recording to file.
 void expectFailedSaveKeepsEverything(const std::string& file, const std::string& journals) {
@@ -321,7 +314,7 @@ TEST(Journal, SavesOntoAFullOrReadOnlyFileSystemLeaveEverythingAsItWas) {
     TempDir dir;
     const std::string small = dir.file("small");
     fs::create_directories(small);
-    if (!mountSmallTmpfs(small)) GTEST_SKIP() << "no private mount namespace for a small tmpfs here";
+    if (!mounts::MountSmallTmpfs(small)) GTEST_SKIP() << "no private mount namespace for a small tmpfs here";
     struct Unmount {
         std::string path;
         ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }

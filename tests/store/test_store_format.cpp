@@ -352,6 +352,6 @@ TEST(StoreFormat, SaveReplacesTheFileAtomically) {
         small.SaveToFile(nowhere);
         FAIL() << "saved";
     } catch (const FileError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file " + nowhere);
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + nowhere + " (No such file or directory)");
     }
 }
