@@ -7,6 +7,7 @@
 #include "cli/CliExport.h"
 #include "cli/CliOptions.h"
 #include "cli/CliPlot.h"
+#include "cli/CliPorts.h"
 #include "cli/CliReading.h"
 #include "cli/CliRecover.h"
 #include "cli/CliSignals.h"
@@ -82,10 +83,12 @@ const char* const MainHelp =
     "  dump-prom  read the program memory (0x8000-0xFFFF) into a 32768-byte file\n"
     "  create-ini write the parameter table in force to the protocol file\n"
     "  recover    save the recordings a crash or a kill left in their journals\n"
+    "  ports      list the serial ports of this computer\n"
     "\n"
     "PORT is COM1..COM20 or a device path. COMn opens /dev/ttyS(n-1) unless the\n"
     "settings file ~/.config/Quillmar/Quillmar.ini names another device in its\n"
     "[Software] section, e.g. Quillmar\\Ports\\COM3=/dev/ttyUSB0.\n"
+    "'quillmar-cli ports' lists the serial devices present.\n"
     "'quillmar-cli COMMAND --help' describes a command; 'quillmar-cli --version'\n"
     "shows the version.\n"
     "Exit status: 0 success, 1 run-time failure, 2 bad arguments or bad input.\n";
@@ -693,6 +696,7 @@ int dispatch(std::vector<std::string> args) {
     if (command == "dump-prom") return cmdDumpProm(args);
     if (command == "create-ini") return cmdCreateIni(args);
     if (command == "recover") return CmdRecover(args);
+    if (command == "ports") return CmdPorts(args);
     err("quillmar-cli: unknown command '" + command + "'");
     std::fputs(MainHelp, stderr);
     return ExitBadInput;

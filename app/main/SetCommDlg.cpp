@@ -4,8 +4,6 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,13 +11,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSerialPortInfo>
 #include <QStandardItemModel>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <filesystem>
 
 #include <sys/stat.h>
 
@@ -36,29 +34,6 @@ QString presence(const std::string& device) {
 }
 
 } // namespace
-
-std::vector<SerialDeviceInfo> FindSerialDevices() {
-    // The stable names udev gives USB adapters, by the device they lead to.
-    QMap<QString, QString> byId;
-    const QDir dir("/dev/serial/by-id");
-    for (const QFileInfo& link : dir.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
-        byId.insert(link.canonicalFilePath(), link.absoluteFilePath());
-
-    std::vector<SerialDeviceInfo> devices;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        SerialDeviceInfo d;
-        d.SystemLocation = info.systemLocation().toStdString();
-        const QString canonical = QFileInfo(info.systemLocation()).canonicalFilePath();
-        d.Path = byId.value(canonical, info.systemLocation()).toStdString();
-        d.Description = info.description().toStdString();
-        d.Manufacturer = info.manufacturer().toStdString();
-        d.SerialNumber = info.serialNumber().toStdString();
-        d.Usb = info.hasVendorIdentifier() || info.portName().startsWith("ttyUSB") ||
-                info.portName().startsWith("ttyACM");
-        devices.push_back(std::move(d));
-    }
-    return devices;
-}
 
 bool DevicePresent(const std::string& path) {
     struct stat st {};
@@ -108,15 +83,19 @@ TSetCommDlg::TSetCommDlg(int32_t& commPort, std::vector<SerialDeviceInfo> device
     dlgDevices->setObjectName("dlgDevices");
     dlgDevices->setRootIsDecorated(false);
     dlgDevices->setAllColumnsShowFocus(true);
-    dlgDevices->setHeaderLabels({"Device", "Description", "Manufacturer", "Serial number"});
+    dlgDevices->setHeaderLabels({"Device", "Description", "Name in /dev/serial/by-id"});
     for (const SerialDeviceInfo& d : devices_) {
-        auto* item = new QTreeWidgetItem(
-            dlgDevices, QStringList{q(d.Path), q(d.Description), q(d.Manufacturer), q(d.SerialNumber)});
-        item->setToolTip(0, q(d.SystemLocation));
+        const std::string byId =
+            d.ById.empty() ? std::string() : std::filesystem::path(d.ById).filename().string();
+        auto* item = new QTreeWidgetItem(dlgDevices, QStringList{q(d.Device), q(d.Description), q(byId)});
+        // The name "Assign" puts in the port table.
+        for (int c = 0; c < 3; ++c)
+            item->setToolTip(c, q(d.StableName()));
     }
     if (devices_.empty()) {
         auto* none = new QTreeWidgetItem(dlgDevices, QStringList{"No serial devices found"});
         none->setFlags(Qt::NoItemFlags);
+        none->setFirstColumnSpanned(true);
     }
     int listWidth = 0;
     for (int c = 0; c < dlgDevices->columnCount(); ++c) {
@@ -228,7 +207,7 @@ void TSetCommDlg::updateLabels() {
 
 void TSetCommDlg::assignDevice(int row) {
     if (selected_ < 0 || row < 0 || row >= int(devices_.size())) return;
-    assignments_[uint8_t(selected_ + 1)] = devices_[size_t(row)].Path;
+    assignments_[uint8_t(selected_ + 1)] = devices_[size_t(row)].StableName();
     updateRow(selected_);
     updateLabels();
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The "Set comm port" dialog: the twenty names COM1..COM20 with the device
 // each one opens here and whether that device is present, and a second list
-// of the serial devices found now, any of which can be assigned to the
-// selected name.
+// of the serial devices found now (link/SerialPorts.h), any of which can be
+// assigned to the selected name.
+
+#include "link/SerialPorts.h"
 
 #include <QDialog>
 
@@ -19,17 +21,6 @@ class QTreeWidget;
 
 namespace quillmar {
 
-struct SerialDeviceInfo {
-    std::string Path;           // /dev/serial/by-id/... where there is one, else SystemLocation
-    std::string SystemLocation; // /dev/ttyUSB0
-    std::string Description;
-    std::string Manufacturer;
-    std::string SerialNumber;
-    bool Usb = false;
-};
-
-// The serial devices on this machine now.
-std::vector<SerialDeviceInfo> FindSerialDevices();
 // True when path (after its links) is a character device.
 bool DevicePresent(const std::string& path);
 
@@ -46,7 +37,8 @@ public:
     // With exactly one USB adapter among the devices: assigns it to COM1 and
     // selects COM1. True when it did.
     bool proposeSingleUsbAdapter();
-    // Assigns device row (of the second list) to the selected name.
+    // Assigns device row (of the second list) to the selected name: its
+    // by-id link where there is one, else its device node.
     void assignDevice(int row);
     // The selected name opens its default device again.
     void restoreDefaultDevice();

@@ -35,13 +35,15 @@ struct PortTableGuard {
     }
 };
 
-SerialDeviceInfo usbAdapter(const std::string& path) {
+SerialDeviceInfo usbAdapter(const std::string& byId) {
     SerialDeviceInfo d;
-    d.Path = path;
-    d.SystemLocation = "/dev/ttyUSB0";
-    d.Description = "FT232R USB UART";
+    d.Device = "/dev/ttyUSB0";
+    d.ById = byId;
+    d.Description = "FTDI FT232R USB UART, serial A5028";
     d.Manufacturer = "FTDI";
+    d.Product = "FT232R USB UART";
     d.SerialNumber = "A5028";
+    d.Driver = "ftdi_sio";
     d.Usb = true;
     return d;
 }
@@ -97,10 +99,10 @@ TEST(SetCommDlg, EachNameShowsItsDeviceAndWhetherItIsThere) {
     // The second list: what is found now, assigned to the selected name.
     ASSERT_EQ(dialog.dlgDevices->topLevelItemCount(), 1);
     QTreeWidgetItem* found = dialog.dlgDevices->topLevelItem(0);
-    EXPECT_EQ(found->text(0), "/dev/serial/by-id/usb-FTDI-if00");
-    EXPECT_EQ(found->text(1), "FT232R USB UART");
-    EXPECT_EQ(found->text(2), "FTDI");
-    EXPECT_EQ(found->text(3), "A5028");
+    EXPECT_EQ(found->text(0), "/dev/ttyUSB0");
+    EXPECT_EQ(found->text(1), "FTDI FT232R USB UART, serial A5028");
+    EXPECT_EQ(found->text(2), "usb-FTDI-if00");
+    EXPECT_EQ(found->toolTip(0), "/dev/serial/by-id/usb-FTDI-if00");
     emit dialog.dlgCommPort->activated(3);
     dialog.dlgDevices->setCurrentItem(found);
     EXPECT_EQ(dialog.AssignBtn->text(), "Assign to COM4");
@@ -113,6 +115,24 @@ TEST(SetCommDlg, EachNameShowsItsDeviceAndWhetherItIsThere) {
     EXPECT_EQ(commPort, 2);
     EXPECT_EQ(PortDevice(4), "/dev/serial/by-id/usb-FTDI-if00");
     EXPECT_EQ(PortDevice(2), "/dev/ttyS1");
+}
+
+TEST(SetCommDlg, ADeviceWithoutAByIdLinkIsAssignedByItsNode) {
+    PortTableGuard guard;
+    int32_t commPort = 1;
+    SerialDeviceInfo builtIn;
+    builtIn.Device = "/dev/ttyS4";
+    builtIn.Description = "16550A serial port at I/O 0x2E8, driver serial";
+    TSetCommDlg dialog(commPort, {builtIn, usbAdapter("/dev/serial/by-id/usb-FTDI-if00")});
+    ASSERT_EQ(dialog.dlgDevices->topLevelItemCount(), 2);
+    EXPECT_EQ(dialog.dlgDevices->topLevelItem(0)->text(2), "");
+    EXPECT_EQ(dialog.dlgDevices->topLevelItem(0)->toolTip(0), "/dev/ttyS4");
+    emit dialog.dlgCommPort->activated(1);
+    dialog.assignDevice(0);
+    EXPECT_EQ(dialog.assignments().at(2), "/dev/ttyS4");
+    // Only a USB adapter is ever proposed for COM1.
+    TSetCommDlg builtInOnly(commPort, {builtIn});
+    EXPECT_FALSE(builtInOnly.proposeSingleUsbAdapter());
 }
 
 TEST(SetCommDlg, OneUsbAdapterIsProposedForCom1TwoAreNot) {
