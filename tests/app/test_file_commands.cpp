@@ -527,6 +527,10 @@ TEST_F(JournalAtStartUpTest, ARecordingLeftInItsJournalComesBackAsAnUnsavedDatas
     EXPECT_EQ(log->Rows, 4u);
     EXPECT_FALSE(log->Saved);
     EXPECT_NE(log->Journal(), nullptr);
+    // Its Save As offers a name made from the time the recording started.
+    EXPECT_EQ(log->StartTime, 45000.5);
+    EXPECT_TRUE(log->FileName.empty());
+    EXPECT_EQ(SuggestedFileName(*log), StartTimeFileName(45000.5));
     EXPECT_EQ(frame->CommsForm()->dlgDataSet->count(), 1);
 }
 
