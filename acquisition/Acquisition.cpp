@@ -575,6 +575,7 @@ bool Acquisition::StartLoggingActionExecute() {
     RowCounter = 0;
     startRedrawTimer();
     LogStartTime = clock_();
+    CurrentLog->StartTime = LogStartTime;
     startJournal();
     startAcquisitionTimer();
     Logging = true;

@@ -114,6 +114,12 @@ public:
     TLogItem* LogItem = nullptr;
     std::array<TDoubleArray, DerivedChannelCount> Derived;
     bool Saved = false;
+    // The dataset's own file: the one it was opened from or last written to;
+    // empty for a recording never saved. Save writes here and nowhere else.
+    std::string FileName;
+    // When the recording began, in days since 1899-12-30 on the acquisition
+    // clock; 0 when not known (a dataset loaded from a file).
+    double StartTime = 0;
 
 private:
     friend class TLogCollection;

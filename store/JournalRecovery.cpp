@@ -112,6 +112,7 @@ RecoveredJournal RecoverJournal(TLogCollection& collection, const std::string& p
     std::memcpy(log.RowData(1), contents.Rows.data(), contents.Rows.size());
     contents.Rows = {};
     log.StoreName = "Recovered recording of " + DateTimeText(contents.Header.StartTime);
+    log.StartTime = contents.Header.StartTime;
     log.AttachJournal(std::move(journal));
     collection.FinishRecording(log, result.Rows);
     result.Dataset = &log;

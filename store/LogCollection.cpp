@@ -2,8 +2,12 @@
 
 #include "store/Messages.h"
 
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 namespace quillmar {
@@ -12,6 +16,44 @@ std::string FileNameOnly(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+std::string StartTimeFileName(double days) {
+    if (!(days > 0)) return {};
+    // 25569 days lie between 1899-12-30 and 1970-01-01.
+    const long double seconds = (static_cast<long double>(days) - 25569.0L) * 86400.0L;
+    if (!std::isfinite(static_cast<double>(seconds)) || std::fabs(static_cast<double>(seconds)) > 1e12)
+        return {};
+    const time_t t = static_cast<time_t>(std::floor(static_cast<double>(seconds)));
+    tm local{};
+    if (!::localtime_r(&t, &local)) return {};
+    char name[40];
+    if (std::strftime(name, sizeof name, "%Y-%m-%d_%H%M.ecu", &local) == 0) return {};
+    return name;
+}
+
+std::string SuggestedFileName(const TALDLLog& dataset) {
+    if (!dataset.FileName.empty()) return dataset.FileName;
+    std::string name = StartTimeFileName(dataset.StartTime);
+    if (name.empty()) name = dataset.DatasetName() + ".ecu";
+    return name;
+}
+
+namespace {
+
+// Whether two names lead to the same file (an existing one, through links),
+// or, when one does not exist, to the same path.
+bool sameFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::equivalent(a, b, ec)) return true;
+    const fs::path pa = fs::weakly_canonical(fs::absolute(a, ec), ec);
+    if (ec) return a == b;
+    const fs::path pb = fs::weakly_canonical(fs::absolute(b, ec), ec);
+    if (ec) return a == b;
+    return pa == pb;
+}
+
+} // namespace
 
 void LoadLogFile(TALDLLog& log, const std::string& fileName) {
     log.LoadFromFile(fileName);
@@ -31,6 +73,7 @@ OpenedLog OpenLogFile(const std::string& fileName, std::shared_ptr<const TParame
     TALDLLog& log = *result.Log;
     LoadLogFile(log, fileName);
     log.Saved = true;
+    log.FileName = fileName;
     log.SetDatasetName(FileNameOnly(fileName));
     if (log.RecordCount == 0) {
         log.AddLoadWarning("File " + fileName + " holds no rows");
@@ -111,7 +154,7 @@ bool TLogCollection::FreeDataset(TALDLLog* dataset) {
     if (!dataset->Saved && dataset->RecordCount > 0 &&
         askYesNo("Warning", dataset->DatasetName() + " not saved. Save now?")) {
         std::optional<std::string> file;
-        if (Hooks.SaveAsDialog) file = Hooks.SaveAsDialog();
+        if (Hooks.SaveAsDialog) file = Hooks.SaveAsDialog(*dataset);
         // The user asked to save: a cancelled dialog keeps the dataset open
         // rather than throwing the recording away.
         if (!file || file->empty()) return false;
@@ -119,7 +162,8 @@ bool TLogCollection::FreeDataset(TALDLLog* dataset) {
         if (!saveShowingErrors(*dataset, LogFileName)) return false;
         // Never free data the user asked to save but that was not written.
         if (!dataset->Saved) {
-            showMessage("Error", dataset->DatasetName() + " was not saved to " + LogFileName + "; it stays open.");
+            showMessage("Error",
+                        dataset->DatasetName() + " was not saved to " + LogFileName + "; it stays open.");
             return false;
         }
     }
@@ -208,6 +252,15 @@ void TLogCollection::Save(TALDLLog& dataset, const std::string& fileName) {
     dataset.Saved = true;
     // The rows are safe in the file now; a failed save keeps the journal.
     dataset.RemoveJournal();
+    // A dataset that came from this file, or was saved to it, no longer has
+    // its rows there: its next Save asks for a file, and leaving asks first.
+    for (const auto& item : items_) {
+        TALDLLog* other = item->Dataset();
+        if (other == &dataset || other->FileName.empty() || !sameFile(other->FileName, fileName)) continue;
+        other->FileName.clear();
+        if (other->RecordCount > 0) other->Saved = false;
+    }
+    dataset.FileName = fileName;
 }
 
 bool TLogCollection::saveShowingErrors(TALDLLog& dataset, const std::string& fileName) {
@@ -230,6 +283,7 @@ bool TLogCollection::FileOpen1Accept(const std::vector<std::string>& fileNames,
         try {
             LoadLogFile(log, fileName);
             log.Saved = true;
+            log.FileName = fileName;
             log.SetDatasetName(FileNameOnly(fileName));
             for (const std::string& w : log.LoadWarnings())
                 showMessage("Warning", w);
@@ -246,26 +300,32 @@ bool TLogCollection::FileOpen1Accept(const std::vector<std::string>& fileNames,
     return true;
 }
 
-bool TLogCollection::runSaveAs() {
+bool TLogCollection::runSaveAs(TALDLLog& dataset) {
     if (!Hooks.SaveAsDialog) return true;
-    const std::optional<std::string> file = Hooks.SaveAsDialog();
-    if (!file) return true;
-    return FileSaveAs1Accept(*file);
+    const std::optional<std::string> file = Hooks.SaveAsDialog(dataset);
+    // Cancelled: the dataset keeps the file it had (none).
+    if (!file || file->empty()) return true;
+    LogFileName = *file;
+    return saveShowingErrors(dataset, *file);
 }
 
 bool TLogCollection::FileSaveAs1Accept(const std::string& fileName) {
+    // Saving waits for the end of the recording.
+    if (Logging || fileName.empty()) return true;
     LogFileName = fileName;
-    if (LogFileName.empty()) return true;
     TALDLLog* current = CurrentDataset();
     if (!current) return true;
-    return saveShowingErrors(*current, LogFileName);
+    return saveShowingErrors(*current, fileName);
 }
 
 bool TLogCollection::FileSaveActionExecute() {
+    if (Logging) return true;
     TALDLLog* current = CurrentDataset();
-    if (!current) return true;
-    if (!LogFileName.empty()) return saveShowingErrors(*current, LogFileName);
-    return runSaveAs();
+    // Nothing to write: no dialog either.
+    if (!current || current->Rows == 0 || current->RecordCount == 0) return true;
+    // Each dataset to its own file; one without a file asks for one.
+    if (current->FileName.empty()) return runSaveAs(*current);
+    return saveShowingErrors(*current, current->FileName);
 }
 
 void TLogCollection::CloseDataset() {

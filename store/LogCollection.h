@@ -43,8 +43,9 @@ struct TLogCollectionHooks {
     std::function<void(uint32_t row)> WriteTableData;
     // The time-shift scroll bar: enabled (position 0) or disabled.
     std::function<void(bool enabled)> TimeShiftEnabled;
-    // The Save As dialog: the chosen file name, or nullopt when cancelled.
-    std::function<std::optional<std::string>()> SaveAsDialog;
+    // The Save As dialog for dataset (SuggestedFileName offers a name): the
+    // chosen file name, or nullopt when cancelled.
+    std::function<std::optional<std::string>(const TALDLLog& dataset)> SaveAsDialog;
     // True while the acquisition timer runs (talking).
     std::function<bool()> Talking;
     // Stops talking (and logging) before files are opened.
@@ -71,6 +72,15 @@ OpenedLog OpenLogFile(const std::string& fileName, std::shared_ptr<const TParame
 
 // The file name without its folder.
 std::string FileNameOnly(const std::string& path);
+
+// The name a Save As dialog offers for dataset: its own file (with its
+// folder) when it has one; else a name without a folder made from the local
+// time the recording started, "2026-12-09_1412.ecu"; else its dataset name
+// with ".ecu".
+std::string SuggestedFileName(const TALDLLog& dataset);
+// The start of a recording (days since 1899-12-30) as a file name in local
+// time, "2026-12-09_1412.ecu"; empty when the time is not a usable date.
+std::string StartTimeFileName(double days);
 
 class TLogCollection {
 public:
@@ -146,25 +156,32 @@ public:
     // Finishes a freshly loaded dataset: the overlay and close questions
     // (asked when askOverlay is set), selection, sizing, derivation.
     void Open(TALDLLog& dataset, bool askOverlay = true);
-    // Writes dataset to fileName, sets Saved and removes its journal, unless
-    // it has no rows or it is the dataset being recorded (any other can be
-    // saved while logging). Throws FileError when the file cannot be written
-    // (the journal stays).
+    // Writes dataset to fileName, which becomes its own file, sets Saved and
+    // removes its journal, unless it has no rows or it is the dataset being
+    // recorded (any other can be saved while logging). Another open dataset
+    // whose file that was has lost its rows' only copy on disk: it keeps no
+    // file and counts as unsaved. Throws FileError when the file cannot be
+    // written: the dataset, its file and its journal stay as they were.
     void Save(TALDLLog& dataset, const std::string& fileName);
     // Opens the files in order. On a failure the dataset being loaded is
     // dropped, later files are skipped, the error is shown (caption "Error")
     // and false is returned.
     bool FileOpen1Accept(const std::vector<std::string>& fileNames,
                          std::shared_ptr<const TParameterArray> parameters);
-    // The Save command: to LogFileName, or through Save As when it is empty.
-    // False when a save failed (shown).
+    // The Save command: the current dataset to its own file, or through
+    // Save As when it has none. False when a save failed (shown). While
+    // logging, and for a dataset without rows, nothing happens.
     bool FileSaveActionExecute();
-    // Save As confirmed with fileName. False when the save failed (shown).
+    // Save As confirmed with fileName: the current dataset is written there
+    // and keeps it as its own file. False when the save failed (shown); the
+    // dataset's file is then as it was. Nothing happens while logging.
     bool FileSaveAs1Accept(const std::string& fileName);
     // Frees the current dataset (asking about unsaved data).
     void CloseDataset();
     void CloseDataSetActionExecute() { CloseDataset(); }
 
+    // The last file name chosen in Save As (any dataset's), to seed the
+    // dialog; Save does not use it.
     std::string LogFileName;
     VehicleConstants Vehicle = DefaultVehicleConstants();
     TLogCollectionHooks Hooks;
@@ -172,8 +189,8 @@ public:
 private:
     friend class TALDLLog;
     void removeAt(int index);
-    // The Save As dialog then FileSaveAs1Accept; false when the save failed.
-    bool runSaveAs();
+    // The Save As dialog for dataset, then the save; false when it failed.
+    bool runSaveAs(TALDLLog& dataset);
     // Saves and shows a failure; false when it failed.
     bool saveShowingErrors(TALDLLog& dataset, const std::string& fileName);
 

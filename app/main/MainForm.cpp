@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -42,6 +43,11 @@ constexpr int DefaultTop = 112;
 constexpr int DefaultHeight = 598;
 constexpr int DefaultWidth = 763;
 
+const QString SaveWhileLoggingTip = QStringLiteral("Saving waits until logging stops (Stop logging, F4)");
+const QString SaveStatusTip =
+    QStringLiteral("Saves the current dataset to its own file (Save As when it has none)");
+const QString SaveAsStatusTip = QStringLiteral("Saves the active file with a new name");
+
 const char* const ModeItemCaptions[6] = {"Mode 1 (default)",   "Mode 1 (message 0)", "Mode 1 (message 1)",
                                          "Mode 1 (message 2)", "Mode 1 (message 3)", "Mode 1 (message 4)"};
 
@@ -63,7 +69,6 @@ protected:
         showMinimized();
     }
 };
-
 
 } // namespace
 
@@ -94,7 +99,7 @@ void TMainForm::FormCreate() {
     datasets_.Vehicle = DefaultVehicleConstants();
     // "Yes, save" and then no file keeps the dataset open (the collection
     // sees to it), so leaving is refused with the dataset still listed.
-    datasets_.Hooks.SaveAsDialog = [this] { return runLogSaveDialog(); };
+    datasets_.Hooks.SaveAsDialog = [this](const TALDLLog& dataset) { return runLogSaveDialog(&dataset); };
 
     ReadRegistry();
 
@@ -121,10 +126,11 @@ void TMainForm::buildActions() {
     CloseDataSetAction->setStatusTip("Closes the dataset selected in the acquisition window");
     FileSaveAction = makeAction(this, "FileSaveAction", "&Save");
     FileSaveAction->setIcon(MakeToolIcon(ToolIcon::Save));
-    FileSaveAction->setStatusTip("Saves the current dataset to the last file chosen with Save As");
+    FileSaveAction->setToolTip("Save");
+    FileSaveAction->setStatusTip(SaveStatusTip);
     FileSaveAs1 = makeAction(this, "FileSaveAs1", "Save &As...");
     FileSaveAs1->setToolTip("Save As");
-    FileSaveAs1->setStatusTip("Saves the active file with a new name");
+    FileSaveAs1->setStatusTip(SaveAsStatusTip);
     ExportDataToExcel = makeAction(this, "ExportDataToExcel", "Export Data to Excel");
     ExportDataToExcel->setIcon(MakeToolIcon(ToolIcon::ExportExcel));
     ExportDataToExcel->setEnabled(false);
@@ -191,6 +197,8 @@ void TMainForm::buildActions() {
 
 void TMainForm::buildMenus() {
     FileMenu = menuBar()->addMenu("&File");
+    // Say why Save and Save As are unavailable while logging.
+    FileMenu->setToolTipsVisible(true);
     FileMenu->addAction(FileOpen1);
     FileMenu->addAction(CloseDataSetAction);
     FileMenu->addAction(FileSaveAction);
@@ -285,6 +293,7 @@ void TMainForm::buildStatusBar() {
 void TMainForm::ReadRegistry() {
     std::unique_ptr<QSettings> settings = OpenSettings();
     LoadPortOverrides(*settings);
+    logFolder_ = LogFolder(*settings);
     if (!SettingsKeyExists(*settings)) {
         CommPort = 1;
         // A run that keeps no settings asks nothing either.
@@ -491,9 +500,8 @@ void TMainForm::createCommsWindow() {
     });
     connect(commsForm_, &TCommsForm::datasetsChanged, this, [this] { updateCommands(); });
     // An adapter that went away: said until it is back, then for a while.
-    connect(commsForm_, &TCommsForm::linkStatusChanged, this, [this](bool connected, const QString& text) {
-        showStatus(text, connected ? 10000 : 0);
-    });
+    connect(commsForm_, &TCommsForm::linkStatusChanged, this,
+            [this](bool connected, const QString& text) { showStatus(text, connected ? 10000 : 0); });
     // A port that would not open at start-up: the error log is behind the
     // graph panel while idle, so the status bar says it.
     if (!commsForm_->lastConnectFailure().isEmpty()) showStatus(commsForm_->lastConnectFailure());
@@ -601,7 +609,8 @@ void TMainForm::SetCommPortActionExecute() {
     const std::string port = PortName(uint8_t(CommPort));
     Acquisition& acq = commsForm_->acquisition();
     if (acq.reconnect(port)) {
-        const QString line = QString::fromStdString("Connected to " + port + " (" + acq.comms()->DevicePath() + ")");
+        const QString line =
+            QString::fromStdString("Connected to " + port + " (" + acq.comms()->DevicePath() + ")");
         commsForm_->clearConnectFailure();
         commsForm_->appendErrorLog(line);
         showStatus(line, 10000);
@@ -671,13 +680,28 @@ QFileDialog* makeFileDialog(QWidget* parent, const char* name, const QString& ti
 } // namespace
 
 QFileDialog* TMainForm::makeLogOpenDialog() {
-    return makeFileDialog(this, "FileOpen1Dialog", "Open", false, "ECU log files (*.ecu)", "ecu");
+    QFileDialog* dialog =
+        makeFileDialog(this, "FileOpen1Dialog", "Open", false, "ECU log files (*.ecu)", "ecu");
+    if (!logFolder_.empty()) dialog->setDirectory(QString::fromStdString(logFolder_));
+    return dialog;
 }
 
-QFileDialog* TMainForm::makeLogSaveDialog() {
+QFileDialog* TMainForm::makeLogSaveDialog(const TALDLLog* dataset) {
     QFileDialog* dialog =
         makeFileDialog(this, "FileSaveAs1Dialog", "Save As", true, "ECU log files (*.ecu)", "ecu");
-    if (!datasets_.LogFileName.empty()) dialog->selectFile(QString::fromStdString(datasets_.LogFileName));
+    if (!dataset) dataset = datasets_.CurrentDataset();
+    if (!dataset) {
+        if (!logFolder_.empty()) dialog->setDirectory(QString::fromStdString(logFolder_));
+        return dialog;
+    }
+    // Its own file, in that file's folder; or a name of its start, in the
+    // folder last used.
+    const QFileInfo suggested(QString::fromStdString(SuggestedFileName(*dataset)));
+    if (dataset->FileName.empty() && !logFolder_.empty())
+        dialog->setDirectory(QString::fromStdString(logFolder_));
+    else if (!dataset->FileName.empty())
+        dialog->setDirectory(suggested.absolutePath());
+    dialog->selectFile(suggested.fileName());
     return dialog;
 }
 
@@ -685,15 +709,29 @@ QFileDialog* TMainForm::makePromSaveDialog() {
     return makeFileDialog(this, "PROMDumpDialog", "Dump PROM to BIN", true, "PROM binary (*.bin)", "bin");
 }
 
-std::optional<std::string> TMainForm::runLogSaveDialog() {
-    std::unique_ptr<QFileDialog> dialog(makeLogSaveDialog());
+std::optional<std::string> TMainForm::runLogSaveDialog(const TALDLLog* dataset) {
+    std::unique_ptr<QFileDialog> dialog(makeLogSaveDialog(dataset));
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
-    return dialog->selectedFiles().first().toStdString();
+    const QString file = dialog->selectedFiles().first();
+    rememberLogFolder(file);
+    return file.toStdString();
+}
+
+void TMainForm::rememberLogFolder(const QString& file) {
+    const std::string folder = QFileInfo(file).absolutePath().toStdString();
+    if (folder.empty() || folder == logFolder_) return;
+    logFolder_ = folder;
+    if (options_.App.KeepSettings()) return;
+    std::unique_ptr<QSettings> settings = OpenSettings();
+    StoreLogFolder(*settings, logFolder_);
+    settings->sync();
 }
 
 void TMainForm::FileOpen1Execute() {
     std::unique_ptr<QFileDialog> dialog(makeLogOpenDialog());
-    if (dialog->exec() == QDialog::Accepted) FileOpen1Accept(dialog->selectedFiles());
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
+    rememberLogFolder(dialog->selectedFiles().first());
+    FileOpen1Accept(dialog->selectedFiles());
 }
 
 void TMainForm::FileOpen1Accept(const QStringList& files) {
@@ -707,18 +745,20 @@ void TMainForm::FileOpen1Accept(const QStringList& files) {
 
 void TMainForm::FileSaveActionExecute() {
     if (!commsForm_) return;
-    if (datasets_.FileSaveActionExecute() && !datasets_.LogFileName.empty()) {
-        TALDLLog* current = datasets_.CurrentDataset();
-        if (current && current->Saved)
-            showStatus(
-                QString::fromStdString("Saved " + current->DatasetName() + " to " + datasets_.LogFileName),
-                10000);
-    }
+    TALDLLog* current = datasets_.CurrentDataset();
+    const bool logging = datasets_.Logging;
+    // Written when it worked on a dataset with rows: to its file, or to the
+    // one Save As gave it (a cancelled dialog leaves it without one).
+    if (datasets_.FileSaveActionExecute() && !logging && current && current->Rows > 0 && current->Saved &&
+        !current->FileName.empty())
+        showStatus(QString::fromStdString("Saved " + current->DatasetName() + " to " + current->FileName),
+                   10000);
     commsForm_->refreshDataSetSelector();
 }
 
 void TMainForm::FileSaveAs1Execute() {
-    if (const std::optional<std::string> file = runLogSaveDialog())
+    if (datasets_.Logging) return;
+    if (const std::optional<std::string> file = runLogSaveDialog(nullptr))
         FileSaveAs1Accept(QString::fromStdString(*file));
 }
 
@@ -726,9 +766,8 @@ void TMainForm::FileSaveAs1Accept(const QString& fileName) {
     if (!commsForm_) return;
     if (datasets_.FileSaveAs1Accept(fileName.toStdString()) && !fileName.isEmpty()) {
         TALDLLog* current = datasets_.CurrentDataset();
-        if (current && current->Saved)
-            showStatus(
-                QString::fromStdString("Saved " + current->DatasetName() + " to ") + fileName, 10000);
+        if (current && current->Rows > 0 && current->Saved && current->FileName == fileName.toStdString())
+            showStatus(QString::fromStdString("Saved " + current->DatasetName() + " to ") + fileName, 10000);
     }
     commsForm_->refreshDataSetSelector();
 }
@@ -779,9 +818,9 @@ void TMainForm::CreateIniFileActionExecute() {
         return;
     }
     showStatus(QString("Wrote the parameter table (%1 parameters) to %2")
-                                 .arg(acq.parameterCount())
-                                 .arg(QString::fromStdString(acq.iniPath())),
-                             10000);
+                   .arg(acq.parameterCount())
+                   .arg(QString::fromStdString(acq.iniPath())),
+               10000);
 }
 
 // ---- windows ----------------------------------------------------------------------
@@ -915,8 +954,14 @@ void TMainForm::updateCommands() {
     const bool haveData = datasets_.Count() > 0;
     FileOpen1->setEnabled(ready && !logging);
     CloseDataSetAction->setEnabled(ready && haveData);
-    FileSaveAction->setEnabled(ready && haveData);
-    FileSaveAs1->setEnabled(ready && haveData);
+    // Saving waits for the end of the recording: the commands say so
+    // rather than seem to save.
+    FileSaveAction->setEnabled(ready && haveData && !logging);
+    FileSaveAs1->setEnabled(ready && haveData && !logging);
+    FileSaveAction->setToolTip(logging ? SaveWhileLoggingTip : QStringLiteral("Save"));
+    FileSaveAs1->setToolTip(logging ? SaveWhileLoggingTip : QStringLiteral("Save As"));
+    FileSaveAction->setStatusTip(logging ? SaveWhileLoggingTip : SaveStatusTip);
+    FileSaveAs1->setStatusTip(logging ? SaveWhileLoggingTip : SaveAsStatusTip);
     PROMDumpAction->setEnabled(ready && !dumping);
     // The dataset exports do nothing while logging or without a dataset.
     ExportDataToExcel->setEnabled(ready && haveData && !logging);

@@ -133,9 +133,12 @@ public:
     void TileVertically();
     void ArrangeIcons();
 
-    // The file dialogs, set up but not shown.
+    // The file dialogs, set up but not shown. The log dialogs start in the
+    // folder last used; Save As offers dataset's own file or a name made
+    // from its start (SuggestedFileName), for the current dataset when none
+    // is given.
     QFileDialog* makeLogOpenDialog();
-    QFileDialog* makeLogSaveDialog();
+    QFileDialog* makeLogSaveDialog(const TALDLLog* dataset = nullptr);
     QFileDialog* makePromSaveDialog();
 
     int32_t CommPort = 1;
@@ -192,7 +195,11 @@ private:
     QMdiSubWindow* addChild(QWidget* widget);
     bool showCommDialog(bool firstStart);
     std::vector<SerialDeviceInfo> findDevices() const;
-    std::optional<std::string> runLogSaveDialog();
+    std::optional<std::string> runLogSaveDialog(const TALDLLog* dataset);
+    // The folder of a log file chosen becomes the one the dialogs start in
+    // (kept in the settings unless this run keeps none).
+    void rememberLogFolder(const QString& file);
+    std::string logFolder_;
     std::string currentPort() const;
     void updateCommands();
     void updatePortLabel();

@@ -14,6 +14,10 @@ QString portKey(uint8_t number) {
     return QStringLiteral("%1/Ports/COM%2").arg(SettingsKey).arg(number);
 }
 
+QString logFolderKey() {
+    return QStringLiteral("%1/Folders/Logs").arg(SettingsKey);
+}
+
 QString valueKey(const char* name) {
     return QStringLiteral("%1/%2").arg(SettingsKey, name);
 }
@@ -61,6 +65,17 @@ void StorePortOverride(QSettings& settings, uint8_t number, const std::string& d
         settings.remove(portKey(number));
     else
         settings.setValue(portKey(number), QString::fromStdString(device));
+}
+
+std::string LogFolder(QSettings& settings) {
+    return settings.value(logFolderKey()).toString().toStdString();
+}
+
+void StoreLogFolder(QSettings& settings, const std::string& folder) {
+    if (folder.empty())
+        settings.remove(logFolderKey());
+    else
+        settings.setValue(logFolderKey(), QString::fromStdString(folder));
 }
 
 } // namespace quillmar

@@ -1,8 +1,9 @@
 #pragma once
 // The user's settings: the file ~/.config/Quillmar/Quillmar.ini (through
 // QSettings, so XDG_CONFIG_HOME moves it), the key Software/Quillmar in it
-// with the main window's 32-bit values, and the COMn overrides under
-// Software/Quillmar/Ports that quillmar-cli reads too.
+// with the main window's 32-bit values, the COMn overrides under
+// Software/Quillmar/Ports that quillmar-cli reads too, and the folder of the
+// log files last used under Software/Quillmar/Folders.
 
 #include <QSettings>
 
@@ -33,5 +34,11 @@ void LoadPortOverrides(QSettings& settings);
 std::string PortOverride(QSettings& settings, uint8_t number);
 // Stores the override of COMn; an empty device removes it.
 void StorePortOverride(QSettings& settings, uint8_t number, const std::string& device);
+
+// The folder log files were last opened from or saved to (under
+// Software/Quillmar/Folders, so it does not count as the key's own value);
+// empty when none is kept.
+std::string LogFolder(QSettings& settings);
+void StoreLogFolder(QSettings& settings, const std::string& folder);
 
 } // namespace quillmar

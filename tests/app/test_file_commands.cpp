@@ -1,23 +1,35 @@
 // The file commands with their dialogs and questions answered by the test:
-// open, save, save as, close dataset, bad files, and the way out with
-// unsaved recordings.
+// open, save, save as (each dataset to its own file, the folder and name
+// offered, nothing while logging, a full or read-only disk), close dataset,
+// bad files, and the way out with unsaved recordings.
 
 #include "tests/app/AppTestSupport.h"
 
 #include "store/ALDLLog.h"
 #include "store/Journal.h"
+#include "store/LogCollection.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolBar>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
+
+#include <sched.h>
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace quillmar {
 namespace {
@@ -30,6 +42,20 @@ void typeFileName(QFileDialog* d, const std::string& file) {
     const QFileInfo info(QString::fromStdString(file));
     d->setDirectory(info.absolutePath());
     if (auto* edit = d->findChild<QLineEdit*>("fileNameEdit")) edit->setText(info.fileName());
+}
+
+// The file name a file dialog offers.
+QString fileNameIn(QFileDialog* d) {
+    auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
+    return edit ? edit->text() : QString();
+}
+
+// A tmpfs of 64 KiB mounted at path, in a mount namespace of this test's
+// own; false when this process may not make one.
+bool mountSmallTmpfs(const std::string& path) {
+    if (::unshare(CLONE_NEWNS) != 0) return false;
+    if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+    return ::mount("tmpfs", path.c_str(), "tmpfs", 0, "size=64k") == 0;
 }
 
 class FileCommandsTest : public ::testing::Test, public FrameFixture {
@@ -97,16 +123,205 @@ TEST_F(FileCommandsTest, SaveAsAddsTheExtensionAndAsksBeforeReplacing) {
     EXPECT_FALSE(frame->Datasets().ReadLog(1)->Saved);
 }
 
-TEST_F(FileCommandsTest, SaveWithoutAFileNameRunsSaveAsThenKeepsThatFile) {
+TEST_F(FileCommandsTest, RecordSaveRecordSaveAndLeaveLosesNoRecording) {
     record(2);
-    const std::string file = config.file("a.ecu");
-    chooseFile(file);
+    const std::string one = config.file("one.ecu");
+    chooseFile(one);
     frame->FileSaveAction->trigger();
-    EXPECT_EQ(rowsIn(file), 2u);
-    record(6);                        // Dataset 1, now current
-    frame->FileSaveAction->trigger(); // no dialog: the same file
-    EXPECT_EQ(rowsIn(file), 6u);
-    EXPECT_TRUE(frame->Datasets().ReadLog(1)->Saved);
+    EXPECT_EQ(rowsIn(one), 2u);
+    EXPECT_EQ(frame->Datasets().ReadLog(0)->FileName, one);
+    EXPECT_EQ(frame->StatusText().toStdString(), "Saved Dataset 0 to " + one);
+
+    // A second recording has no file of its own: Save asks for one, offered
+    // its own name, and writes nothing over one.ecu when the dialog is cancelled.
+    record(6);
+    QString offered;
+    answerNextModal<QFileDialog>([&](QFileDialog* d) {
+        offered = fileNameIn(d);
+        d->reject();
+    });
+    frame->FileSaveAction->trigger();
+    EXPECT_EQ(offered.toStdString(), StartTimeFileName(frame->Datasets().ReadLog(1)->StartTime));
+    EXPECT_EQ(rowsIn(one), 2u);
+    EXPECT_FALSE(frame->Datasets().ReadLog(1)->Saved);
+    EXPECT_TRUE(frame->Datasets().ReadLog(1)->FileName.empty());
+
+    // Leaving asks about the second recording (and only that one): Yes, saved.
+    messenger.answers = {true};
+    const std::string two = config.file("two.ecu");
+    chooseFile(two);
+    EXPECT_TRUE(frame->close());
+    EXPECT_EQ(messenger.texts("Warning"), std::vector<std::string>{"Dataset 1 not saved. Save now?"});
+    EXPECT_EQ(rowsIn(one), 2u);
+    EXPECT_EQ(rowsIn(two), 6u);
+}
+
+TEST_F(FileCommandsTest, AFailedOrCancelledSaveAsLeavesTheDatasetsFileAsItWas) {
+    record(3);
+    const std::string own = config.file("own.ecu");
+    chooseFile(own);
+    frame->FileSaveAs1->trigger();
+    TALDLLog* log = frame->Datasets().ReadLog(0);
+    ASSERT_EQ(log->FileName, own);
+
+    // Cancelled: still its file, and Save goes there without a dialog.
+    answerNextModal<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    frame->FileSaveAs1->trigger();
+    EXPECT_EQ(log->FileName, own);
+    // Failed: the error names the file; still its old file.
+    frame->FileSaveAs1Accept(QString::fromStdString(config.file("missing/elsewhere.ecu")));
+    ASSERT_EQ(messenger.texts("Error").size(), 1u);
+    EXPECT_NE(messenger.texts("Error")[0].find("elsewhere.ecu"), std::string::npos);
+    EXPECT_EQ(log->FileName, own);
+    EXPECT_TRUE(log->Saved); // its rows are still in own.ecu
+
+    bool dialog = false;
+    answerNextModal<QFileDialog>(
+        [&](QFileDialog* d) {
+            dialog = true;
+            d->reject();
+        },
+        300);
+    frame->FileSaveAction->trigger();
+    QTest::qWait(350);
+    EXPECT_FALSE(dialog);
+    EXPECT_EQ(rowsIn(own), 3u);
+}
+
+TEST_F(FileCommandsTest, SaveAndSaveAsAreDisabledWhileLoggingAndSayWhy) {
+    record(2);
+    EXPECT_TRUE(frame->FileSaveAction->isEnabled());
+    EXPECT_TRUE(frame->FileSaveAs1->isEnabled());
+    comms().StartLoggingAction->trigger();
+    acq().AcquisitionTimer();
+    EXPECT_FALSE(frame->FileSaveAction->isEnabled());
+    EXPECT_FALSE(frame->FileSaveAs1->isEnabled());
+    const QString tip = frame->FileSaveAction->toolTip();
+    EXPECT_TRUE(tip.contains("logging stops")) << tip.toStdString();
+    EXPECT_EQ(frame->FileSaveAs1->toolTip(), tip);
+    EXPECT_EQ(frame->FileSaveAction->statusTip(), tip);
+
+    // The File menu and the tool bar show the tip over the disabled commands.
+    frame->FileMenu->popup(frame->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame->FileMenu));
+    for (QAction* action : {frame->FileSaveAction, frame->FileSaveAs1}) {
+        const QPoint at = frame->FileMenu->actionGeometry(action).center();
+        QHelpEvent help(QEvent::ToolTip, at, frame->FileMenu->mapToGlobal(at));
+        QApplication::sendEvent(frame->FileMenu, &help);
+        EXPECT_EQ(QToolTip::text(), tip) << action->text().toStdString();
+        QToolTip::hideText();
+    }
+    frame->FileMenu->hide();
+    QWidget* button = frame->ToolBar->widgetForAction(frame->FileSaveAction);
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(button->isEnabled());
+    QHelpEvent help(QEvent::ToolTip, button->rect().center(), button->mapToGlobal(button->rect().center()));
+    QApplication::sendEvent(button, &help);
+    EXPECT_EQ(QToolTip::text(), tip);
+    QToolTip::hideText();
+
+    // Reached some other way, they do nothing and say nothing, also for a
+    // dataset that is not being recorded.
+    frame->Datasets().SelectDataset(0);
+    bool dialog = false;
+    answerNextModal<QFileDialog>(
+        [&](QFileDialog* d) {
+            dialog = true;
+            d->reject();
+        },
+        300);
+    frame->FileSaveActionExecute();
+    frame->FileSaveAs1Execute();
+    frame->FileSaveAs1Accept(QString::fromStdString(config.file("now.ecu")));
+    QTest::qWait(350);
+    EXPECT_FALSE(dialog);
+    EXPECT_TRUE(messenger.shown.empty());
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(config.file("now.ecu"))));
+    EXPECT_FALSE(frame->Datasets().ReadLog(0)->Saved);
+
+    comms().StopLoggingAction->trigger();
+    EXPECT_TRUE(frame->FileSaveAction->isEnabled());
+    EXPECT_TRUE(frame->FileSaveAs1->isEnabled());
+    EXPECT_EQ(frame->FileSaveAction->toolTip(), "Save");
+    EXPECT_EQ(frame->FileSaveAs1->toolTip(), "Save As");
+}
+
+TEST_F(FileCommandsTest, TheSaveDialogStartsInTheFolderLastUsedAndOffersAName) {
+    // The folder a previous run used is kept in the settings.
+    const QString logs = config.path("logs");
+    const QString other = config.path("other");
+    ASSERT_TRUE(QDir().mkpath(logs));
+    ASSERT_TRUE(QDir().mkpath(other));
+    frame.reset();
+    {
+        std::unique_ptr<QSettings> s = OpenSettings();
+        StoreLogFolder(*s, logs.toStdString());
+        s->sync();
+    }
+    open();
+    {
+        std::unique_ptr<QFileDialog> openDialog(frame->makeLogOpenDialog());
+        EXPECT_EQ(openDialog->directory().absolutePath(), logs);
+    }
+
+    // A recording: the folder last used, and a name made from its start.
+    record(2);
+    const TALDLLog* first = frame->Datasets().ReadLog(0);
+    ASSERT_GT(first->StartTime, 0.0);
+    const std::string startName = StartTimeFileName(first->StartTime);
+    ASSERT_EQ(startName.size(), std::string("2026-12-09_1412.ecu").size()) << startName;
+    {
+        std::unique_ptr<QFileDialog> save(frame->makeLogSaveDialog());
+        EXPECT_EQ(save->directory().absolutePath(), logs);
+        EXPECT_EQ(fileNameIn(save.get()).toStdString(), startName);
+    }
+
+    // Saved into another folder: that folder is the one kept now, and the
+    // dataset is offered its own file from then on.
+    const std::string run = (other + "/run.ecu").toStdString();
+    chooseFile(run);
+    frame->FileSaveAs1->trigger();
+    ASSERT_EQ(rowsIn(run), 2u);
+    EXPECT_EQ(LogFolder(*OpenSettings()), other.toStdString());
+    {
+        std::unique_ptr<QFileDialog> save(frame->makeLogSaveDialog());
+        EXPECT_EQ(save->directory().absolutePath(), other);
+        EXPECT_EQ(fileNameIn(save.get()), "run.ecu");
+    }
+    // A dataset opened from a file is offered that file.
+    const std::string elsewhere = (logs + "/drive.ecu").toStdString();
+    testing::WriteTestLog(elsewhere, 4);
+    messenger.answers = {true}; // overlay
+    frame->FileOpen1Accept({QString::fromStdString(elsewhere)});
+    {
+        std::unique_ptr<QFileDialog> save(frame->makeLogSaveDialog());
+        EXPECT_EQ(save->directory().absolutePath(), logs);
+        EXPECT_EQ(fileNameIn(save.get()), "drive.ecu");
+    }
+
+    // The next run starts where this one saved.
+    frame.reset();
+    open();
+    std::unique_ptr<QFileDialog> save(frame->makeLogSaveDialog());
+    EXPECT_EQ(save->directory().absolutePath(), other);
+}
+
+TEST_F(FileCommandsTest, ARunThatKeepsNoSettingsDoesNotMoveTheFolderLastUsed) {
+    const QString other = config.path("other");
+    ASSERT_TRUE(QDir().mkpath(other));
+    frame.reset();
+    options.App.Port = "COM3"; // a port for this run only: its settings stay as they are
+    open();
+    record(1);
+    const std::string run = (other + "/run.ecu").toStdString();
+    chooseFile(run);
+    frame->FileSaveAs1->trigger();
+    ASSERT_EQ(rowsIn(run), 1u);
+    EXPECT_EQ(LogFolder(*OpenSettings()), "");
+    // This run still remembers it.
+    record(1);
+    std::unique_ptr<QFileDialog> save(frame->makeLogSaveDialog());
+    EXPECT_EQ(save->directory().absolutePath(), other);
 }
 
 TEST_F(FileCommandsTest, OpeningOneFileAsksNothingAndShowsItsLastRow) {
@@ -213,6 +428,68 @@ TEST_F(FileCommandsTest, LeavingAsksForEveryRecordingAndACancelledSaveKeepsThePr
     EXPECT_EQ(rowsIn(file), 2u);
 }
 
+TEST_F(FileCommandsTest, ASaveOntoAFullOrReadOnlyDiskKeepsTheDatasetOpenUnsavedAndSaysWhy) {
+    const std::string small = config.file("small");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(small)));
+    if (!mountSmallTmpfs(small)) GTEST_SKIP() << "no private mount namespace for a small tmpfs here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{small};
+
+    record(1000); // 71,000 bytes: more than the disk holds
+    TALDLLog* log = frame->Datasets().ReadLog(0);
+    // Test mode keeps no journal; a recording from the engine computer has one.
+    ASSERT_EQ(log->Journal(), nullptr);
+    log->AttachJournal(TJournal::Create(DefaultJournalFolder(), *log->Parameters, log->StartTime));
+    const std::string journal = log->Journal()->Path();
+    const std::string file = small + "/run.ecu";
+    const auto expectKept = [&](size_t errors) {
+        ASSERT_EQ(messenger.texts("Error").size(), errors);
+        EXPECT_EQ(frame->Datasets().Count(), 1);
+        EXPECT_EQ(comms().dlgDataSet->count(), 1);
+        EXPECT_EQ(frame->Datasets().ReadLog(0), log);
+        EXPECT_EQ(log->Rows, 1000u);
+        EXPECT_FALSE(log->Saved);
+        EXPECT_TRUE(log->FileName.empty());
+        EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(journal)));
+        EXPECT_TRUE(QDir(QString::fromStdString(small)).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        EXPECT_FALSE(frame->StatusText().startsWith("Saved"));
+    };
+
+    // File > Save: the message names the file and the system's reason.
+    chooseFile(file);
+    frame->FileSaveAction->trigger();
+    expectKept(1);
+    const std::string error = messenger.texts("Error")[0];
+    EXPECT_NE(error.find(file), std::string::npos) << error;
+    EXPECT_NE(error.find(std::strerror(ENOSPC)), std::string::npos) << error;
+
+    // Exit: "Save now?" Yes, and the save fails again: the program stays, with it.
+    messenger.answers = {true};
+    chooseFile(file);
+    EXPECT_FALSE(frame->close());
+    EXPECT_TRUE(frame->isVisible());
+    expectKept(2);
+    EXPECT_EQ(messenger.texts("Warning"), std::vector<std::string>{"Dataset 0 not saved. Save now?"});
+
+    // The same on a disk mounted read-only.
+    ASSERT_EQ(::mount(nullptr, small.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+    chooseFile(file);
+    frame->FileSaveAs1->trigger();
+    expectKept(3);
+    EXPECT_NE(messenger.texts("Error")[2].find(file), std::string::npos) << messenger.texts("Error")[2];
+
+    // Saved somewhere with room at last: the journal goes.
+    const std::string roomy = config.file("roomy.ecu");
+    chooseFile(roomy);
+    frame->FileSaveAs1->trigger();
+    EXPECT_EQ(rowsIn(roomy), 1000u);
+    EXPECT_TRUE(log->Saved);
+    EXPECT_EQ(log->FileName, roomy);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(journal)));
+}
+
 TEST_F(FileCommandsTest, FilesNamedOnTheCommandLineOpenAtStart) {
     frame.reset();
     const std::string f1 = config.file("cmdline.ecu");
@@ -250,6 +527,10 @@ TEST_F(JournalAtStartUpTest, ARecordingLeftInItsJournalComesBackAsAnUnsavedDatas
     EXPECT_EQ(log->Rows, 4u);
     EXPECT_FALSE(log->Saved);
     EXPECT_NE(log->Journal(), nullptr);
+    // Its Save As offers a name made from the time the recording started.
+    EXPECT_EQ(log->StartTime, 45000.5);
+    EXPECT_TRUE(log->FileName.empty());
+    EXPECT_EQ(SuggestedFileName(*log), StartTimeFileName(45000.5));
     EXPECT_EQ(frame->CommsForm()->dlgDataSet->count(), 1);
 }
 

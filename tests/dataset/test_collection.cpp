@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -39,13 +42,15 @@ struct Front {
     std::vector<bool> timeShift;
     std::vector<std::optional<std::string>> saveAsAnswers;
     int saveAsShown = 0;
+    std::vector<std::string> saveAsFor; // the dataset each dialog was for
 
     void attach(TLogCollection& c) {
         c.Hooks.SetupCurve = [this] { ++curves; };
         c.Hooks.WriteTableData = [this](uint32_t row) { tableRows.push_back(row); };
         c.Hooks.TimeShiftEnabled = [this](bool on) { timeShift.push_back(on); };
-        c.Hooks.SaveAsDialog = [this]() -> std::optional<std::string> {
+        c.Hooks.SaveAsDialog = [this](const TALDLLog& dataset) -> std::optional<std::string> {
             ++saveAsShown;
+            saveAsFor.push_back(dataset.DatasetName());
             if (saveAsAnswers.empty()) return std::nullopt;
             auto a = saveAsAnswers.front();
             saveAsAnswers.erase(saveAsAnswers.begin());
@@ -216,28 +221,48 @@ TEST(LogCollection, SaveAndSaveAs) {
     f.attach(c);
     TALDLLog& a = record(c, 12);
     EXPECT_FALSE(a.Saved);
+    EXPECT_TRUE(a.FileName.empty());
     EXPECT_EQ(c.CurrentDataset(), &a);
 
-    // Save with no file name goes through Save As.
+    // Save with no file of its own goes through Save As, offered for it.
     const std::string target = dir.file("saved.ecu");
     f.saveAsAnswers = {target};
     EXPECT_TRUE(c.FileSaveActionExecute());
     EXPECT_EQ(f.saveAsShown, 1);
+    EXPECT_EQ(f.saveAsFor, std::vector<std::string>{"Dataset 0"});
     EXPECT_EQ(c.LogFileName, target);
+    EXPECT_EQ(a.FileName, target);
     EXPECT_TRUE(a.Saved);
     auto back = OpenLogFile(target, builtInTable());
     EXPECT_EQ(back.Log->Rows, 12u);
     EXPECT_EQ(back.Log->DatasetName(), "saved.ecu");
+    EXPECT_EQ(back.Log->FileName, target);
 
-    // Save on another dataset writes it to the same file.
+    // Save on another dataset never writes over the first one's file: it has
+    // no file yet, so it asks for one.
     TALDLLog& b = record(c, 7);
     EXPECT_EQ(c.CurrentDataset(), &b);
+    const std::string second = dir.file("second.ecu");
+    f.saveAsAnswers = {second};
     EXPECT_TRUE(c.FileSaveActionExecute());
-    EXPECT_EQ(f.saveAsShown, 1);
-    EXPECT_EQ(OpenLogFile(target, builtInTable()).Log->Rows, 7u);
+    EXPECT_EQ(f.saveAsShown, 2);
+    EXPECT_EQ(f.saveAsFor.back(), "Dataset 1");
+    EXPECT_EQ(OpenLogFile(target, builtInTable()).Log->Rows, 12u);
+    EXPECT_EQ(OpenLogFile(second, builtInTable()).Log->Rows, 7u);
+    EXPECT_EQ(b.FileName, second);
+    EXPECT_EQ(a.FileName, target);
+    // Each Save after that goes to the dataset's own file, without a dialog.
+    c.SelectDataset(&a);
+    a.Saved = false;
+    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_EQ(f.saveAsShown, 2);
+    EXPECT_TRUE(a.Saved);
+    EXPECT_EQ(OpenLogFile(target, builtInTable()).Log->Rows, 12u);
+    EXPECT_EQ(OpenLogFile(second, builtInTable()).Log->Rows, 7u);
+    EXPECT_TRUE(ms.m.seen.empty());
 
-    // While logging, the dataset being recorded is not written (Save As
-    // still takes the name), but any other dataset is.
+    // While logging, Save and Save As do nothing and say nothing, for the
+    // dataset being recorded and for every other one.
     TALDLLog& rec = c.NewDataset(builtInTable());
     appendRows(rec, drive(3));
     c.Logging = true;
@@ -245,23 +270,30 @@ TEST(LogCollection, SaveAndSaveAs) {
     c.SelectDataset(&rec);
     const std::string other = dir.file("other.ecu");
     EXPECT_TRUE(c.FileSaveAs1Accept(other));
-    EXPECT_EQ(c.LogFileName, other);
-    EXPECT_FALSE(std::filesystem::exists(other));
+    EXPECT_TRUE(c.FileSaveActionExecute());
     c.SelectDataset(&a);
     a.Saved = false;
+    EXPECT_TRUE(c.FileSaveAs1Accept(other));
     EXPECT_TRUE(c.FileSaveActionExecute());
-    EXPECT_TRUE(a.Saved);
-    EXPECT_EQ(OpenLogFile(other, builtInTable()).Log->Rows, 12u);
-    std::filesystem::remove(other);
+    EXPECT_FALSE(std::filesystem::exists(other));
+    EXPECT_FALSE(a.Saved);
+    EXPECT_EQ(a.FileName, target);
+    EXPECT_EQ(c.LogFileName, second);
+    EXPECT_EQ(f.saveAsShown, 2);
+    EXPECT_TRUE(ms.m.seen.empty());
     c.Logging = false;
     c.CurrentLog = nullptr;
     c.RemoveDataset(&rec);
+
+    // A dataset without rows: Save writes nothing and shows no dialog.
     TALDLLog& empty = c.NewDataset(builtInTable());
     c.SelectDataset(&empty);
     EXPECT_TRUE(c.FileSaveActionExecute());
-    EXPECT_FALSE(std::filesystem::exists(other));
+    EXPECT_EQ(f.saveAsShown, 2);
+    EXPECT_TRUE(empty.FileName.empty());
 
-    // A file that cannot be created: the error names it and Saved stays clear.
+    // A file that cannot be created: the error names it, Saved stays clear
+    // and the dataset keeps the file it had.
     c.SelectDataset(&b);
     b.Saved = false;
     EXPECT_FALSE(c.FileSaveAs1Accept(dir.file("no/such/folder.ecu")));
@@ -269,6 +301,121 @@ TEST(LogCollection, SaveAndSaveAs) {
     EXPECT_EQ(ms.m.seen.back().caption, "Error");
     EXPECT_NE(ms.m.seen.back().text.find("folder.ecu"), std::string::npos);
     EXPECT_FALSE(b.Saved);
+    EXPECT_EQ(b.FileName, second);
+    // Its next Save still goes to its own file, not to the name that failed.
+    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_TRUE(b.Saved);
+    EXPECT_EQ(f.saveAsShown, 2);
+}
+
+TEST(LogCollection, RecordSaveRecordSaveLeaveLosesNothing) {
+    TempDir dir;
+    MessengerScope ms;
+    TLogCollection c;
+    Front f;
+    f.attach(c);
+    // Record a run and Save it as one.ecu.
+    TALDLLog& first = record(c, 5);
+    const std::string one = dir.file("one.ecu");
+    f.saveAsAnswers = {one};
+    EXPECT_TRUE(c.FileSaveActionExecute());
+    ASSERT_TRUE(first.Saved);
+    // Record a second run, Save, and cancel the dialog: nothing is written,
+    // and the second run is not counted as saved.
+    TALDLLog& second = record(c, 9);
+    f.saveAsAnswers = {std::nullopt};
+    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_EQ(f.saveAsShown, 2);
+    EXPECT_FALSE(second.Saved);
+    EXPECT_TRUE(second.FileName.empty());
+    EXPECT_EQ(c.LogFileName, one); // the last name chosen
+    EXPECT_EQ(OpenLogFile(one, builtInTable()).Log->Rows, 5u);
+
+    // Leaving asks about the second run only, and saves it where the user says.
+    const std::string two = dir.file("two.ecu");
+    ms.m.script = {Answer::Yes};
+    f.saveAsAnswers = {two};
+    EXPECT_TRUE(c.FreeAll());
+    EXPECT_EQ(ms.m.texts(), std::vector<std::string>{"Warning|Dataset 1 not saved. Save now?"});
+    EXPECT_EQ(f.saveAsFor.back(), "Dataset 1");
+    EXPECT_EQ(OpenLogFile(one, builtInTable()).Log->Rows, 5u);
+    EXPECT_EQ(OpenLogFile(two, builtInTable()).Log->Rows, 9u);
+    EXPECT_EQ(c.LogFileName, two);
+}
+
+TEST(LogCollection, ADatasetWhoseFileIsWrittenOverByAnotherIsNoLongerSaved) {
+    TempDir dir;
+    const std::string drive1 = writeLog(dir, "drive.ecu", 8);
+    MessengerScope ms;
+    TLogCollection c;
+    Front f;
+    f.attach(c);
+    // Opened from a file: that is its own file, and Save writes it back there.
+    ASSERT_TRUE(c.FileOpen1Accept({drive1}, builtInTable()));
+    TALDLLog* opened = c.ReadLog(0);
+    EXPECT_EQ(opened->FileName, drive1);
+    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_EQ(f.saveAsShown, 0);
+
+    // Another recording saved over it (the dialog asked before replacing):
+    // the rows of the opened dataset are in no file any more.
+    TALDLLog& rec = record(c, 3);
+    EXPECT_TRUE(c.FileSaveAs1Accept(dir.file("./drive.ecu")));
+    EXPECT_EQ(OpenLogFile(drive1, builtInTable()).Log->Rows, 3u);
+    EXPECT_TRUE(rec.Saved);
+    EXPECT_FALSE(opened->Saved);
+    EXPECT_TRUE(opened->FileName.empty());
+
+    // Its Save asks for a file, and closing it asks first.
+    c.SelectDataset(opened);
+    f.saveAsAnswers = {std::nullopt};
+    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_EQ(f.saveAsFor, std::vector<std::string>{"drive.ecu"});
+    ms.m.script = {Answer::No};
+    c.CloseDataset();
+    EXPECT_EQ(ms.m.texts(), std::vector<std::string>{"Warning|drive.ecu not saved. Save now?"});
+}
+
+TEST(LogCollection, TheSaveAsDialogIsOfferedANameForItsDataset) {
+    const char* oldTz = std::getenv("TZ");
+    const std::string keptTz = oldTz ? oldTz : "";
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+
+    // 2026-12-09 14:12:30 in days since 1899-12-30.
+    const double started = 46365 + (14 * 3600 + 12 * 60 + 30) / 86400.0;
+    EXPECT_EQ(StartTimeFileName(started), "2026-12-09_1412.ecu");
+    EXPECT_EQ(StartTimeFileName(0), "");
+    EXPECT_EQ(StartTimeFileName(std::nan("")), "");
+    EXPECT_EQ(StartTimeFileName(1e300), "");
+
+    MessengerScope ms;
+    TLogCollection c;
+    TALDLLog& a = c.NewDataset(builtInTable());
+    EXPECT_EQ(SuggestedFileName(a), "Dataset 0.ecu"); // no start known
+    a.StartTime = started;
+    EXPECT_EQ(SuggestedFileName(a), "2026-12-09_1412.ecu");
+    a.FileName = "/logs/run.ecu";
+    EXPECT_EQ(SuggestedFileName(a), "/logs/run.ecu");
+
+    // The unsaved-data question offers the dialog for the dataset being
+    // freed, not for the current one.
+    TLogCollection d;
+    Front f;
+    f.attach(d);
+    record(d, 4);
+    record(d, 4);
+    ASSERT_EQ(d.CurrentDataset(), d.ReadLog(1));
+    ms.m.script = {Answer::Yes};
+    EXPECT_FALSE(d.FreeAll()); // the dialog is cancelled: it stays
+    EXPECT_EQ(f.saveAsFor, std::vector<std::string>{"Dataset 0"});
+    EXPECT_EQ(d.Count(), 2);
+
+    if (oldTz)
+        ::setenv("TZ", keptTz.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
 }
 
 TEST(LogCollection, UnsavedDataQuestion) {
