@@ -130,12 +130,12 @@ std::vector<TALDLLog*> OfferJournals(TLogCollection& collection,
         if (!info.Problem.empty()) unreadable.push_back(info.Problem);
     if (unreadable.size() == 1) {
         showMessage("Warning",
-                    "A recording's journal cannot be read:\n" + unreadable[0] +
+                    "A recording's journal cannot be read:\n- " + unreadable[0] +
                         "\nIt is left as it is, and named again at each start until it is moved or deleted.");
     } else if (unreadable.size() > 1) {
         std::string text = std::to_string(unreadable.size()) + " recordings' journals cannot be read:";
         for (const std::string& problem : unreadable)
-            text += "\n" + problem;
+            text += "\n- " + problem;
         showMessage("Warning",
                     text + "\nThey are left as they are, and named again at each start until they are "
                            "moved or deleted.");

@@ -263,8 +263,9 @@ TEST(Journal, HeadersThatAreNotAJournalsAreNamedAndLeftAlone) {
     ASSERT_EQ(ms.m.seen.size(), 1u);
     EXPECT_EQ(ms.m.seen[0].caption, "Warning");
     EXPECT_EQ(ms.m.seen[0].buttons, Buttons::Ok);
-    EXPECT_EQ(ms.m.seen[0].text, "4 recordings' journals cannot be read:\n" + listed[0].Problem + "\n" +
-                                     listed[1].Problem + "\n" + listed[2].Problem + "\n" + listed[3].Problem +
+    EXPECT_EQ(ms.m.seen[0].text, "4 recordings' journals cannot be read:\n- " + listed[0].Problem + "\n- " +
+                                     listed[1].Problem + "\n- " + listed[2].Problem + "\n- " +
+                                     listed[3].Problem +
                                      "\nThey are left as they are, and named again at each start until "
                                      "they are moved or deleted.");
     EXPECT_EQ(filesIn(folder), 5u);
@@ -280,7 +281,7 @@ TEST(Journal, HeadersThatAreNotAJournalsAreNamedAndLeftAlone) {
     ms.m.script = {Answer::No, Answer::No};
     EXPECT_TRUE(OfferJournals(c, builtInTable(), folder).empty());
     ASSERT_EQ(ms.m.seen.size(), 3u);
-    EXPECT_EQ(ms.m.seen[0].text, "A recording's journal cannot be read:\n" + folder +
+    EXPECT_EQ(ms.m.seen[0].text, "A recording's journal cannot be read:\n- " + folder +
                                      "/c.journal has a damaged header\nIt is left as it is, and named "
                                      "again at each start until it is moved or deleted.");
     EXPECT_EQ(ms.m.seen[1].caption, "Query");
