@@ -17,7 +17,12 @@ namespace quillmar {
 namespace {
 
 constexpr char Magic[16] = {'Q', 'U', 'I', 'L', 'L', 'M', 'A', 'R', '-', 'J', 'O', 'U', 'R', 'N', 'A', 'L'};
-constexpr uint32_t FixedHeaderBytes = 16 + 4 + 4 + 8 + 4 + 4 + 4 + 4; // up to the entries
+// Where the fields of a header copy lie.
+constexpr size_t VersionAt = 16;
+constexpr size_t SizeAt = 20;
+constexpr size_t FieldsAt = 24; // the start time, then the rest
+// A copy without entries: up to the entry count, then the check.
+constexpr uint32_t MinCopyBytes = 16 + 4 + 4 + 8 + 4 + 4 + 4 + 4 + 4;
 constexpr uint32_t MaxHeaderBytes = 4u << 20;
 constexpr uint32_t MaxEntries = 65535;
 constexpr uint32_t DataBytes = 63;
@@ -77,6 +82,7 @@ class FieldReader {
 public:
     FieldReader(const uint8_t* data, size_t size) : p_(data), left_(size) {}
     bool bad() const { return bad_; }
+    size_t left() const { return left_; }
     const uint8_t* take(size_t n) {
         if (bad_ || n > left_) {
             bad_ = true;
@@ -114,6 +120,12 @@ private:
 uint32_t recordCrc(const uint8_t* row, uint32_t number) {
     uint8_t n[4] = {uint8_t(number), uint8_t(number >> 8), uint8_t(number >> 16), uint8_t(number >> 24)};
     return Crc32(std::span<const uint8_t>(row, JournalRowBytes), Crc32(n));
+}
+
+FileError newerVersion(const std::string& path, uint32_t version) {
+    return FileError(path + " was written by a newer version of Quillmar (journal version " +
+                         std::to_string(version) + ")",
+                     path);
 }
 
 bool writeAll(int fd, const uint8_t* data, size_t size, int& error) {
@@ -196,7 +208,7 @@ uint32_t Crc32(std::span<const uint8_t> bytes, uint32_t crc) {
 std::vector<uint8_t> JournalHeaderBytes(const JournalHeader& header) {
     std::vector<uint8_t> out(Magic, Magic + sizeof Magic);
     putU32(out, JournalVersion);
-    putU32(out, 0); // the header size, filled in below
+    putU32(out, 0); // the copy's size, filled in below
     putF64(out, header.StartTime);
     putU32(out, JournalRowBytes);
     putU32(out, DataBytes);
@@ -218,35 +230,52 @@ std::vector<uint8_t> JournalHeaderBytes(const JournalHeader& header) {
     }
     const uint32_t size = uint32_t(out.size() + 4);
     for (int k = 0; k < 4; ++k)
-        out[20 + size_t(k)] = uint8_t(size >> (8 * k));
+        out[SizeAt + size_t(k)] = uint8_t(size >> (8 * k));
     putU32(out, Crc32(out));
+    // The second copy, byte for byte the first.
+    const std::vector<uint8_t> copy = out;
+    out.insert(out.end(), copy.begin(), copy.end());
     return out;
 }
 
-JournalParser::JournalParser(std::span<const uint8_t> bytes, const std::string& path) {
-    if (bytes.size() < sizeof Magic || std::memcmp(bytes.data(), Magic, sizeof Magic) != 0)
-        throw FileError(path + " is not a journal", path);
-    if (bytes.size() < FixedHeaderBytes + 4) throw FileError(path + " has a damaged header", path);
-    const uint32_t version = getU32(bytes.data() + 16);
-    if (version > JournalVersion || version == 0)
-        throw FileError(path + " was written by a newer version of Quillmar (journal version " +
-                            std::to_string(version) + ")",
-                        path);
-    const uint32_t size = getU32(bytes.data() + 20);
-    if (size < FixedHeaderBytes + 4 || size > MaxHeaderBytes || size > bytes.size() ||
-        Crc32(bytes.first(size - 4)) != getU32(bytes.data() + size - 4))
-        throw FileError(path + " has a damaged header", path);
-    FieldReader in(bytes.data() + 24, size - 4 - 24);
-    header_.StartTime = in.f64();
-    const uint32_t rowBytes = in.u32();
-    const uint32_t dataBytes = in.u32();
-    header_.ProcessId = int32_t(in.u32());
+namespace {
+
+// What the first bytes of a header copy at some offset of a journal say, and
+// whether its check holds.
+struct HeaderCopy {
+    bool magic = false;   // it starts with Magic
+    bool checked = false; // its size fits the bytes and its CRC matches
+    uint32_t version = 0;
+    uint32_t size = 0; // as the copy states it
+};
+
+HeaderCopy lookAtCopy(std::span<const uint8_t> bytes, size_t at) {
+    HeaderCopy copy;
+    if (at >= bytes.size()) return copy;
+    const std::span<const uint8_t> rest = bytes.subspan(at);
+    const uint8_t* p = rest.data();
+    copy.magic = rest.size() >= sizeof Magic && std::memcmp(p, Magic, sizeof Magic) == 0;
+    if (rest.size() < FieldsAt) return copy;
+    copy.version = getU32(p + VersionAt);
+    copy.size = getU32(p + SizeAt);
+    copy.checked = copy.magic && copy.size >= MinCopyBytes && copy.size <= MaxHeaderBytes &&
+                   copy.size <= rest.size() && Crc32(rest.first(copy.size - 4)) == getU32(p + copy.size - 4);
+    return copy;
+}
+
+// Reads the fields after the first 24 bytes of a copy (size bytes at data,
+// its check included) into header. False when they do not fill exactly the
+// bytes before the check.
+bool readFields(const uint8_t* data, uint32_t size, JournalHeader& header, uint32_t& rowBytes,
+                uint32_t& dataBytes) {
+    FieldReader in(data + FieldsAt, size - 4 - FieldsAt);
+    header = {};
+    header.StartTime = in.f64();
+    rowBytes = in.u32();
+    dataBytes = in.u32();
+    header.ProcessId = int32_t(in.u32());
     const uint32_t entries = in.u32();
-    if (rowBytes != JournalRowBytes || dataBytes != DataBytes)
-        throw FileError(path + " holds rows of another layout (" + std::to_string(rowBytes) + " bytes, " +
-                            std::to_string(dataBytes) + " of them data bytes)",
-                        path);
-    if (entries > MaxEntries) throw FileError(path + " has a damaged header", path);
+    if (entries > MaxEntries) return false;
     for (uint32_t i = 0; i < entries && !in.bad(); ++i) {
         TParameter p;
         p.Position = in.u8();
@@ -259,10 +288,68 @@ JournalParser::JournalParser(std::span<const uint8_t> bytes, const std::string& 
         p.Name = in.text();
         p.FormatAs = in.text();
         p.Units = in.text();
-        header_.Table.push_back(std::move(p));
+        header.Table.push_back(std::move(p));
     }
-    if (in.bad()) throw FileError(path + " has a damaged header", path);
-    headerSize_ = size;
+    return !in.bad() && in.left() == 0;
+}
+
+// The size a copy at the start of bytes has by its fields alone (their
+// lengths and counts, not its size field), or 0 when they run past bytes.
+uint32_t sizeByFields(std::span<const uint8_t> bytes) {
+    if (bytes.size() < MinCopyBytes) return 0;
+    const size_t limit = std::min<size_t>(bytes.size(), MaxHeaderBytes) - FieldsAt;
+    FieldReader in(bytes.data() + FieldsAt, limit);
+    in.take(8 + 4 + 4 + 4);
+    const uint32_t entries = in.u32();
+    if (entries > MaxEntries) return 0;
+    for (uint32_t i = 0; i < entries && !in.bad(); ++i) {
+        in.take(4 + 4 + 8 + 8);
+        for (int t = 0; t < 3; ++t)
+            in.take(in.u32());
+    }
+    if (in.bad()) return 0;
+    return uint32_t(FieldsAt + limit - in.left() + 4);
+}
+
+} // namespace
+
+JournalParser::JournalParser(std::span<const uint8_t> bytes, const std::string& path) {
+    const HeaderCopy first = lookAtCopy(bytes, 0);
+    HeaderCopy used = first;
+    size_t usedAt = 0;
+    if (!first.checked) {
+        // The first copy is damaged: the second follows it, where the first
+        // says it ends or where its fields end (one of them is intact when
+        // a single bit is wrong). It must state that same size.
+        used = {};
+        const uint32_t candidates[2] = {first.size, sizeByFields(bytes)};
+        for (const uint32_t size : candidates) {
+            if (size < MinCopyBytes || size > MaxHeaderBytes) continue;
+            const HeaderCopy second = lookAtCopy(bytes, size);
+            if (second.checked && second.size == size && second.version >= 2) {
+                used = second;
+                usedAt = size;
+                break;
+            }
+        }
+    }
+    if (!used.checked) {
+        if (!first.magic) throw FileError(path + " is not a journal", path);
+        if (first.version > JournalVersion) throw newerVersion(path, first.version);
+        throw FileError(path + " has a damaged header", path);
+    }
+    if (used.version > JournalVersion) throw newerVersion(path, used.version);
+    uint32_t rowBytes = 0, dataBytes = 0;
+    if (used.version == 0 || !readFields(bytes.data() + usedAt, used.size, header_, rowBytes, dataBytes))
+        throw FileError(path + " has a damaged header", path);
+    if (rowBytes != JournalRowBytes || dataBytes != DataBytes)
+        throw FileError(path + " holds rows of another layout (" + std::to_string(rowBytes) + " bytes, " +
+                            std::to_string(dataBytes) + " of them data bytes)",
+                        path);
+    // Version 1 has one copy; later ones two, the rows after both (a file
+    // cut inside the second holds no rows).
+    const uint64_t headerBytes = used.version == 1 ? used.size : 2 * uint64_t(used.size);
+    headerSize_ = uint32_t(std::min<uint64_t>(headerBytes, bytes.size()));
 }
 
 bool JournalParser::RecordOk(const uint8_t* record, uint32_t number) {

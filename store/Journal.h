@@ -11,18 +11,30 @@
 // rows are saved, or knowingly thrown away.
 //
 // File layout (little-endian):
-//   header   "QUILLMAR-JOURNAL", version u32 (1), header size u32 (whole
-//            header, its check included), start time f64 (days since
+//   header   two copies, byte for byte the same, the second right after the
+//            first. A copy: "QUILLMAR-JOURNAL", version u32 (2), size u32
+//            (of one copy, its check included), start time f64 (days since
 //            1899-12-30), row size u32 (71), data bytes u32 (63), process id
 //            i32, entry count u32, then per parameter-table entry: Position
 //            u8, Size u8, Signed u8, Flags u8, Icon i32, Offset f64, Factor
 //            f64 and the texts Name, FormatAs, Units (u32 length + UTF-8
-//            bytes); last a CRC-32 of the header bytes before it.
-//   records  one per row: the row's 71 bytes (63 data bytes, then the time
-//            stamp as an 8-byte double) and a CRC-32 over the row's number
-//            (u32, counting from 1) and those bytes.
-// A record that fails its check, or a tail shorter than a record, is dropped
-// and counted; the other rows are exactly the rows recorded.
+//            bytes); last a CRC-32 of the copy's bytes before it.
+//   records  from twice the copy's size on, one per row: the row's 71 bytes
+//            (63 data bytes, then the time stamp as an 8-byte double) and a
+//            CRC-32 over the row's number (u32, counting from 1) and those
+//            bytes.
+// The first copy whose check holds is read. When the first fails, the
+// second is looked for where the first's size field says it ends and where
+// the first's own fields end (their lengths and counts): one bit flipped in
+// the first copy, in whatever field, leaves one of the two right, and the
+// second copy must state that same size. So one damaged bit in the header
+// costs nothing, and one in a record costs that row only: records are of a
+// fixed size from a fixed start, so no boundary moves. A record that fails
+// its check, or a tail shorter than a record, is dropped and counted; the
+// other rows are exactly the rows recorded.
+//
+// Version 1 (still read) had one copy of the header, version 1 in it, and
+// the records right after it.
 
 #include "acquisition/ParameterTypes.h"
 #include "store/FileError.h"
@@ -36,7 +48,7 @@
 namespace quillmar {
 
 inline constexpr const char* JournalSuffix = ".journal";
-inline constexpr uint32_t JournalVersion = 1;
+inline constexpr uint32_t JournalVersion = 2;
 inline constexpr uint32_t JournalRowBytes = 71; // the bytes of a logged row
 inline constexpr uint32_t JournalRecordBytes = JournalRowBytes + 4;
 
@@ -54,7 +66,7 @@ struct JournalHeader {
     TParameterArray Table; // the table the rows were recorded with (no BitNames)
 };
 
-// The header's bytes.
+// The header's bytes, both copies.
 std::vector<uint8_t> JournalHeaderBytes(const JournalHeader& header);
 
 // Reads a journal's content in order: the header, then record after record.
@@ -63,7 +75,8 @@ class JournalParser {
 public:
     // Parses the header at the start of bytes; throws FileError naming path
     // when it is not one ("... is not a journal", "... was written by a newer
-    // version", "... has a damaged header"). HeaderSize() bytes were used.
+    // version", "... has a damaged header"). The records start HeaderSize()
+    // bytes in (no further than the end of bytes).
     JournalParser(std::span<const uint8_t> bytes, const std::string& path);
 
     const JournalHeader& Header() const { return header_; }

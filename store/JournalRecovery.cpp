@@ -123,7 +123,25 @@ std::vector<TALDLLog*> OfferJournals(TLogCollection& collection,
                                      std::shared_ptr<const TParameterArray> tableInForce,
                                      const std::string& folder) {
     std::vector<TALDLLog*> recovered;
-    for (const JournalInfo& info : ListJournals(folder)) {
+    const std::vector<JournalInfo> journals = ListJournals(folder);
+    // The ones that cannot be read, named once, with the reason; left where
+    // they are, so that the user can keep them.
+    std::vector<std::string> unreadable;
+    for (const JournalInfo& info : journals)
+        if (!info.Problem.empty()) unreadable.push_back(info.Problem);
+    if (unreadable.size() == 1) {
+        showMessage("Warning",
+                    "A recording's journal cannot be read:\n- " + unreadable[0] +
+                        "\nIt is left as it is, and named again at each start until it is moved or deleted.");
+    } else if (unreadable.size() > 1) {
+        std::string text = std::to_string(unreadable.size()) + " recordings' journals cannot be read:";
+        for (const std::string& problem : unreadable)
+            text += "\n- " + problem;
+        showMessage("Warning",
+                    text + "\nThey are left as they are, and named again at each start until they are "
+                           "moved or deleted.");
+    }
+    for (const JournalInfo& info : journals) {
         if (!info.Problem.empty()) continue;
         if (info.Rows == 0) {
             DeleteJournal(info.Path); // nothing in it to lose
@@ -143,8 +161,10 @@ std::vector<TALDLLog*> OfferJournals(TLogCollection& collection,
             } catch (const FileError& e) {
                 showMessage("Error", e.what());
             }
-        } else if (askYesNo("Query", "Delete the journal of the recording started " + started + " (" +
-                                         rowsText(info.Rows) + ")? No keeps it for the next start.")) {
+        } else if (askYesNo("Query",
+                            "Delete the journal of the recording started " + started + " (" +
+                                rowsText(info.Rows) + ")? No keeps it for the next start.",
+                            Answer::No)) {
             DeleteJournal(info.Path);
         }
     }

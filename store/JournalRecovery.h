@@ -58,8 +58,9 @@ RecoveredJournal RecoverJournal(TLogCollection& collection, const std::string& p
 // The start-up question, for each journal found (through the messenger, a
 // Yes/No "Query" box naming its start time and row count): Yes recovers it
 // into a dataset of collection; No asks whether to delete it (Yes deletes
-// it, No keeps it for the next start). Journals without a whole row are
-// deleted without asking; one that cannot be read is left alone. The
+// it; No, the default, keeps it for the next start). Journals without a
+// whole row are deleted without asking. Those that cannot be read are named
+// first, each with the reason, in one "Warning", and left alone. The
 // datasets recovered, in order; a recovery that failed is shown ("Error").
 std::vector<TALDLLog*> OfferJournals(TLogCollection& collection,
                                      std::shared_ptr<const TParameterArray> tableInForce,

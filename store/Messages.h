@@ -16,7 +16,15 @@ enum class Answer { Ok, Yes, No };
 class Messenger {
 public:
     virtual ~Messenger() = default;
+    // An OK box, or a Yes/No box whose default button (the one Enter
+    // presses) is Yes.
     virtual Answer ask(const std::string& caption, const std::string& text, Buttons buttons) = 0;
+    // A Yes/No box whose default button is byDefault (Yes or No). A messenger
+    // that shows no default button asks as ask() does.
+    virtual Answer askWithDefault(const std::string& caption, const std::string& text, Answer byDefault) {
+        (void)byDefault;
+        return ask(caption, text, Buttons::YesNo);
+    }
 };
 
 // The process-wide messenger. Until a front end installs one, questions are
@@ -31,8 +39,10 @@ Messenger* setMessenger(Messenger* m);
 inline void showMessage(const std::string& caption, const std::string& text) {
     messenger().ask(caption, text, Buttons::Ok);
 }
-inline bool askYesNo(const std::string& caption, const std::string& text) {
-    return messenger().ask(caption, text, Buttons::YesNo) == Answer::Yes;
+// byDefault is the answer Enter gives: No for a question whose Yes loses
+// something for good.
+inline bool askYesNo(const std::string& caption, const std::string& text, Answer byDefault = Answer::Yes) {
+    return messenger().askWithDefault(caption, text, byDefault) == Answer::Yes;
 }
 
 } // namespace quillmar

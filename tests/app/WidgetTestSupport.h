@@ -23,13 +23,20 @@
 namespace quillmar::testing {
 
 // Answers Yes/No questions from a queue (No once it is empty) and records
-// every box that would have been shown.
+// every box that would have been shown, with its default answer.
 class ScriptedMessenger : public Messenger {
 public:
     ScriptedMessenger() { previous_ = setMessenger(this); }
     ~ScriptedMessenger() override { setMessenger(previous_); }
     Answer ask(const std::string& caption, const std::string& text, Buttons buttons) override {
+        return answer(caption, text, buttons, buttons == Buttons::Ok ? Answer::Ok : Answer::Yes);
+    }
+    Answer askWithDefault(const std::string& caption, const std::string& text, Answer byDefault) override {
+        return answer(caption, text, Buttons::YesNo, byDefault);
+    }
+    Answer answer(const std::string& caption, const std::string& text, Buttons buttons, Answer byDefault) {
         shown.emplace_back(caption, text);
+        defaults.push_back(byDefault);
         if (buttons == Buttons::Ok) return Answer::Ok;
         if (answers.empty()) return Answer::No;
         const bool yes = answers.front();
@@ -45,6 +52,7 @@ public:
     }
     std::deque<bool> answers;
     std::vector<std::pair<std::string, std::string>> shown;
+    std::vector<Answer> defaults; // of each box shown: Ok for an OK box
 
 private:
     Messenger* previous_ = nullptr;

@@ -194,8 +194,7 @@ TEST_F(CommPortCommandTest, OkReconnectsStoresTheAssignmentAndReportsAFailure) {
 
     // At the next start the port still fails: said in the status bar at once.
     open(false);
-    EXPECT_TRUE(frame->StatusText().startsWith("Cannot open COM20"))
-        << frame->StatusText().toStdString();
+    EXPECT_TRUE(frame->StatusText().startsWith("Cannot open COM20")) << frame->StatusText().toStdString();
 }
 
 TEST(QtMessenger, AskShowsAModalBoxWithCaptionTextAndButtons) {
@@ -226,6 +225,25 @@ TEST(QtMessenger, AskShowsAModalBoxWithCaptionTextAndButtons) {
     });
     showMessage("Aborting", "Five consecutive mode 2 command failures");
     EXPECT_EQ(title, "Aborting");
+    setMessenger(previous);
+}
+
+TEST(QtMessenger, EnterGivesTheQuestionsDefaultAnswer) {
+    QWidget parent;
+    QtMessenger messenger(&parent);
+    Messenger* previous = setMessenger(&messenger);
+    // Yes unless the question says otherwise; No where Yes loses something.
+    for (const Answer byDefault : {Answer::Yes, Answer::No}) {
+        QMessageBox::StandardButton chosen = QMessageBox::NoButton;
+        answerNextModal<QMessageBox>([&](QMessageBox* box) {
+            chosen = box->standardButton(box->defaultButton());
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        const bool yes = byDefault == Answer::Yes ? askYesNo("Query", "Overlay data?")
+                                                  : askYesNo("Query", "Delete the journal?", Answer::No);
+        EXPECT_EQ(chosen, byDefault == Answer::Yes ? QMessageBox::Yes : QMessageBox::No);
+        EXPECT_EQ(yes, byDefault == Answer::Yes);
+    }
     setMessenger(previous);
 }
 

@@ -30,6 +30,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 namespace quillmar {
 namespace {
@@ -532,6 +533,41 @@ TEST_F(JournalAtStartUpTest, ARecordingLeftInItsJournalComesBackAsAnUnsavedDatas
     EXPECT_TRUE(log->FileName.empty());
     EXPECT_EQ(SuggestedFileName(*log), StartTimeFileName(45000.5));
     EXPECT_EQ(frame->CommsForm()->dlgDataSet->count(), 1);
+}
+
+TEST_F(JournalAtStartUpTest, JournalsThatCannotBeReadAreNamedAndKeptAndNoIsTheDefaultForDeleting) {
+    writeSettings();
+    const std::string folder = DefaultJournalFolder();
+    std::string readable;
+    {
+        auto journal = TJournal::Create(folder, BuiltInParameters(), 45000.5);
+        readable = journal->Path();
+        const std::vector<uint8_t> row = testing::TestLogRow(1);
+        std::vector<uint8_t> bytes(row.begin(), row.end());
+        bytes.resize(JournalRowBytes);
+        journal->Append(bytes.data());
+    }
+    const std::string garbage = folder + "/recording-1-0000000000000000.journal";
+    {
+        std::ofstream out(garbage, std::ios::binary);
+        out << "not what a journal holds";
+    }
+    messenger.answers = {false, false}; // neither recover nor delete
+    open();
+    QTest::qWait(20);
+    ASSERT_EQ(messenger.shown.size(), 3u);
+    EXPECT_EQ(messenger.shown[0].first, "Warning");
+    EXPECT_EQ(messenger.shown[0].second,
+              "A recording's journal cannot be read:\n- " + garbage +
+                  " is not a journal\nIt is left as it is, and named again at each "
+                  "start until it is moved or deleted.");
+    EXPECT_EQ(messenger.shown[1].first, "Query");
+    EXPECT_EQ(messenger.defaults[1], Answer::Yes); // Recover it?
+    EXPECT_EQ(messenger.shown[2].second.rfind("Delete the journal of the recording started ", 0), 0u);
+    EXPECT_EQ(messenger.defaults[2], Answer::No);
+    EXPECT_EQ(frame->Datasets().Count(), 0);
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(garbage)));
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(readable)));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include "store/ALDLLog.h"
 #include "store/Journal.h"
+#include "store/JournalRecovery.h"
 #include "store/LogCollection.h"
 
 #include <cstring>
@@ -54,6 +55,10 @@ std::optional<uint32_t> rowsAreReplies(const std::string& file, const std::vecto
         ++next;
     }
     return log.Rows;
+}
+
+void writeText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 // The journal a running log names on stderr.
@@ -209,6 +214,62 @@ TEST_F(RecoverTest, AnAdapterThatGoesAwayIsWaitedForAndItsRowsGoOnIntoTheSameFil
         gap = std::max(gap, saved.TimeStamp(r) - saved.TimeStamp(r - 1));
     EXPECT_GT(gap, 1.0);
     EXPECT_EQ(journalCount(), 0u);
+}
+
+TEST_F(RecoverTest, AFlippedBitInAJournalsHeaderCostsNothingAndOneItCannotReadIsNamedAndKept) {
+    // A journal of 5 rows, a bit flipped in its version; one damaged in both
+    // copies of its header.
+    std::string flipped, broken;
+    {
+        TALDLLog rows(std::make_shared<TParameterArray>(BuiltInParameters()));
+        rows.Make2D(LogColumns, 5, 1);
+        auto a = TJournal::Create(journals().string(), BuiltInParameters(), 45000.5);
+        auto b = TJournal::Create(journals().string(), BuiltInParameters(), 45000.75);
+        for (uint32_t r = 1; r <= 5; ++r) {
+            std::vector<uint8_t> data(63, uint8_t(r));
+            rows.WriteRow(r, data.data(), r * 0.2);
+            a->Append(rows.RowData(r));
+            b->Append(rows.RowData(r));
+        }
+        flipped = a->Path();
+        broken = b->Path();
+    }
+    std::string bytes = readText(flipped);
+    bytes[17] ^= 0x10; // journal version 4098, were it believed
+    writeText(flipped, bytes);
+    bytes = readText(broken);
+    // One copy's size, as the first states it.
+    const size_t copy = uint8_t(bytes[20]) | uint8_t(bytes[21]) << 8 | uint8_t(bytes[22]) << 16;
+    ASSERT_LT(2 * copy, bytes.size());
+    bytes[40] ^= 0x01;
+    bytes[copy + 40] ^= 0x01;
+    writeText(broken, bytes);
+
+    const CliRun list = run({"recover", "--list"});
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find(flipped + "\t" + DateTimeText(45000.5) + "\t5 rows\n"), std::string::npos)
+        << list.out;
+    EXPECT_NE(list.out.find(broken + "\t\t\tcannot be read: " + broken + " has a damaged header\n"),
+              std::string::npos)
+        << list.out;
+
+    const std::string back = (dir / "back.ecu").string();
+    const CliRun recovered = run({"recover", "--out", back});
+    EXPECT_EQ(recovered.status, 0) << recovered.err;
+    EXPECT_EQ(recovered.out.rfind("Recovered 5 rows (recording started " + DateTimeText(45000.5) + ") into " +
+                                      back + "\n",
+                                  0),
+              0u)
+        << recovered.out;
+    EXPECT_NE(recovered.err.find("Warning: " + broken + " has a damaged header; left alone"),
+              std::string::npos)
+        << recovered.err;
+    EXPECT_FALSE(fs::exists(flipped));
+    EXPECT_TRUE(fs::exists(broken));
+    TALDLLog saved(std::make_shared<TParameterArray>(BuiltInParameters()));
+    LoadLogFile(saved, back);
+    ASSERT_EQ(saved.Rows, 5u);
+    EXPECT_EQ(saved.RowData(5)[62], 5);
 }
 
 TEST_F(RecoverTest, BadArgumentsAndHelp) {

@@ -78,7 +78,12 @@ TEST(Messages, InstalledMessengerAnswersAndDefaultIsSilent) {
     showMessage("Error", "Record out of range");
     ASSERT_EQ(r.seen.size(), 2u);
     EXPECT_EQ(r.seen[1], "Error|Record out of range");
+    // A messenger that shows no default button is asked all the same.
+    EXPECT_TRUE(askYesNo("Query", "Delete the journal?", Answer::No));
+    ASSERT_EQ(r.seen.size(), 3u);
+    EXPECT_EQ(r.seen[2], "Query|Delete the journal?");
     setMessenger(before);
     EXPECT_FALSE(askYesNo("Query", "again"));
-    EXPECT_EQ(r.seen.size(), 2u);
+    EXPECT_FALSE(askYesNo("Query", "again", Answer::No));
+    EXPECT_EQ(r.seen.size(), 3u);
 }

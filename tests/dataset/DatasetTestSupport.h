@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillmar::testing {
@@ -39,22 +40,30 @@ std::unique_ptr<TALDLLog> makeLog(const std::vector<RowSpec>& rows,
 // repeated time stamps; 0.1 s steps.
 std::vector<RowSpec> syntheticDrive(uint32_t rows, uint32_t seed = 1);
 
-// Records every question and answers from a script (then with the default).
+// Records every question, with its default answer, and answers from a
+// script (then as the command line does: Ok, or No).
 struct ScriptedMessenger : Messenger {
     struct Seen {
         std::string caption, text;
         Buttons buttons;
+        Answer byDefault; // Ok for an OK box
     };
     std::vector<Seen> seen;
     std::deque<Answer> script;
     Answer ask(const std::string& caption, const std::string& text, Buttons buttons) override {
-        seen.push_back({caption, text, buttons});
+        return answer({caption, text, buttons, buttons == Buttons::Ok ? Answer::Ok : Answer::Yes});
+    }
+    Answer askWithDefault(const std::string& caption, const std::string& text, Answer byDefault) override {
+        return answer({caption, text, Buttons::YesNo, byDefault});
+    }
+    Answer answer(Seen question) {
+        seen.push_back(std::move(question));
         if (!script.empty()) {
             Answer a = script.front();
             script.pop_front();
             return a;
         }
-        return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+        return seen.back().buttons == Buttons::Ok ? Answer::Ok : Answer::No;
     }
     std::vector<std::string> texts() const {
         std::vector<std::string> t;

@@ -1,4 +1,5 @@
-// Journals of recordings: what a cut-off or damaged journal gives back, which
+// Journals of recordings: what a cut-off or damaged journal gives back (a
+// flipped bit in the header included), journals of the first version, which
 // journals are offered, when a journal goes, and saves that fail.
 
 #include "tests/common/PrivateMounts.h"
@@ -66,6 +67,111 @@ std::string leftBehind(const std::string& folder, uint32_t n, double startDays =
     return record(c, folder, n, startDays).Journal()->Path();
 }
 
+void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
+    for (int k = 0; k < 4; ++k)
+        bytes[at + size_t(k)] = uint8_t(v >> (8 * k));
+}
+
+// The size of one copy of the header, as the first copy states it.
+size_t copySize(const std::vector<uint8_t>& bytes) {
+    return bytes[20] | bytes[21] << 8 | bytes[22] << 16 | size_t(bytes[23]) << 24;
+}
+
+// The bytes of a journal of rows rows, recorded with table, synced.
+std::vector<uint8_t> journalOf(const std::string& folder, const TParameterArray& table, uint32_t rows) {
+    auto source = makeLog(drive(rows));
+    auto journal = TJournal::Create(folder, table, 45000.5);
+    for (uint32_t r = 1; r <= rows; ++r)
+        journal->Append(source->RowData(r));
+    EXPECT_TRUE(journal->Sync());
+    return readBytes(journal->Path());
+}
+
+// What is wrong with the contents of bytes when all of good's rows are to
+// come back but the one at index lost (none when -1); empty when nothing.
+std::string lostOnly(const std::vector<uint8_t>& bytes, const JournalContents& good, long lost) {
+    JournalContents got;
+    try {
+        got = ParseJournal(bytes, "flipped");
+    } catch (const FileError& e) {
+        return e.what();
+    }
+    const auto& a = got.Header;
+    const auto& b = good.Header;
+    if (a.StartTime != b.StartTime || a.ProcessId != b.ProcessId || a.Table.size() != b.Table.size())
+        return "another header";
+    for (size_t i = 0; i < a.Table.size(); ++i) {
+        const TParameter &p = a.Table[i], &q = b.Table[i];
+        if (p.Name != q.Name || p.Position != q.Position || p.Size != q.Size || p.Offset != q.Offset ||
+            p.Factor != q.Factor || p.FormatAs != q.FormatAs || p.Units != q.Units || p.Signed != q.Signed ||
+            p.Flags != q.Flags || p.Icon != q.Icon)
+            return "another table entry " + std::to_string(i);
+    }
+    std::vector<uint8_t> expected = good.Rows;
+    if (lost >= 0)
+        expected.erase(expected.begin() + lost * JournalRowBytes,
+                       expected.begin() + (lost + 1) * JournalRowBytes);
+    if (got.Rows != expected || got.RowCount != good.RowCount - (lost >= 0) ||
+        got.Dropped != uint32_t(lost >= 0))
+        return std::to_string(got.RowCount) + " rows, " + std::to_string(got.Dropped) + " dropped";
+    return {};
+}
+
+// A journal's header as version 1 wrote it, its one copy: "QUILLMAR-JOURNAL",
+// version 1, the header's size, start time, row size, data bytes, process
+// id, the table, and a CRC-32 of the bytes before it.
+std::vector<uint8_t> versionOneHeader(const TParameterArray& table, double start, int32_t pid) {
+    std::vector<uint8_t> out;
+    const auto u32 = [&](uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            out.push_back(uint8_t(v >> (8 * k)));
+    };
+    const auto f64 = [&](double v) {
+        uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        u32(uint32_t(bits));
+        u32(uint32_t(bits >> 32));
+    };
+    const auto text = [&](const std::string& t) {
+        u32(uint32_t(t.size()));
+        out.insert(out.end(), t.begin(), t.end());
+    };
+    const std::string magic = "QUILLMAR-JOURNAL";
+    out.assign(magic.begin(), magic.end());
+    u32(1);
+    u32(0);
+    f64(start);
+    u32(71);
+    u32(63);
+    u32(uint32_t(pid));
+    u32(uint32_t(table.size()));
+    for (const TParameter& p : table) {
+        out.push_back(p.Position);
+        out.push_back(p.Size);
+        out.push_back(p.Signed);
+        out.push_back(p.Flags);
+        u32(uint32_t(p.Icon));
+        f64(p.Offset);
+        f64(p.Factor);
+        text(p.Name);
+        text(p.FormatAs);
+        text(p.Units);
+    }
+    put32(out, 20, uint32_t(out.size() + 4));
+    u32(Crc32(out));
+    return out;
+}
+
+// Row number's record as version 1 (and 2) write it.
+void appendVersionOneRecord(std::vector<uint8_t>& out, const uint8_t* row, uint32_t number) {
+    const uint8_t n[4] = {uint8_t(number), uint8_t(number >> 8), uint8_t(number >> 16),
+                          uint8_t(number >> 24)};
+    out.insert(out.end(), row, row + JournalRowBytes);
+    const size_t at = out.size();
+    out.resize(at + 4);
+    put32(out, at, Crc32(std::span(row, JournalRowBytes), Crc32(n)));
+}
+
 size_t filesIn(const std::string& folder) {
     if (!fs::exists(folder)) return 0;
     return size_t(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
@@ -127,10 +233,16 @@ TEST(Journal, HeadersThatAreNotAJournalsAreNamedAndLeftAlone) {
     TempDir dir;
     const std::string folder = dir.file("state");
     const std::vector<uint8_t> good = readBytes(leftBehind(dir.file("good"), 1));
+    const size_t copy = copySize(good);
     fs::create_directories(folder);
+    // A later version's journal, its checks intact; and one damaged in both
+    // copies of its header.
     std::vector<uint8_t> newer = good, broken = good;
-    newer[16] = 2;
-    broken[40] ^= 0xFF;
+    for (const size_t at : {size_t(0), copy}) {
+        put32(newer, at + 16, 3);
+        put32(newer, at + copy - 4, Crc32(std::span(newer).subspan(at, copy - 4)));
+        broken[at + 40] ^= 0xFF;
+    }
     writeBytes(folder + "/a.journal", {'h', 'e', 'l', 'l', 'o'}, 5);
     writeBytes(folder + "/b.journal", newer, newer.size());
     writeBytes(folder + "/c.journal", broken, broken.size());
@@ -141,16 +253,134 @@ TEST(Journal, HeadersThatAreNotAJournalsAreNamedAndLeftAlone) {
     ASSERT_EQ(listed.size(), 4u);
     EXPECT_EQ(listed[0].Problem, folder + "/a.journal is not a journal");
     EXPECT_EQ(listed[1].Problem,
-              folder + "/b.journal was written by a newer version of Quillmar (journal version 2)");
+              folder + "/b.journal was written by a newer version of Quillmar (journal version 3)");
     EXPECT_EQ(listed[2].Problem, folder + "/c.journal has a damaged header");
     EXPECT_EQ(listed[3].Problem, folder + "/d.journal has a damaged header");
 
+    // The start-up offer names them all, with the reasons, in one message,
+    // and leaves them where they are.
     TLogCollection c;
     EXPECT_TRUE(OfferJournals(c, builtInTable(), folder).empty());
-    EXPECT_TRUE(ms.m.seen.empty());
+    ASSERT_EQ(ms.m.seen.size(), 1u);
+    EXPECT_EQ(ms.m.seen[0].caption, "Warning");
+    EXPECT_EQ(ms.m.seen[0].buttons, Buttons::Ok);
+    EXPECT_EQ(ms.m.seen[0].text, "4 recordings' journals cannot be read:\n- " + listed[0].Problem + "\n- " +
+                                     listed[1].Problem + "\n- " + listed[2].Problem + "\n- " +
+                                     listed[3].Problem +
+                                     "\nThey are left as they are, and named again at each start until "
+                                     "they are moved or deleted.");
     EXPECT_EQ(filesIn(folder), 5u);
     EXPECT_THROW(RecoverJournal(c, folder + "/c.journal"), FileError);
     EXPECT_EQ(c.Count(), 0);
+
+    // One alone is named as one, beside the question about a readable one.
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    writeBytes(folder + "/c.journal", broken, broken.size());
+    leftBehind(folder, 2);
+    ms.m.seen.clear();
+    ms.m.script = {Answer::No, Answer::No};
+    EXPECT_TRUE(OfferJournals(c, builtInTable(), folder).empty());
+    ASSERT_EQ(ms.m.seen.size(), 3u);
+    EXPECT_EQ(ms.m.seen[0].text, "A recording's journal cannot be read:\n- " + folder +
+                                     "/c.journal has a damaged header\nIt is left as it is, and named "
+                                     "again at each start until it is moved or deleted.");
+    EXPECT_EQ(ms.m.seen[1].caption, "Query");
+    EXPECT_EQ(filesIn(folder), 2u);
+}
+
+TEST(Journal, OneFlippedBitInTheHeaderCostsNoRowAndOneInARecordOnlyItsRow) {
+    TempDir dir;
+    // A small table keeps the header short enough to flip every bit of it.
+    const TParameterArray small(builtInTable()->begin(), builtInTable()->begin() + 3);
+    const uint32_t n = 4;
+    const std::vector<uint8_t> bytes = journalOf(dir.file("state"), small, n);
+    const JournalContents good = ParseJournal(bytes, "good");
+    ASSERT_EQ(good.RowCount, n);
+    const size_t copy = copySize(bytes);
+    const size_t header = 2 * copy;
+    ASSERT_EQ(bytes.size(), header + n * JournalRecordBytes);
+    // The two copies, byte for byte the same.
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + long(copy), bytes.begin() + long(copy)));
+
+    std::vector<std::string> failures;
+    std::vector<uint8_t> flipped = bytes;
+    for (size_t bit = 0; bit < bytes.size() * 8; ++bit) {
+        flipped[bit / 8] ^= uint8_t(1u << (bit % 8));
+        const long hit = bit / 8 < header ? -1 : long((bit / 8 - header) / JournalRecordBytes);
+        const std::string problem = lostOnly(flipped, good, hit);
+        if (!problem.empty() && failures.size() < 10)
+            failures.push_back("bit " + std::to_string(bit) + ": " + problem);
+        flipped[bit / 8] ^= uint8_t(1u << (bit % 8));
+    }
+    EXPECT_TRUE(failures.empty()) << ::testing::PrintToString(failures);
+
+    // The built-in table's header, every 97th bit; and through the files.
+    const std::vector<uint8_t> full = journalOf(dir.file("full"), *builtInTable(), n);
+    const JournalContents fullGood = ParseJournal(full, "good");
+    const size_t fullHeader = 2 * copySize(full);
+    flipped = full;
+    for (size_t bit = 0; bit < fullHeader * 8; bit += 97) {
+        flipped[bit / 8] ^= uint8_t(1u << (bit % 8));
+        const std::string problem = lostOnly(flipped, fullGood, -1);
+        if (!problem.empty() && failures.size() < 10)
+            failures.push_back("bit " + std::to_string(bit) + ": " + problem);
+        flipped[bit / 8] ^= uint8_t(1u << (bit % 8));
+    }
+    EXPECT_TRUE(failures.empty()) << ::testing::PrintToString(failures);
+
+    const std::string folder = dir.file("flipped");
+    fs::create_directories(folder);
+    for (const size_t at : {size_t(3), size_t(17), size_t(21), size_t(copy - 1), copy + 5}) {
+        flipped = bytes;
+        flipped[at] ^= 0x10;
+        writeBytes(folder + "/recording-1-flipped.journal", flipped, flipped.size());
+        const std::vector<JournalInfo> listed = ListJournals(folder);
+        ASSERT_EQ(listed.size(), 1u);
+        EXPECT_EQ(listed[0].Problem, "") << at;
+        EXPECT_EQ(listed[0].Rows, n) << at;
+        TLogCollection c;
+        const RecoveredJournal r = RecoverJournal(c, listed[0].Path);
+        ASSERT_NE(r.Dataset, nullptr) << at;
+        EXPECT_EQ(r.Dataset->Parameters->size(), 3u);
+        EXPECT_EQ(std::memcmp(r.Dataset->RowData(1), good.Rows.data(), good.Rows.size()), 0) << at;
+        c.FreeDataset(r.Dataset); // let go: no question without a messenger, the journal goes
+    }
+}
+
+TEST(Journal, AJournalOfVersionOneIsStillRecovered) {
+    MessengerScope ms;
+    TempDir dir;
+    const std::string folder = dir.file("state");
+    fs::create_directories(folder);
+    auto source = makeLog(drive(6));
+    std::vector<uint8_t> v1 = versionOneHeader(*builtInTable(), 45000.25, 4242);
+    const size_t header = v1.size();
+    for (uint32_t r = 1; r <= 6; ++r)
+        appendVersionOneRecord(v1, source->RowData(r), r);
+    v1[header + 3 * JournalRecordBytes + 7] ^= 0x04; // the fourth row damaged
+    const std::string path = folder + "/recording-4242-0123456789abcdef.journal";
+    writeBytes(path, v1, v1.size());
+
+    const JournalContents contents = ParseJournal(v1, path);
+    EXPECT_EQ(contents.Header.ProcessId, 4242);
+    EXPECT_EQ(contents.RowCount, 5u);
+    EXPECT_EQ(contents.Dropped, 1u);
+    const std::vector<JournalInfo> listed = ListJournals(folder);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].Problem, "");
+    EXPECT_EQ(listed[0].StartTime, 45000.25);
+
+    ms.m.script = {Answer::Yes};
+    TLogCollection c;
+    const std::vector<TALDLLog*> got = OfferJournals(c, builtInTable(), folder);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0]->Parameters, builtInTable()); // the same table: shared
+    ASSERT_EQ(got[0]->Rows, 5u);
+    EXPECT_EQ(std::memcmp(got[0]->RowData(1), source->RowData(1), 3 * JournalRowBytes), 0);
+    EXPECT_EQ(std::memcmp(got[0]->RowData(4), source->RowData(5), 2 * JournalRowBytes), 0);
+    EXPECT_TRUE(c.FileSaveAs1Accept(dir.file("v1.ecu")));
+    EXPECT_FALSE(fs::exists(path));
 }
 
 TEST(Journal, RecordingsAtOnceKeepTheirOwnLockedJournals) {
@@ -247,6 +477,11 @@ TEST(Journal, TheStartUpQuestionRecoversDeletesOrKeepsEachJournal) {
         EXPECT_EQ(s.caption, "Query");
         EXPECT_EQ(s.buttons, Buttons::YesNo);
     }
+    // Recover? defaults to Yes; Delete? to No, the answer that loses nothing.
+    EXPECT_EQ(ms.m.seen[0].byDefault, Answer::Yes);
+    EXPECT_EQ(ms.m.seen[1].byDefault, Answer::Yes);
+    EXPECT_EQ(ms.m.seen[2].byDefault, Answer::No);
+    EXPECT_EQ(ms.m.seen[4].byDefault, Answer::No);
     EXPECT_EQ(ms.m.seen[0].text, "A recording started " + DateTimeText(45000.25) +
                                      " was not saved. Its journal holds 7 rows.\nRecover it?");
     EXPECT_EQ(ms.m.seen[2].text, "Delete the journal of the recording started " + DateTimeText(45000.5) +
