@@ -8,6 +8,7 @@
 #include "store/ALDLLog.h"
 #include "store/Journal.h"
 #include "store/LogCollection.h"
+#include "tests/common/PrivateMounts.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -25,7 +26,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sched.h>
 #include <sys/mount.h>
 
 #include <cerrno>
@@ -49,14 +49,6 @@ void typeFileName(QFileDialog* d, const std::string& file) {
 QString fileNameIn(QFileDialog* d) {
     auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
     return edit ? edit->text() : QString();
-}
-
-// A tmpfs of 64 KiB mounted at path, in a mount namespace of this test's
-// own; false when this process may not make one.
-bool mountSmallTmpfs(const std::string& path) {
-    if (::unshare(CLONE_NEWNS) != 0) return false;
-    if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
-    return ::mount("tmpfs", path.c_str(), "tmpfs", 0, "size=64k") == 0;
 }
 
 class FileCommandsTest : public ::testing::Test, public FrameFixture {
@@ -432,7 +424,7 @@ TEST_F(FileCommandsTest, LeavingAsksForEveryRecordingAndACancelledSaveKeepsThePr
 TEST_F(FileCommandsTest, ASaveOntoAFullOrReadOnlyDiskKeepsTheDatasetOpenUnsavedAndSaysWhy) {
     const std::string small = config.file("small");
     ASSERT_TRUE(QDir().mkpath(QString::fromStdString(small)));
-    if (!mountSmallTmpfs(small)) GTEST_SKIP() << "no private mount namespace for a small tmpfs here";
+    if (!mounts::MountSmallTmpfs(small)) GTEST_SKIP() << "no private mount namespace for a small tmpfs here";
     struct Unmount {
         std::string path;
         ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
@@ -475,11 +467,12 @@ TEST_F(FileCommandsTest, ASaveOntoAFullOrReadOnlyDiskKeepsTheDatasetOpenUnsavedA
     EXPECT_EQ(messenger.texts("Warning"), std::vector<std::string>{"Dataset 0 not saved. Save now?"});
 
     // The same on a disk mounted read-only.
-    ASSERT_EQ(::mount(nullptr, small.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+    ASSERT_TRUE(mounts::RemountReadOnly(small, "64k"));
     chooseFile(file);
     frame->FileSaveAs1->trigger();
     expectKept(3);
     EXPECT_NE(messenger.texts("Error")[2].find(file), std::string::npos) << messenger.texts("Error")[2];
+    EXPECT_NE(messenger.texts("Error")[2].find(std::strerror(EROFS)), std::string::npos) << messenger.texts("Error")[2];
 
     // Saved somewhere with room at last: the journal goes.
     const std::string roomy = config.file("roomy.ecu");
