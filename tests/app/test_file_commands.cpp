@@ -472,7 +472,8 @@ TEST_F(FileCommandsTest, ASaveOntoAFullOrReadOnlyDiskKeepsTheDatasetOpenUnsavedA
     frame->FileSaveAs1->trigger();
     expectKept(3);
     EXPECT_NE(messenger.texts("Error")[2].find(file), std::string::npos) << messenger.texts("Error")[2];
-    EXPECT_NE(messenger.texts("Error")[2].find(std::strerror(EROFS)), std::string::npos) << messenger.texts("Error")[2];
+    EXPECT_NE(messenger.texts("Error")[2].find(std::strerror(EROFS)), std::string::npos)
+        << messenger.texts("Error")[2];
 
     // Saved somewhere with room at last: the journal goes.
     const std::string roomy = config.file("roomy.ecu");
