@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
 using namespace quillmar;
 
 TEST(IniFile, PrivateProfileReading) {
@@ -129,4 +135,40 @@ TEST(IniFile, Utf8WithoutAByteOrderMarkIsReadAsUtf8) {
                    "C");
     EXPECT_EQ(ascii.toBytes(), "[A]\r\nUnits=\xB0"
                                "C\r\n");
+}
+
+namespace {
+
+std::string readDataFile(const std::string& name) {
+    std::ifstream in(std::string(QUILLMAR_PARAMS_DATA) + "/layout/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
+TEST(IniFile, WrittenTablesKeepTheirLayoutByteForByte) {
+    // Each .out is what writing a table into its .in produced before the
+    // section index was kept across inserts: keys replaced in place, missing
+    // keys after their section's last key, new sections at the end, the
+    // first of duplicate sections written, comments and stray lines kept.
+    const TParameterArray builtin = BuiltInParameters();
+    TParameterArray more = builtin;
+    more.push_back(builtin[3]);
+    more.back().Name = "Extra";
+    more[8].Factor = 50;
+    for (const auto& [name, table] :
+         std::vector<std::pair<std::string, const TParameterArray*>>{{"empty", &builtin},
+                                                                     {"notes", &builtin},
+                                                                     {"partial", &builtin},
+                                                                     {"utf8bom", &builtin},
+                                                                     {"edited", &more}}) {
+        IniFile ini = IniFile::fromBytes(readDataFile(name + ".in"));
+        WriteParameters(ini, *table);
+        EXPECT_EQ(ini.toBytes(), readDataFile(name + ".out")) << name;
+        // Written again, nothing moves.
+        const std::string once = ini.toBytes();
+        WriteParameters(ini, *table);
+        EXPECT_EQ(ini.toBytes(), once) << name;
+    }
 }
