@@ -46,10 +46,22 @@ public:
 
     bool exists() const { return exists_; }
 
+    // Why the bytes are not text at all, or nullopt: UTF-16 text ("it is
+    // UTF-16 text ...") or other bytes holding NUL ("it holds NUL bytes ...").
+    std::optional<std::string> notText() const;
+    // Numbers (from 1) of the lines that are neither a section header, a
+    // key=value line, a comment (';' or '#') nor blank, or that hold control
+    // characters.
+    std::vector<size_t> strayLines() const;
+    // Why line n (from 1) is not INI text: "line 3 is not INI text: "...""
+    // quoting its start, or "... (it holds control characters)".
+    std::string strayLineText(size_t n) const;
+
     bool hasSection(const std::string& section) const;
     std::optional<std::string> value(const std::string& section, const std::string& key) const;
-    std::string readString(const std::string& section, const std::string& key,
-                           const std::string& def) const;
+    std::string readString(const std::string& section, const std::string& key, const std::string& def) const;
+    // The number (from 1) of the line holding key in section, or 0.
+    size_t lineOf(const std::string& section, const std::string& key) const;
 
     // Writes key=value. Line breaks in value become blanks so that one value
     // stays one line.
@@ -65,9 +77,9 @@ public:
 
 private:
     struct Line {
-        std::string raw;   // bytes as on disk, without the line end
-        std::string eol;   // "\r\n", "\n", "\r" or "" (last line without end)
-        std::string text;  // raw as UTF-8
+        std::string raw;  // bytes as on disk, without the line end
+        std::string eol;  // "\r\n", "\n" or "" (last line without end)
+        std::string text; // raw as UTF-8
         // Parsed once: a section header, a key line, or anything else.
         enum class Kind { Other, Section, Key } kind = Kind::Other;
         std::string name;  // section name or key as spelled
@@ -75,28 +87,49 @@ private:
     };
     static void parse(Line& line);
 
-    // Index of the header line of the first section named section, or npos.
-    size_t findSection(const std::string& section) const;
-    // Index of the line holding key in the section whose header is at s, or npos.
-    size_t findKey(size_t s, const std::string& key) const;
+    // The file as blocks of lines: blocks_[0] holds the lines before the
+    // first section header (often none), every further block a header and
+    // the lines up to the next one. A key goes into its block and a new
+    // section is a new block at the end, so the index of sections never goes
+    // stale and writing a table costs no rescans.
+    using Block = std::vector<Line>;
+
+    // ASCII case-insensitive hashing and comparison for the section index.
+    struct NoCaseHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const;
+    };
+    struct NoCaseEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+
+    // The block of the first section named section, or npos.
+    size_t findSection(std::string_view section) const;
+    // The index in block b of the line holding key, or npos.
+    size_t findKey(size_t b, std::string_view key) const;
+    // The line numbered n (from 1).
+    const Line& lineAt(size_t n) const;
+    // Appends a block and indexes its header if its name is new.
+    void addBlock(Block block);
     std::string encode(const std::string& utf8) const;
     std::string decode(const std::string& raw) const;
     Line makeLine(const std::string& utf8) const;
 
-    std::vector<Line> lines_;
-    // Lower-case section name -> header line of its first occurrence; rebuilt
-    // after lines were inserted.
-    mutable std::unordered_map<std::string, size_t> sections_;
-    mutable bool sectionsStale_ = true;
+    std::vector<Block> blocks_ = std::vector<Block>(1);
+    // Section name (as spelled in its header) -> its first block.
+    std::unordered_map<std::string, size_t, NoCaseHash, NoCaseEqual> sections_;
     std::string newline_ = "\r\n";
     bool utf8_ = false; // the file is UTF-8
     bool bom_ = false;  // it began with a UTF-8 byte order mark
     bool exists_ = false;
+    bool utf16_ = false; // it began with a UTF-16 byte order mark or reads as UTF-16
+    bool nul_ = false;   // it holds NUL bytes
 };
 
 // Reading helpers shared by the protocol file. Each returns nullopt when the
 // whole trimmed text is not a number of that kind.
-std::optional<long long> ParseIniInteger(const std::string& text);  // decimal, 0x.. or $..
-std::optional<double> ParseIniFloat(const std::string& text);       // '.' or ',' separator
+std::optional<long long> ParseIniInteger(const std::string& text); // decimal, 0x.. or $..
+std::optional<double> ParseIniFloat(const std::string& text);      // '.' or ',' separator
 
 } // namespace quillmar
