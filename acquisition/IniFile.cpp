@@ -34,32 +34,58 @@ char lowerAscii(char c) {
 bool equalNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+        if (a[i] != b[i] && lowerAscii(a[i]) != lowerAscii(b[i])) return false;
     return true;
 }
 
-// The section name of a header line "[name]", or nullopt.
-std::optional<std::string> sectionName(const std::string& text) {
-    const std::string t = trim(text);
-    if (t.empty() || t[0] != '[') return std::nullopt;
-    const size_t close = t.find(']');
-    return trim(std::string_view(t).substr(1, close == std::string::npos ? std::string::npos : close - 1));
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-// Key and value of a "key=value" line, or nullopt for comments and other text.
-std::optional<std::pair<std::string, std::string>> keyValue(const std::string& text) {
-    const std::string t = trim(text);
-    if (t.empty() || t[0] == ';') return std::nullopt;
-    const size_t eq = t.find('=');
-    if (eq == std::string::npos) return std::nullopt;
-    std::string key = trim(std::string_view(t).substr(0, eq));
-    if (key.empty()) return std::nullopt;
-    return std::make_pair(std::move(key), trim(std::string_view(t).substr(eq + 1)));
+std::string_view trimView(std::string_view s) {
+    const char* b = s.data();
+    const char* e = b + s.size();
+    while (b < e && isBlank(*b))
+        ++b;
+    while (e > b && isBlank(e[-1]))
+        --e;
+    return std::string_view(b, size_t(e - b));
+}
+
+// The byte scans below take eight bytes at a step: a file is scanned a few
+// times per load, and the fuzzer counts every step.
+uint64_t load8(const char* p) {
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+bool isAscii(std::string_view s) {
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8)
+        if (load8(s.data() + i) & 0x8080808080808080ull) return false;
+    for (; i < s.size(); ++i)
+        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
+    return true;
+}
+
+// Whether any byte is below 0x20.
+bool anyBelowSpace(std::string_view s) {
+    size_t i = 0;
+    constexpr uint64_t Ones = 0x0101010101010101ull, Highs = 0x8080808080808080ull;
+    for (; i + 8 <= s.size(); i += 8) {
+        const uint64_t w = load8(s.data() + i);
+        if ((w - Ones * 0x20) & ~w & Highs) return true;
+    }
+    for (; i < s.size(); ++i)
+        if (static_cast<unsigned char>(s[i]) < 0x20) return true;
+    return false;
 }
 
 // A C0 control other than tab, vertical tab, form feed and carriage return:
 // no text a person writes holds one.
 bool holdsControl(std::string_view s) {
+    if (!anyBelowSpace(s)) return false;
     for (const char c : s) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 && u != '\t' && u != '\v' && u != '\f' && u != '\r') return true;
@@ -69,10 +95,11 @@ bool holdsControl(std::string_view s) {
 
 // UTF-16 text: a byte order mark, or (without one) NUL in every other byte of
 // most of its start, as characters of the Latin alphabet have in UTF-16.
-bool looksUtf16(std::string_view bytes) {
+bool looksUtf16(std::string_view bytes, bool holdsNul) {
     if (bytes.size() >= 2 &&
         ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF')))
         return true;
+    if (!holdsNul) return false;
     const size_t n = std::min<size_t>(bytes.size(), 1024) & ~size_t{1};
     if (n < 4) return false;
     size_t nulEven = 0, nulOdd = 0;
@@ -100,45 +127,48 @@ IniFile IniFile::fromBytes(std::string_view bytes) {
     IniFile f;
     f.exists_ = true;
     f.nul_ = bytes.find('\0') != std::string_view::npos;
-    f.utf16_ = looksUtf16(bytes);
+    f.utf16_ = looksUtf16(bytes, f.nul_);
     if (bytes.substr(0, Bom.size()) == Bom) {
         f.utf8_ = true;
         f.bom_ = true;
         bytes.remove_prefix(Bom.size());
-    } else if (IsNonAsciiUtf8(bytes)) {
+    } else if (!isAscii(bytes) && IsNonAsciiUtf8(bytes)) {
         // Saved as UTF-8 by an editor that writes no byte order mark.
         f.utf8_ = true;
     }
+    f.source_ = std::string(bytes);
+    const std::string_view source = f.source_;
     bool newlineSeen = false;
     size_t at = 0;
-    while (at < bytes.size()) {
-        const size_t nl = bytes.find('\n', at);
+    while (at < source.size()) {
+        const size_t nl = source.find('\n', at);
         Line line;
+        line.at = static_cast<uint32_t>(at);
         if (nl == std::string_view::npos) {
-            line.raw = std::string(bytes.substr(at));
-            at = bytes.size();
+            line.size = static_cast<uint32_t>(source.size() - at);
+            at = source.size();
         } else {
             size_t end = nl;
-            line.eol = "\n";
-            if (end > at && bytes[end - 1] == '\r') {
+            line.eol = Eol::Lf;
+            if (end > at && source[end - 1] == '\r') {
                 --end;
-                line.eol = "\r\n";
+                line.eol = Eol::CrLf;
             }
-            line.raw = std::string(bytes.substr(at, end - at));
+            line.size = static_cast<uint32_t>(end - at);
             at = nl + 1;
             if (!newlineSeen) {
                 f.newline_ = line.eol;
                 newlineSeen = true;
             }
         }
-        line.text = f.decode(line.raw);
-        parse(line);
+        parse(line, std::string_view(source.data() + line.at, line.size));
         if (line.kind == Line::Kind::Section) {
             Block block;
-            block.push_back(std::move(line));
+            block.reserve(12); // a protocol file's section has 11 lines
+            block.push_back(line);
             f.addBlock(std::move(block));
         } else {
-            f.blocks_.back().push_back(std::move(line));
+            f.blocks_.back().push_back(line);
         }
     }
     return f;
@@ -169,13 +199,14 @@ std::vector<size_t> IniFile::strayLines() const {
     for (const Block& block : blocks_) {
         for (const Line& line : block) {
             ++n;
-            if (holdsControl(line.raw)) {
+            const std::string_view bytes = bytesOf(line);
+            if (holdsControl(bytes)) {
                 stray.push_back(n);
                 continue;
             }
             if (line.kind != Line::Kind::Other) continue;
-            const size_t first = line.raw.find_first_not_of(" \t\r\v\f");
-            if (first == std::string::npos || line.raw[first] == ';' || line.raw[first] == '#') continue;
+            const std::string_view t = trimView(bytes);
+            if (t.empty() || t[0] == ';' || t[0] == '#') continue;
             stray.push_back(n);
         }
     }
@@ -183,11 +214,11 @@ std::vector<size_t> IniFile::strayLines() const {
 }
 
 std::string IniFile::strayLineText(size_t n) const {
-    const Line& line = lineAt(n);
+    const std::string_view bytes = bytesOf(lineAt(n));
     std::string says = "line " + std::to_string(n) + " is not INI text";
-    if (holdsControl(line.raw)) return says + " (it holds control characters)";
+    if (holdsControl(bytes)) return says + " (it holds control characters)";
     // Its first 40 characters.
-    const std::string t = trim(line.text);
+    const std::string t = decode(trimView(bytes));
     size_t cut = 0;
     for (size_t chars = 0; cut < t.size() && chars < 40; ++chars) {
         ++cut;
@@ -205,35 +236,59 @@ const IniFile::Line& IniFile::lineAt(size_t n) const {
     throw std::out_of_range("IniFile: no such line");
 }
 
-std::string IniFile::encode(const std::string& utf8) const {
-    return utf8_ ? utf8 : utf8ToCp1252(utf8);
+std::string IniFile::encode(std::string_view utf8) const {
+    return utf8_ || isAscii(utf8) ? std::string(utf8) : utf8ToCp1252(utf8);
 }
-std::string IniFile::decode(const std::string& raw) const {
-    return utf8_ ? raw : cp1252ToUtf8(raw);
-}
-
-IniFile::Line IniFile::makeLine(const std::string& utf8) const {
-    Line line;
-    line.raw = encode(utf8);
-    line.text = decode(line.raw);
-    line.eol = newline_;
-    parse(line);
-    return line;
+std::string IniFile::decode(std::string_view raw) const {
+    return utf8_ || isAscii(raw) ? std::string(raw) : cp1252ToUtf8(raw);
 }
 
-void IniFile::parse(Line& line) {
-    if (auto name = sectionName(line.text)) {
+void IniFile::parse(Line& line, std::string_view bytes) {
+    line.kind = Line::Kind::Other;
+    const std::string_view t = trimView(bytes);
+    const auto offset = [&](std::string_view part) {
+        return part.empty() ? uint32_t{0} : static_cast<uint32_t>(part.data() - bytes.data());
+    };
+    if (t.empty()) return;
+    const char* const begin = t.data();
+    const char* const end = begin + t.size();
+    if (t[0] == '[') {
+        // "[name]"; a header without its bracket still names a section.
+        const char* close = static_cast<const char*>(std::memchr(begin, ']', t.size()));
+        const std::string_view name =
+            trimView(std::string_view(begin + 1, size_t((close ? close : end) - begin - 1)));
         line.kind = Line::Kind::Section;
-        line.name = std::move(*name);
-    } else if (auto kv = keyValue(line.text)) {
-        line.kind = Line::Kind::Key;
-        line.name = std::move(kv->first);
-        line.value = std::move(kv->second);
+        line.nameAt = offset(name);
+        line.nameSize = static_cast<uint32_t>(name.size());
+        return;
     }
+    if (t[0] == ';') return;
+    const char* eq = static_cast<const char*>(std::memchr(begin, '=', t.size()));
+    if (!eq) return;
+    const std::string_view key = trimView(std::string_view(begin, size_t(eq - begin)));
+    if (key.empty()) return;
+    const std::string_view value = trimView(std::string_view(eq + 1, size_t(end - eq - 1)));
+    line.kind = Line::Kind::Key;
+    line.nameAt = offset(key);
+    line.nameSize = static_cast<uint32_t>(key.size());
+    line.valueAt = offset(value);
+    line.valueSize = static_cast<uint32_t>(value.size());
+}
+
+void IniFile::assign(Line& line, std::string bytes) {
+    if (line.own < 0) {
+        line.own = static_cast<int32_t>(owned_.size());
+        owned_.push_back(std::move(bytes));
+    } else {
+        owned_[size_t(line.own)] = std::move(bytes);
+    }
+    line.at = 0;
+    line.size = static_cast<uint32_t>(owned_[size_t(line.own)].size());
+    parse(line, owned_[size_t(line.own)]);
 }
 
 void IniFile::addBlock(Block block) {
-    sections_.emplace(block.front().name, blocks_.size()); // the first of a name stays
+    sections_.emplace(decode(nameOf(block.front())), blocks_.size()); // the first of a name stays
     blocks_.push_back(std::move(block));
 }
 
@@ -243,10 +298,54 @@ size_t IniFile::findSection(std::string_view section) const {
 }
 
 size_t IniFile::findKey(size_t b, std::string_view key) const {
+    // An ASCII key matches the bytes as they are in either encoding; only
+    // another key needs the names decoded.
+    const bool ascii = isAscii(key);
     const Block& block = blocks_[b];
-    for (size_t i = 1; i < block.size(); ++i)
-        if (block[i].kind == Line::Kind::Key && equalNoCase(block[i].name, key)) return i;
+    for (size_t i = 1; i < block.size(); ++i) {
+        const Line& line = block[i];
+        if (line.kind != Line::Kind::Key) continue;
+        if (ascii ? equalNoCase(nameOf(line), key) : equalNoCase(decode(nameOf(line)), key)) return i;
+    }
     return std::string::npos;
+}
+
+std::vector<size_t> IniFile::findKeys(size_t b, const std::vector<std::string_view>& keys) const {
+    constexpr size_t None = std::string::npos, Repeated = None - 1;
+    std::vector<size_t> at(keys.size(), None);
+    bool ascii = true;
+    size_t missing = 0;
+    for (size_t k = 0; k < keys.size(); ++k) {
+        ascii = ascii && isAscii(keys[k]);
+        // A key asked for again takes the line of its first asking.
+        for (size_t j = 0; j < k && at[k] == None; ++j)
+            if (at[j] != Repeated && equalNoCase(keys[j], keys[k])) at[k] = Repeated;
+        if (at[k] == None) ++missing;
+    }
+    const Block& block = blocks_[b];
+    size_t next = 0; // keys mostly come in the order asked for
+    for (size_t i = 1; i < block.size() && missing > 0; ++i) {
+        const Line& line = block[i];
+        if (line.kind != Line::Kind::Key) continue;
+        const std::string decoded = ascii ? std::string() : decode(nameOf(line));
+        const std::string_view name = ascii ? nameOf(line) : std::string_view(decoded);
+        size_t k = next;
+        if (k >= keys.size() || at[k] != None || !equalNoCase(name, keys[k])) {
+            for (k = 0; k < keys.size(); ++k)
+                if (at[k] == None && equalNoCase(name, keys[k])) break;
+            if (k == keys.size()) continue; // not asked for, or not its first line
+        }
+        at[k] = i;
+        next = k + 1;
+        --missing;
+    }
+    for (size_t k = 0; k < keys.size(); ++k) {
+        if (at[k] != Repeated) continue;
+        at[k] = None;
+        for (size_t j = 0; j < k && at[k] == None; ++j)
+            if (equalNoCase(keys[j], keys[k])) at[k] = at[j];
+    }
+    return at;
 }
 
 bool IniFile::hasSection(const std::string& section) const {
@@ -258,13 +357,25 @@ std::optional<std::string> IniFile::value(const std::string& section, const std:
     if (b == std::string::npos) return std::nullopt;
     const size_t k = findKey(b, key);
     if (k == std::string::npos) return std::nullopt;
-    return blocks_[b][k].value;
+    return decode(valueOf(blocks_[b][k]));
 }
 
 std::string IniFile::readString(const std::string& section, const std::string& key,
                                 const std::string& def) const {
     auto v = value(section, key);
     return v ? *v : def;
+}
+
+std::vector<std::optional<std::string>> IniFile::values(const std::string& section,
+                                                        const std::vector<std::string_view>& keys) const {
+    std::vector<std::optional<std::string>> found;
+    const size_t b = findSection(section);
+    if (b == std::string::npos) return found;
+    const std::vector<size_t> at = findKeys(b, keys);
+    found.resize(keys.size());
+    for (size_t k = 0; k < keys.size(); ++k)
+        if (at[k] != std::string::npos) found[k] = decode(valueOf(blocks_[b][at[k]]));
+    return found;
 }
 
 size_t IniFile::lineOf(const std::string& section, const std::string& key) const {
@@ -278,58 +389,90 @@ size_t IniFile::lineOf(const std::string& section, const std::string& key) const
     return n;
 }
 
-void IniFile::setValue(const std::string& section, const std::string& key, const std::string& value) {
-    std::string clean = value;
-    for (char& c : clean)
-        if (c == '\r' || c == '\n') c = ' ';
-    // The file's last line gets a line end before anything follows it.
-    const auto endLastLine = [this] {
-        for (auto b = blocks_.rbegin(); b != blocks_.rend(); ++b) {
-            if (b->empty()) continue;
-            if (b->back().eol.empty()) b->back().eol = newline_;
-            return;
-        }
-    };
+void IniFile::endLastLine() {
+    for (auto b = blocks_.rbegin(); b != blocks_.rend(); ++b) {
+        if (b->empty()) continue;
+        if (b->back().eol == Eol::None) b->back().eol = newline_;
+        return;
+    }
+}
 
-    const size_t b = findSection(section);
+void IniFile::setValue(const std::string& section, const std::string& key, const std::string& value) {
+    setValues(section, {{key, value}});
+}
+
+void IniFile::setValues(const std::string& section,
+                        const std::vector<std::pair<std::string_view, std::string>>& keyValues) {
+    // The bytes of one line: the key as on disk, '=', the value with its
+    // line breaks made blanks.
+    const auto keyLine = [this](std::string_view rawKey, const std::string& value) {
+        std::string bytes(rawKey);
+        bytes += '=';
+        const size_t at = bytes.size();
+        bytes += encode(value);
+        for (char* c = bytes.data() + at;
+             (c = static_cast<char*>(std::memchr(c, '\r', size_t(bytes.data() + bytes.size() - c))));)
+            *c = ' ';
+        for (char* c = bytes.data() + at;
+             (c = static_cast<char*>(std::memchr(c, '\n', size_t(bytes.data() + bytes.size() - c))));)
+            *c = ' ';
+        return bytes;
+    };
+    size_t b = findSection(section);
     if (b == std::string::npos) {
+        // A new section at the end of the file, its keys added below.
         endLastLine();
         Block block;
-        block.push_back(makeLine("[" + section + "]"));
-        block.push_back(makeLine(key + "=" + clean));
+        block.reserve(keyValues.size() + 1);
+        Line header;
+        header.eol = newline_;
+        assign(header, encode("[" + section + "]"));
+        block.push_back(header);
+        b = blocks_.size();
         addBlock(std::move(block));
-        return;
     }
-    Block& block = blocks_[b];
-    const size_t k = findKey(b, key);
-    if (k != std::string::npos) {
-        // Keep the key as the file spells it.
-        const std::string spelled = block[k].name;
-        const std::string eol = block[k].eol;
-        block[k] = makeLine(spelled + "=" + clean);
-        block[k].eol = eol;
-        return;
-    }
-    // After the section's last key, or right after its header.
+    // Keys the section has are replaced in place, keeping the key as the
+    // file spells it; the others go after its last key, or right after its
+    // header, in the order given.
+    std::vector<std::string_view> keys;
+    keys.reserve(keyValues.size());
+    for (const auto& kv : keyValues)
+        keys.push_back(kv.first);
+    std::vector<size_t> at = findKeys(b, keys);
     size_t insertAt = 1;
-    for (size_t i = 1; i < block.size(); ++i)
-        if (block[i].kind == Line::Kind::Key) insertAt = i + 1;
-    if (insertAt == block.size() && b + 1 == blocks_.size()) endLastLine();
-    block.insert(block.begin() + static_cast<std::ptrdiff_t>(insertAt), makeLine(key + "=" + clean));
+    for (size_t i = 1; i < blocks_[b].size(); ++i)
+        if (blocks_[b][i].kind == Line::Kind::Key) insertAt = i + 1;
+    for (size_t k = 0; k < keys.size(); ++k) {
+        // A key given twice: the second finds the line of the first.
+        for (size_t j = 0; j < k && at[k] == std::string::npos; ++j)
+            if (equalNoCase(keys[j], keys[k])) at[k] = at[j];
+        const std::string& value = keyValues[k].second;
+        if (at[k] != std::string::npos) {
+            Line& line = blocks_[b][at[k]];
+            assign(line, keyLine(nameOf(line), value));
+            continue;
+        }
+        if (insertAt == blocks_[b].size() && b + 1 == blocks_.size()) endLastLine();
+        Line line;
+        line.eol = newline_;
+        assign(line, keyLine(encode(keys[k]), value));
+        blocks_[b].insert(blocks_[b].begin() + static_cast<std::ptrdiff_t>(insertAt), line);
+        if (line.kind == Line::Kind::Key) at[k] = insertAt++; // what follows goes after the last key
+    }
 }
 
 std::string IniFile::toBytes() const {
-    std::string out;
     size_t size = bom_ ? Bom.size() : 0;
     for (const Block& block : blocks_)
         for (const Line& l : block)
-            size += l.raw.size() + l.eol.size();
+            size += bytesOf(l).size() + eolText(l.eol).size();
+    std::string out;
     out.reserve(size);
     if (bom_) out += Bom;
     for (const Block& block : blocks_) {
         for (const Line& l : block) {
-            out += l.raw;
-            out += l.eol;
+            out += bytesOf(l);
+            out += eolText(l.eol);
         }
     }
     return out;
