@@ -114,7 +114,9 @@ TEST_F(ProtocolFileTest, GapEndsTheTableAndFailsTheCheck) {
     const TableCheck c = LoadCheckedParameters(path_, loaded);
     EXPECT_EQ(loaded.size(), 2u);
     EXPECT_FALSE(c.Ok);
-    EXPECT_EQ(c.Message, "Total parameters byte length incorrect");
+    EXPECT_EQ(c.Message,
+              "Total parameters byte length incorrect\n" + path_ +
+                  ": the sizes of its 2 parameters add up to 5 bytes; a reply holds 63 data bytes");
 }
 
 TEST_F(ProtocolFileTest, OutOfRangeEntriesAreRefusedByName) {
