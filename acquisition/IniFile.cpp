@@ -38,8 +38,9 @@ bool equalNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// ' ', or one of '\t', '\n', '\v', '\f' and '\r' (9 to 13).
 bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 std::string_view trimView(std::string_view s) {
@@ -312,40 +313,57 @@ size_t IniFile::findKey(size_t b, std::string_view key) const {
 
 std::vector<size_t> IniFile::findKeys(size_t b, const std::vector<std::string_view>& keys) const {
     constexpr size_t None = std::string::npos, Repeated = None - 1;
-    std::vector<size_t> at(keys.size(), None);
+    const size_t n = keys.size();
+    std::vector<size_t> found(n, None);
+    // Plain arrays: this runs for every section of every file read.
+    size_t* const at = found.data();
+    const std::string_view* const key = keys.data();
+    // A key asked for again takes the line of its first asking. Keys that
+    // differ in length or in their first letter cannot be the same: only
+    // when two share both is every pair compared.
     bool ascii = true;
-    size_t missing = 0;
-    for (size_t k = 0; k < keys.size(); ++k) {
-        ascii = ascii && isAscii(keys[k]);
-        // A key asked for again takes the line of its first asking.
-        for (size_t j = 0; j < k && at[k] == None; ++j)
-            if (at[j] != Repeated && equalNoCase(keys[j], keys[k])) at[k] = Repeated;
-        if (at[k] == None) ++missing;
+    uint64_t seen = 0;
+    bool alike = false;
+    for (size_t k = 0; k < n; ++k) {
+        ascii = ascii && isAscii(key[k]);
+        const size_t first = key[k].empty() ? 0 : size_t(static_cast<unsigned char>(lowerAscii(key[k][0])));
+        const uint64_t bit = uint64_t{1} << ((key[k].size() * 7 + first) % 64);
+        alike = alike || (seen & bit) != 0;
+        seen |= bit;
     }
-    const Block& block = blocks_[b];
+    size_t missing = n;
+    for (size_t k = 1; k < n && alike; ++k)
+        for (size_t j = 0; j < k && at[k] == None; ++j)
+            if (at[j] != Repeated && equalNoCase(key[j], key[k])) {
+                at[k] = Repeated;
+                --missing;
+            }
+    const Line* const lines = blocks_[b].data();
+    const size_t count = blocks_[b].size();
     size_t next = 0; // keys mostly come in the order asked for
-    for (size_t i = 1; i < block.size() && missing > 0; ++i) {
-        const Line& line = block[i];
+    for (size_t i = 1; i < count && missing > 0; ++i) {
+        const Line& line = lines[i];
         if (line.kind != Line::Kind::Key) continue;
-        const std::string decoded = ascii ? std::string() : decode(nameOf(line));
+        std::string decoded;
+        if (!ascii) decoded = decode(nameOf(line));
         const std::string_view name = ascii ? nameOf(line) : std::string_view(decoded);
         size_t k = next;
-        if (k >= keys.size() || at[k] != None || !equalNoCase(name, keys[k])) {
-            for (k = 0; k < keys.size(); ++k)
-                if (at[k] == None && equalNoCase(name, keys[k])) break;
-            if (k == keys.size()) continue; // not asked for, or not its first line
+        if (k >= n || at[k] != None || !equalNoCase(name, key[k])) {
+            for (k = 0; k < n; ++k)
+                if (at[k] == None && equalNoCase(name, key[k])) break;
+            if (k == n) continue; // not asked for, or not its first line
         }
         at[k] = i;
         next = k + 1;
         --missing;
     }
-    for (size_t k = 0; k < keys.size(); ++k) {
+    for (size_t k = 0; k < n; ++k) {
         if (at[k] != Repeated) continue;
         at[k] = None;
         for (size_t j = 0; j < k && at[k] == None; ++j)
-            if (equalNoCase(keys[j], keys[k])) at[k] = at[j];
+            if (equalNoCase(key[j], key[k])) at[k] = at[j];
     }
-    return at;
+    return found;
 }
 
 bool IniFile::hasSection(const std::string& section) const {
