@@ -143,13 +143,14 @@ bool Acquisition::FormCreate(const AcquisitionSetup& setup) {
         table = *setup.Table;
         check = CheckParameterTable(table, iniPath_);
     } else {
-        std::string writeError;
-        check = LoadCheckedParameters(iniPath_, table, &writeError);
-        // The table is in force anyway: a warning, not a failure.
-        if (!writeError.empty()) {
-            ErrorLog.push_back("Warning: " + writeError);
-            reportNewErrorLines();
-        }
+        LoadResult loaded;
+        check = LoadCheckedParameters(iniPath_, table, nullptr, MissingTable::WriteBuiltIn, &loaded);
+        // Values that did not convert, lines read past, a file that could not
+        // be written: warnings, not failures.
+        for (const std::string& warning : loaded.Warnings)
+            ErrorLog.push_back("Warning: " + warning);
+        if (!loaded.WriteError.empty()) ErrorLog.push_back("Warning: " + loaded.WriteError);
+        reportNewErrorLines();
     }
     if (!check.Ok) {
         showMessage(check.Caption.empty() ? "error" : check.Caption, check.Message);

@@ -11,7 +11,11 @@ TableCheck CheckParameterTable(const TParameterArray& params, const std::string&
     if (total != ReplyLength) {
         result.Ok = false;
         result.Caption = "error";
-        result.Message = "Total parameters byte length incorrect";
+        // The box's text, and which file and what sum on a line of its own.
+        result.Message = "Total parameters byte length incorrect\n" + fileName + ": the sizes of its " +
+                         std::to_string(params.size()) + (params.size() == 1 ? " parameter" : " parameters") +
+                         " add up to " + std::to_string(total) + (total == 1 ? " byte" : " bytes") +
+                         "; a reply holds " + std::to_string(ReplyLength) + " data bytes";
         return result;
     }
     for (size_t i = 0; i < params.size(); ++i) {

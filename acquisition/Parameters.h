@@ -136,9 +136,10 @@ struct TableCheck {
 
 // The start-up consistency check: every entry with bytes lies within the
 // reply (Position 1.. and Position + Size - 1 <= ReplyLength), and the sizes
-// add up to ReplyLength ("Total parameters byte length incorrect").
-// fileName is used in messages that name an entry ("<file>, section
-// [Parameter 12], key Position: ...").
+// add up to ReplyLength ("Total parameters byte length incorrect", and on a
+// second line "<file>: the sizes of its 2 parameters add up to 5 bytes; a
+// reply holds 63 data bytes"). fileName is used in messages that name an
+// entry ("<file>, section [Parameter 12], key Position: ...").
 TableCheck CheckParameterTable(const TParameterArray& params,
                                const std::string& fileName = "M100 ALDL protocol.ini");
 

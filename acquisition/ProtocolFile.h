@@ -9,6 +9,7 @@
 #include "acquisition/Parameters.h"
 
 #include <string>
+#include <vector>
 
 namespace quillmar {
 
@@ -34,6 +35,11 @@ struct LoadResult {
     bool FileMissing = false;
     // Why writing the built-in table failed (the table is in force anyway).
     std::string WriteError;
+    // Values that did not convert (the field kept its value) and lines that
+    // are not INI text (read past), each naming the file and line: "<file>,
+    // line 12, section [Parameter 6], key Factor: "0,0l9" is not a number;
+    // Factor stays 0".
+    std::vector<std::string> Warnings;
     // A Position or Size outside 0..255 or not a number (the entry keeps its
     // previous value); Ok when the file had none. Message names the file,
     // section and key and quotes the value ("<file>, section [Parameter 3],
@@ -45,25 +51,36 @@ struct LoadResult {
 // "Parameter 2", ... each read over the entry's current values (a missing
 // key or one that does not convert leaves the field as it was). Without the
 // file or its first section, params becomes BuiltInParameters() and, with
-// WriteBuiltIn, is written to path. Throws IniFileError when an existing file
-// cannot be read.
+// WriteBuiltIn, is written to path: a missing file is created, an empty one
+// or one of INI text (sections, key=value lines, comments, blank lines) is
+// written into.
+//
+// Throws IniFileError when an existing file cannot be read, and, leaving it
+// untouched, when it is no protocol file: not text (NUL bytes, UTF-16), or
+// without a table and with a line that is not INI text ("Cannot use "<file>"
+// as the protocol file: line 3 is not INI text: "..."; it was left
+// unchanged").
 LoadResult LoadIniFile(const std::string& path, TParameterArray& params,
                        MissingTable missing = MissingTable::WriteBuiltIn);
 
 // Writes the ten keys of every entry into its section, keeping whatever
-// else the file holds; the file is replaced atomically. Throws IniFileError.
+// else the file holds; the file is replaced atomically. Throws IniFileError,
+// also for a file LoadIniFile refuses (which is left untouched).
 void SaveIniFile(const std::string& path, const TParameterArray& params);
 
 // Applies the table to an IniFile in memory (what SaveIniFile writes).
 void WriteParameters(IniFile& ini, const TParameterArray& params);
 
-// Reads the table from an IniFile in memory; range failures as in LoadResult.
+// Reads the table from an IniFile in memory; range failures as in
+// LoadResult, values that do not convert added to warnings (when given).
 TableCheck ReadParameters(const IniFile& ini, TParameterArray& params,
-                          const std::string& fileName = ProtocolFileName);
+                          const std::string& fileName = ProtocolFileName,
+                          std::vector<std::string>* warnings = nullptr);
 
 // The whole start-up: load the table from path, then run
 // CheckParameterTable. Returns the first failure (a file that cannot be read
-// becomes a failure too, with the error text as Message); on failure params
+// or is refused becomes a failure too, with the error text as Message, and
+// loaded is not filled); on failure params
 // must not be used. writeError receives LoadResult::WriteError, loaded (when
 // given) the whole LoadResult.
 TableCheck LoadCheckedParameters(const std::string& path, TParameterArray& params,

@@ -657,7 +657,10 @@ int cmdCreateIni(const std::vector<std::string>& args) {
     if (auto bad = checkOutputFile(command, path)) return *bad;
     // Read without writing, then write once.
     std::shared_ptr<TParameterArray> params = std::make_shared<TParameterArray>();
-    const TableCheck check = LoadCheckedParameters(path, *params, nullptr, MissingTable::UseBuiltIn);
+    LoadResult loaded;
+    const TableCheck check = LoadCheckedParameters(path, *params, nullptr, MissingTable::UseBuiltIn, &loaded);
+    for (const std::string& warning : loaded.Warnings)
+        err("Warning: " + warning);
     if (!check.Ok) {
         err((check.Caption.empty() ? std::string("error") : check.Caption) + ": " + check.Message);
         return ExitBadInput;

@@ -26,6 +26,8 @@ std::optional<int> LoadTableForReading(const std::string& ini, std::shared_ptr<T
     const std::string path = ini.empty() ? DefaultIniPath() : ini;
     LoadResult loaded;
     const TableCheck check = LoadCheckedParameters(path, *params, nullptr, MissingTable::UseBuiltIn, &loaded);
+    for (const std::string& warning : loaded.Warnings)
+        ErrorLine("Warning: " + warning);
     if (!check.Ok) {
         ErrorLine((check.Caption.empty() ? std::string("error") : check.Caption) + ": " + check.Message);
         return ExitBadInput;

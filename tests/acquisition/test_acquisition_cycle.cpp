@@ -324,7 +324,7 @@ TEST_F(CycleTest, BrokenTableStopsStartUp) {
     EXPECT_FALSE(acq.FormCreate(setup));
     ASSERT_EQ(messenger.shown.size(), 1u);
     EXPECT_EQ(messenger.shown[0].first, "error");
-    EXPECT_EQ(messenger.shown[0].second, "Total parameters byte length incorrect");
+    EXPECT_EQ(messenger.shown[0].second.rfind("Total parameters byte length incorrect\n", 0), 0u);
     // Nothing runs with it.
     EXPECT_FALSE(acq.StartTalkingActionExecute());
     EXPECT_FALSE(acq.acquisitionRunning());

@@ -125,10 +125,13 @@ TEST(TableCheck, SizesAndEntriesPastTheReply) {
     TParameterArray t = BuiltInParameters();
     for (uint8_t size : {2, 0}) {  // 64 and 62 bytes in all
         t[8].Size = size;
-        const auto c = CheckParameterTable(t);
+        const auto c = CheckParameterTable(t, "p.ini");
         EXPECT_FALSE(c.Ok);
         EXPECT_EQ(c.Caption, "error");
-        EXPECT_EQ(c.Message, "Total parameters byte length incorrect");
+        // The message as it always was, then which file and what sum.
+        EXPECT_EQ(c.Message,
+                  "Total parameters byte length incorrect\np.ini: the sizes of its 65 parameters add up to " +
+                      std::to_string(62 + size) + " bytes; a reply holds 63 data bytes");
     }
     // The sum is right but an entry lies outside data bytes 1..63.
     t = BuiltInParameters();

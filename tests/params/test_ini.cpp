@@ -4,6 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
 using namespace quillmar;
 
 TEST(IniFile, PrivateProfileReading) {
@@ -129,4 +136,93 @@ TEST(IniFile, Utf8WithoutAByteOrderMarkIsReadAsUtf8) {
                    "C");
     EXPECT_EQ(ascii.toBytes(), "[A]\r\nUnits=\xB0"
                                "C\r\n");
+}
+
+namespace {
+
+std::string readDataFile(const std::string& name) {
+    std::ifstream in(std::string(QUILLMAR_PARAMS_DATA) + "/layout/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
+TEST(IniFile, WrittenTablesKeepTheirLayoutByteForByte) {
+    // Each .out is what writing a table into its .in produced before the
+    // section index was kept across inserts: keys replaced in place, missing
+    // keys after their section's last key, new sections at the end, the
+    // first of duplicate sections written, comments and stray lines kept.
+    const TParameterArray builtin = BuiltInParameters();
+    TParameterArray more = builtin;
+    more.push_back(builtin[3]);
+    more.back().Name = "Extra";
+    more[8].Factor = 50;
+    for (const auto& [name, table] :
+         std::vector<std::pair<std::string, const TParameterArray*>>{{"empty", &builtin},
+                                                                     {"notes", &builtin},
+                                                                     {"partial", &builtin},
+                                                                     {"utf8bom", &builtin},
+                                                                     {"edited", &more}}) {
+        IniFile ini = IniFile::fromBytes(readDataFile(name + ".in"));
+        WriteParameters(ini, *table);
+        EXPECT_EQ(ini.toBytes(), readDataFile(name + ".out")) << name;
+        // Written again, nothing moves.
+        const std::string once = ini.toBytes();
+        WriteParameters(ini, *table);
+        EXPECT_EQ(ini.toBytes(), once) << name;
+    }
+}
+
+TEST(IniFile, SeveralKeysAtOnceAsOneAtATime) {
+    // Random files of the pieces INI files are made of, written one key at a
+    // time and several at once: the same bytes and the same values.
+    std::mt19937 rng(7);
+    const std::vector<std::string> pieces = {
+        "[A]", "[a]",    "[ B ]",  "[Parameter 1]", "[parameter 2", "[]",
+        "k=v", "K = V ", "x=1",    "; c",           "# h",          "",
+        "  ",  "junk",   "=nokey", "Name=\xB0",     "Key=a=b",      "[C]"};
+    const std::vector<std::string> sections = {"A", "a", "B", "Parameter 1", "parameter 2", "", "C", "New"};
+    const std::vector<std::string> keys = {"k", "K", "x", "Name", "new", "Key", "y"};
+    const std::vector<std::string> values = {"1", "", "a\r\nb", "\xC2\xB0", "  spaced  "};
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes = rng() % 4 == 0 ? "\xEF\xBB\xBF" : "";
+        const std::string eol = rng() % 2 ? "\n" : "\r\n";
+        for (int i = 0, n = int(rng() % 12); i < n; ++i)
+            bytes += pieces[rng() % pieces.size()] + (i + 1 < n || rng() % 2 ? eol : "");
+        IniFile one = IniFile::fromBytes(bytes), many = IniFile::fromBytes(bytes);
+        for (int op = 0, ops = int(rng() % 6); op < ops; ++op) {
+            const std::string& section = sections[rng() % sections.size()];
+            std::vector<std::pair<std::string_view, std::string>> written;
+            for (int j = 0, m = 1 + int(rng() % 4); j < m; ++j)
+                written.emplace_back(keys[rng() % keys.size()], values[rng() % values.size()]);
+            for (const auto& [key, value] : written)
+                one.setValue(section, std::string(key), value);
+            many.setValues(section, written);
+        }
+        ASSERT_EQ(many.toBytes(), one.toBytes()) << bytes;
+        const std::vector<std::string_view> asked(keys.begin(), keys.end());
+        for (const std::string& section : sections) {
+            const auto found = many.values(section, asked);
+            ASSERT_EQ(found.empty(), !one.hasSection(section));
+            for (size_t k = 0; k < found.size(); ++k)
+                ASSERT_EQ(found[k], one.value(section, keys[k])) << bytes;
+        }
+    }
+}
+
+TEST(IniFile, TextOrNot) {
+    EXPECT_FALSE(IniFile::fromBytes("[A]\r\nk=v\r\n; c\r\n# c\r\n\r\n \t\r\n").notText());
+    EXPECT_TRUE(IniFile::fromBytes("[A]\r\nk=v\r\n; c\r\n# c\r\n\r\n \t\r\n").strayLines().empty());
+    EXPECT_EQ(IniFile::fromBytes(std::string("a=b\0", 4)).notText(),
+              "it holds NUL bytes, as binary data does, not text");
+    EXPECT_EQ(IniFile::fromBytes("\xFE\xFF").notText(),
+              "it is UTF-16 text; save it as UTF-8 or Windows-1252 text");
+    const IniFile notes = IniFile::fromBytes("[A]\nk=v\nplain words\n\x01\x02=x\n\xE9t\xE9 words\n");
+    EXPECT_EQ(notes.strayLines(), (std::vector<size_t>{3, 4, 5}));
+    EXPECT_EQ(notes.strayLineText(3), "line 3 is not INI text: \"plain words\"");
+    EXPECT_EQ(notes.strayLineText(4), "line 4 is not INI text (it holds control characters)");
+    EXPECT_EQ(notes.strayLineText(5), "line 5 is not INI text: \"\xC3\xA9t\xC3\xA9 words\"");
+    EXPECT_EQ(notes.lineOf("a", "K"), 2u);
+    EXPECT_EQ(notes.lineOf("a", "none"), 0u);
 }

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <sys/stat.h>
 #include <utility>
@@ -42,6 +44,14 @@ protected:
         ASSERT_NE(at, std::string::npos) << from;
         bytes.replace(at, from.size(), to);
         write(bytes);
+    }
+
+    // The number (from 1) of the first line of the file holding text.
+    size_t lineHolding(const std::string& text) const {
+        const std::string bytes = read();
+        const size_t at = bytes.find(text);
+        EXPECT_NE(at, std::string::npos) << text;
+        return size_t(std::count(bytes.begin(), bytes.begin() + std::ptrdiff_t(at), '\n')) + 1;
     }
 
     fs::path dir_;
@@ -90,11 +100,16 @@ TEST_F(ProtocolFileTest, EditsTakeEffect) {
          "[Parameter 6]\r\nName=TPS voltage\r\nPosition=9\r\nSize=1\r\nOffset=oops\r\nFactor=0,5");
 
     TParameterArray edited;
-    ASSERT_TRUE(LoadCheckedParameters(path_, edited).Ok);
+    LoadResult loaded;
+    ASSERT_TRUE(LoadCheckedParameters(path_, edited, nullptr, MissingTable::WriteBuiltIn, &loaded).Ok);
     EXPECT_EQ(engineSpeedFor34(edited), 1700);
     EXPECT_TRUE(edited[19].Signed);
-    EXPECT_EQ(edited[5].Factor, 0.5);
-    EXPECT_EQ(edited[5].Offset, 0); // did not convert: the default stays
+    EXPECT_EQ(edited[5].Factor, 0.5); // the decimal comma, without a word
+    EXPECT_EQ(edited[5].Offset, 0);   // did not convert: the default stays, and is said
+    ASSERT_EQ(loaded.Warnings.size(), 1u);
+    EXPECT_EQ(loaded.Warnings[0],
+              path_ + ", line " + std::to_string(lineHolding("Offset=oops")) +
+                  ", section [Parameter 6], key Offset: \"oops\" is not a number; Offset stays 0");
 
     // "Create ini file" writes the table in force: Signed back as 1, the
     // unconvertible Offset replaced, the file's own key spelling kept.
@@ -114,7 +129,9 @@ TEST_F(ProtocolFileTest, GapEndsTheTableAndFailsTheCheck) {
     const TableCheck c = LoadCheckedParameters(path_, loaded);
     EXPECT_EQ(loaded.size(), 2u);
     EXPECT_FALSE(c.Ok);
-    EXPECT_EQ(c.Message, "Total parameters byte length incorrect");
+    EXPECT_EQ(c.Message,
+              "Total parameters byte length incorrect\n" + path_ +
+                  ": the sizes of its 2 parameters add up to 5 bytes; a reply holds 63 data bytes");
 }
 
 TEST_F(ProtocolFileTest, OutOfRangeEntriesAreRefusedByName) {
@@ -193,4 +210,132 @@ TEST_F(ProtocolFileTest, EndlessOrBlockingInputsAreRefusedOrEmpty) {
     LoadResult loaded;
     EXPECT_TRUE(LoadCheckedParameters(fifo, t, nullptr, MissingTable::UseBuiltIn, &loaded).Ok);
     EXPECT_TRUE(loaded.UsedBuiltIn);
+}
+
+TEST_F(ProtocolFileTest, ValuesThatDoNotConvertAreSaidWithFileLineSectionAndKey) {
+    TParameterArray t;
+    LoadIniFile(path_, t);
+    edit("Factor=25\r\n", "Factor=0,0l9\r\n");
+    edit("Name=Throttle\r\nPosition=10\r\nSize=1\r\nOffset=0\r\n",
+         "Name=Throttle\r\nPosition=10\r\nSize=1\r\nOffset=\r\n");
+    edit("Signed=1", "Signed=yes");
+    edit("Icon=29", "Icon=99999999999");
+    edit("Flags=1\r\nIcon=24", "Flags=on\r\nIcon=24");
+
+    TParameterArray loaded;
+    LoadResult result;
+    const TableCheck c = LoadCheckedParameters(path_, loaded, nullptr, MissingTable::UseBuiltIn, &result);
+    ASSERT_TRUE(c.Ok) << c.Message;
+    // A fresh entry keeps 0 (or false); the whole parameter is not lost.
+    EXPECT_EQ(loaded[8].Factor, 0);
+    EXPECT_EQ(loaded[8].Position, 11);
+    EXPECT_EQ(loaded[8].Icon, -1); // no picture
+    EXPECT_FALSE(loaded[19].Signed);
+    EXPECT_FALSE(loaded[1].Flags);
+    const auto said = [&](const std::string& line, int section, const std::string& key,
+                          const std::string& value, const std::string& why, const std::string& stays) {
+        return path_ + ", line " + std::to_string(lineHolding(line)) + ", section [Parameter " +
+               std::to_string(section) + "], key " + key + ": \"" + value + "\" " + why + "; " + key +
+               " stays " + stays;
+    };
+    const std::vector<std::string> expected = {
+        said("Flags=on", 2, "Flags", "on", "is not a number", "0"),
+        said("Offset=\r\nFactor=0.3921568627451", 7, "Offset", "", "is not a number", "0"),
+        said("Factor=0,0l9", 9, "Factor", "0,0l9", "is not a number", "0"),
+        said("Icon=99999999999", 9, "Icon", "99999999999", "is outside -2147483648..2147483647", "-1"),
+        said("Signed=yes", 20, "Signed", "yes", "is not a number", "0"),
+    };
+    EXPECT_EQ(result.Warnings, expected);
+}
+
+TEST_F(ProtocolFileTest, FilesThatAreNoProtocolFileAreRefusedAndLeftAsTheyAre) {
+    // What may be named as the protocol file by mistake: a log, text in
+    // UTF-16 with and without a byte order mark, binary data, notes.
+    std::string log("\x06\x00\x00\x00TALDLLog\x01\x00\x00\x00\x3F\x00", 18);
+    for (int i = 0; i < 600; ++i)
+        log += char(i * 7);
+    std::string utf16Bom = "\xFF\xFE", utf16;
+    for (const char c : std::string("; notes\r\n[Parameter 1]\r\nName=x\r\n")) {
+        utf16Bom += {c, '\0'};
+        utf16 += {c, '\0'};
+    }
+    const std::string binary("\x7F"
+                             "ELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x03\x00>\x00",
+                             20);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {log, "it holds NUL bytes, as binary data does, not text"},
+        {utf16Bom, "it is UTF-16 text; save it as UTF-8 or Windows-1252 text"},
+        {utf16, "it is UTF-16 text; save it as UTF-8 or Windows-1252 text"},
+        {binary, "it holds NUL bytes, as binary data does, not text"},
+        {"; shopping\r\n\r\neggs = 6\r\nmilk, bread\r\n", "line 4 is not INI text: \"milk, bread\""},
+        {"[Notes]\n" + std::string(50, 'x') + "\n",
+         "line 2 is not INI text: \"" + std::string(40, 'x') + "...\""},
+        {"[Notes]\nk=v\x1B[0m\n", "line 2 is not INI text (it holds control characters)"},
+    };
+    for (const auto& [bytes, why] : cases) {
+        write(bytes);
+        const std::string says =
+            "Cannot use \"" + path_ + "\" as the protocol file: " + why + "; it was left unchanged";
+        for (const MissingTable missing : {MissingTable::WriteBuiltIn, MissingTable::UseBuiltIn}) {
+            TParameterArray t;
+            const TableCheck c = LoadCheckedParameters(path_, t, nullptr, missing);
+            EXPECT_FALSE(c.Ok) << why;
+            EXPECT_EQ(c.Caption, "error");
+            EXPECT_EQ(c.Message, says);
+        }
+        try {
+            SaveIniFile(path_, BuiltInParameters()); // "Create ini file"
+            ADD_FAILURE() << "written: " << why;
+        } catch (const IniFileError& e) {
+            EXPECT_EQ(std::string(e.what()), says);
+        }
+        EXPECT_EQ(read(), bytes) << why; // byte for byte
+        EXPECT_EQ(
+            std::distance(fs::directory_iterator(fs::path(path_).parent_path()), fs::directory_iterator()), 1)
+            << "a temporary file was left";
+    }
+}
+
+TEST_F(ProtocolFileTest, EmptyFilesAndIniTextWithoutATableAreWritten) {
+    for (const std::string& before :
+         {std::string(), std::string("; my settings\r\n# more\r\n\r\n[Window]\r\nWidth = 800\r\n  \r\n")}) {
+        write(before);
+        TParameterArray t;
+        const LoadResult r = LoadIniFile(path_, t);
+        EXPECT_TRUE(r.UsedBuiltIn);
+        EXPECT_FALSE(r.FileMissing);
+        EXPECT_TRUE(r.WriteError.empty()) << r.WriteError;
+        const std::string bytes = read();
+        EXPECT_EQ(bytes.rfind(before + "[Parameter 1]\r\nName=Prom id\r\n", 0), 0u) << bytes.substr(0, 200);
+        EXPECT_NE(bytes.find("[Parameter 65]"), std::string::npos);
+    }
+}
+
+TEST_F(ProtocolFileTest, LinesThatAreNotIniTextInATableAreReadPastAndSaid) {
+    TParameterArray t;
+    LoadIniFile(path_, t);
+    edit("[Parameter 9]\r\n", "[Parameter 9]\r\nThe engine speed is fine\r\n");
+    for (int i = 0; i < 4; ++i)
+        edit("[Parameter 20]\r\n", "[Parameter 20]\r\nnote\r\n");
+    const std::string before = read();
+    TParameterArray loaded;
+    LoadResult r;
+    ASSERT_TRUE(LoadCheckedParameters(path_, loaded, nullptr, MissingTable::WriteBuiltIn, &r).Ok);
+    EXPECT_EQ(loaded.size(), 65u);
+    EXPECT_EQ(engineSpeedFor34(loaded), 850);
+    const size_t first = lineHolding("The engine speed is fine");
+    const size_t notes = lineHolding("note\r\n");
+    EXPECT_EQ(r.Warnings,
+              (std::vector<std::string>{
+                  path_ + ", line " + std::to_string(first) +
+                      " is not INI text: \"The engine speed is fine\"; it is ignored",
+                  path_ + ", line " + std::to_string(notes) + " is not INI text: \"note\"; it is ignored",
+                  path_ + ", line " + std::to_string(notes + 1) + " is not INI text: \"note\"; it is ignored",
+                  path_ + ": 2 more lines are not INI text; they are ignored",
+              }));
+    EXPECT_EQ(read(), before);
+    // "Create ini file" keeps them.
+    SaveIniFile(path_, loaded);
+    EXPECT_NE(read().find("[Parameter 9]\r\nThe engine speed is fine\r\nName=Engine speed\r\n"),
+              std::string::npos);
 }
