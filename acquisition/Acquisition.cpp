@@ -5,7 +5,7 @@
 #include "store/ALDLLog.h"
 #include "store/Journal.h"
 #include "store/LogCollection.h"
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 #include <sys/stat.h>
 

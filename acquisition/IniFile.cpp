@@ -2,10 +2,10 @@
 
 #include "acquisition/IniFile.h"
 
-#include "store/AtomicFile.h"
+#include "store/base/AtomicFile.h"
 
-#include "store/Cp1252.h"
-#include "store/InputFile.h"
+#include "store/base/Cp1252.h"
+#include "store/base/InputFile.h"
 
 #include <charconv>
 #include <cmath>

@@ -2,6 +2,8 @@
 
 #include "acquisition/ProtocolFile.h"
 
+#include "store/base/Paths.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <limits>
@@ -74,15 +76,7 @@ void readByte(const IniFile& ini, const std::string& s, const char* key, uint8_t
 } // namespace
 
 std::string DefaultIniPath() {
-    std::string base;
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home && home[0] ? home : ".") + "/.config";
-    }
-    return base + "/Quillmar/" + ProtocolFileName;
+    return xdgConfigHome() + "/Quillmar/" + ProtocolFileName;
 }
 
 TableCheck ReadParameters(const IniFile& ini, TParameterArray& params, const std::string& fileName) {

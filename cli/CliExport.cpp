@@ -6,7 +6,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliReading.h"
 #include "store/ALDLLog.h"
-#include "store/AtomicFile.h"
+#include "store/base/AtomicFile.h"
 
 #include <algorithm>
 #include <cctype>

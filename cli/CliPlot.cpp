@@ -7,8 +7,8 @@
 #include "graph/acquisition/AcquisitionCurves.h"
 #include "graph/draw/GraphPicture.h"
 #include "store/ALDLLog.h"
-#include "store/AtomicFile.h"
 #include "store/LogCollection.h"
+#include "store/base/AtomicFile.h"
 
 #include <QGuiApplication>
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "store/InputFile.h"
+#include "store/base/InputFile.h"
 
 namespace quillmar {
 

@@ -25,7 +25,7 @@
 // and counted; the other rows are exactly the rows recorded.
 
 #include "acquisition/ParameterTypes.h"
-#include "store/FileError.h"
+#include "store/base/FileError.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "store/JournalRecovery.h"
 
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 #include <dirent.h>
 

@@ -1,6 +1,6 @@
 #include "store/LogCollection.h"
 
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 #include <cstdio>
 #include <exception>

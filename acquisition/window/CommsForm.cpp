@@ -6,8 +6,8 @@
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
 #include "store/ALDLLog.h"
-#include "store/Cp1252.h"
 #include "store/LogCollection.h"
+#include "store/base/Cp1252.h"
 
 #include <QAction>
 #include <QComboBox>

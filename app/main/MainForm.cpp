@@ -9,7 +9,7 @@
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
 #include "store/JournalRecovery.h"
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 #include "graph/acquisition/ALDLGraph.h"
 

@@ -2,7 +2,7 @@
 // The core's messages as modal message boxes: the caption as the title, the
 // text, and OK or Yes and No, parented to the frame window.
 
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 #include <QPointer>
 #include <QWidget>

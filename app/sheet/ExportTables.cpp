@@ -3,7 +3,7 @@
 #include "acquisition/Parameters.h"
 #include "app/sheet/Spreadsheet.h"
 #include "store/ALDLLog.h"
-#include "store/AtomicFile.h"
+#include "store/base/AtomicFile.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,8 @@
 
 #include "app/sheet/Spreadsheet.h"
 #include "store/ALDLLog.h"
-#include "store/AtomicFile.h"
-#include "store/Messages.h"
+#include "store/base/AtomicFile.h"
+#include "store/base/Messages.h"
 
 namespace quillmar {
 

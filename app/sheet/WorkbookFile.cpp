@@ -4,7 +4,7 @@
 #include "app/sheet/Spreadsheet.h"
 
 #include "acquisition/Parameters.h"
-#include "store/AtomicFile.h"
+#include "store/base/AtomicFile.h"
 
 #include <cerrno>
 #include <cmath>

@@ -6,13 +6,13 @@
 #include "graph/window/AxesDlg.h"
 #include "graph/window/CurvesDlg.h"
 #include "graph/window/EnableCommands.h"
-#include "graph/window/GraphIcons.h"
 #include "graph/window/GraphExports.h"
+#include "graph/window/GraphIcons.h"
 #include "graph/window/GraphLegend.h"
 #include "graph/window/InformationDlg.h"
 #include "graph/window/SelectCurveDlg.h"
-#include "store/AtomicFile.h"
-#include "store/Messages.h"
+#include "store/base/AtomicFile.h"
+#include "store/base/Messages.h"
 
 #include <QAction>
 #include <QApplication>

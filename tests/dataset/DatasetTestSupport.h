@@ -3,7 +3,7 @@
 // step-by-step derivation that the linear one must match.
 
 #include "store/ALDLLog.h"
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 #include <cstdint>
 #include <deque>

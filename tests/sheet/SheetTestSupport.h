@@ -3,7 +3,7 @@
 
 #include "app/sheet/Spreadsheet.h"
 #include "store/ALDLLog.h"
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 #include <filesystem>
 #include <memory>

@@ -4,8 +4,8 @@
 #include "app/sheet/Spreadsheet.h"
 #include "app/sheet/window/ProgressDialog.h"
 #include "store/ALDLLog.h"
-#include "store/FileError.h"
-#include "store/Messages.h"
+#include "store/base/FileError.h"
+#include "store/base/Messages.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "store/Cp1252.h"
+#include "store/base/Cp1252.h"
 
 #include <array>
 #include <cstdint>

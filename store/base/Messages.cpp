@@ -1,4 +1,4 @@
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 namespace quillmar {
 

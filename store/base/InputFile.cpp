@@ -1,4 +1,4 @@
-#include "store/InputFile.h"
+#include "store/base/InputFile.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 // Replacing a file so that a crash or a full disk never costs the old one.
 
-#include "store/FileError.h"
+#include "store/base/FileError.h"
 
 #include <cstdint>
 #include <initializer_list>

@@ -13,7 +13,7 @@
 //
 // Failures throw FileError naming the file.
 
-#include "store/FileError.h"
+#include "store/base/FileError.h"
 
 #include <sys/types.h>
 

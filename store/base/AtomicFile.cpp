@@ -1,6 +1,7 @@
-#include "store/AtomicFile.h"
+#include "store/base/AtomicFile.h"
 
-#include "store/InputFile.h"
+#include "store/base/InputFile.h"
+#include "store/base/Paths.h"
 
 #include <cerrno>
 #include <climits>
@@ -45,13 +46,6 @@ bool writeAll(int fd, const uint8_t* data, std::size_t count) {
         count -= static_cast<std::size_t>(n);
     }
     return true;
-}
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
 }
 
 std::string baseOf(const std::string& path) {
