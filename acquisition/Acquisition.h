@@ -9,8 +9,8 @@
 // log to its newest 100 lines. Everything runs on the thread that owns the
 // object; the timers are QTimers, and tests call the two handlers directly.
 
-#include "acquisition/ParameterTypes.h"
-#include "acquisition/Parameters.h"
+#include "acquisition/params/ParameterTypes.h"
+#include "acquisition/params/Parameters.h"
 
 #include <QTimer>
 

@@ -1,8 +1,8 @@
 #include "cli/CliCommands.h"
 
 #include "acquisition/Acquisition.h"
-#include "acquisition/Parameters.h"
-#include "acquisition/ProtocolFile.h"
+#include "acquisition/params/Parameters.h"
+#include "acquisition/params/ProtocolFile.h"
 #include "app/sheet/ExportTables.h"
 #include "cli/CliExport.h"
 #include "cli/CliOptions.h"
@@ -13,13 +13,13 @@
 #include "cli/CliTerminal.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
-#include "store/ALDLLog.h"
 #include "store/Journal.h"
-#include "store/LogCollection.h"
 #include "store/base/AtomicFile.h"
 #include "store/base/Cp1252.h"
 #include "store/base/Messages.h"
 #include "store/base/Paths.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QCoreApplication>
 #include <QSettings>

@@ -4,9 +4,9 @@
 #include "cli/CliOptions.h"
 #include "cli/CliReading.h"
 #include "store/Journal.h"
-#include "store/JournalRecovery.h"
-#include "store/LogCollection.h"
 #include "store/base/AtomicFile.h"
+#include "store/dataset/JournalRecovery.h"
+#include "store/dataset/LogCollection.h"
 
 #include <sys/stat.h>
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 
 namespace quillmar {
 

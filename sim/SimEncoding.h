@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "acquisition/ParameterTypes.h"
+#include "acquisition/params/ParameterTypes.h"
 #include "link/Frame.h"
 
 namespace quillmar {

@@ -1,7 +1,7 @@
 #include "sim/SimReplay.h"
 
-#include "store/ALDLLog.h"
-#include "store/LogCollection.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <algorithm>
 #include <cmath>

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <optional>
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "link/Serial.h"
 #include "sim/SimEncoding.h"
 

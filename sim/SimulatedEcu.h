@@ -21,7 +21,7 @@
 #include <string>
 #include <thread>
 
-#include "acquisition/ParameterTypes.h"
+#include "acquisition/params/ParameterTypes.h"
 #include "link/Frame.h"
 #include "sim/PromImage.h"
 #include "sim/SimReplay.h"

@@ -24,7 +24,7 @@
 // A record that fails its check, or a tail shorter than a record, is dropped
 // and counted; the other rows are exactly the rows recorded.
 
-#include "acquisition/ParameterTypes.h"
+#include "acquisition/params/ParameterTypes.h"
 #include "store/base/FileError.h"
 
 #include <cstdint>

@@ -1,13 +1,13 @@
 #include "acquisition/window/CommsForm.h"
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "acquisition/window/FlagImageList.h"
 #include "app/sheet/window/SheetCommands.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
-#include "store/ALDLLog.h"
-#include "store/LogCollection.h"
 #include "store/base/Cp1252.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -9,7 +9,7 @@
 // they report through AcquisitionListener and TLogCollectionHooks.
 
 #include "acquisition/Acquisition.h"
-#include "acquisition/ParameterTypes.h"
+#include "acquisition/params/ParameterTypes.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "app/main/MainForm.h"
 
-#include "acquisition/ProtocolFile.h"
+#include "acquisition/params/ProtocolFile.h"
 #include "acquisition/window/CommsForm.h"
 #include "app/gauge/DialDialog.h"
 #include "app/main/Settings.h"
@@ -8,8 +8,8 @@
 #include "app/sheet/window/SheetCommands.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
-#include "store/JournalRecovery.h"
 #include "store/base/Messages.h"
+#include "store/dataset/JournalRecovery.h"
 
 #include "graph/acquisition/ALDLGraph.h"
 

@@ -10,7 +10,7 @@
 #include "app/main/QtMessenger.h"
 #include "app/main/SetCommDlg.h"
 #include "sim/SimulatedEcu.h"
-#include "store/LogCollection.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QMainWindow>
 #include <QPointer>

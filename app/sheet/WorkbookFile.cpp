@@ -3,7 +3,7 @@
 
 #include "app/sheet/Spreadsheet.h"
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "store/base/AtomicFile.h"
 
 #include <cerrno>

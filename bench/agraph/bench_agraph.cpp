@@ -7,11 +7,11 @@
 //
 // With a prefix, the window after the rebuild is saved as PREFIX-window.png.
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "acquisition/window/CommsForm.h"
 #include "graph/acquisition/ALDLGraph.h"
-#include "store/ALDLLog.h"
-#include "store/LogCollection.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #include "graph/acquisition/ALDLGraph.h"
 
 #include "acquisition/window/CommsForm.h"
-#include "store/ALDLLog.h"
-#include "store/LogCollection.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QAction>
 #include <QComboBox>

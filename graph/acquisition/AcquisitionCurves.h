@@ -9,7 +9,7 @@
 // No widgets here: the graph window and 'quillmar-cli plot' build the very
 // same curves, axes captions and time shift through these functions.
 
-#include "acquisition/ParameterTypes.h"
+#include "acquisition/params/ParameterTypes.h"
 #include "graph/core/Curves.h"
 
 #include <array>

@@ -4,8 +4,8 @@
 
 #include "tests/app/AppTestSupport.h"
 
-#include "store/ALDLLog.h"
 #include "store/Journal.h"
+#include "store/dataset/ALDLLog.h"
 
 #include <QComboBox>
 #include <QFileDialog>

@@ -4,9 +4,9 @@
 
 #include "CliTestSupport.h"
 
-#include "store/ALDLLog.h"
 #include "store/Journal.h"
-#include "store/LogCollection.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <cstring>
 #include <memory>

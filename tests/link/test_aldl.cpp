@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "link/ALDLComms.h"
 #include "sim/PromImage.h"
 #include "sim/SimulatedEcu.h"

@@ -1,5 +1,5 @@
-#include "acquisition/IniFile.h"
-#include "acquisition/ProtocolFile.h"
+#include "acquisition/params/IniFile.h"
+#include "acquisition/params/ProtocolFile.h"
 #include "store/base/Cp1252.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "sim/PromImage.h"
 #include "sim/SimEncoding.h"
 

@@ -4,7 +4,7 @@
 #include <set>
 #include <vector>
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "sim/SimEncoding.h"
 #include "sim/VehicleModel.h"
 

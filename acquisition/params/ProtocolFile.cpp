@@ -1,6 +1,6 @@
 // Reading and writing the parameter table as "M100 ALDL protocol.ini".
 
-#include "acquisition/ProtocolFile.h"
+#include "acquisition/params/ProtocolFile.h"
 
 #include "store/base/Paths.h"
 

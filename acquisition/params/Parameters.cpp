@@ -1,6 +1,6 @@
 // The built-in M100 parameter table.
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 
 #include <initializer_list>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "store/JournalRecovery.h"
+#include "store/dataset/JournalRecovery.h"
 
 #include "store/base/Messages.h"
 

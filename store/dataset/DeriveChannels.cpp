@@ -12,9 +12,9 @@
 // removed in one pass and the moving averages are sorted with the store's
 // row sort, which is linear on rows already in time order.
 
-#include "store/DeriveChannels.h"
+#include "store/dataset/DeriveChannels.h"
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "store/Fits.h"
 
 #include <algorithm>
@@ -109,11 +109,6 @@ private:
 };
 
 } // namespace
-
-const VehicleConstants& DefaultVehicleConstants() {
-    static const VehicleConstants constants;
-    return constants;
-}
 
 DeriveColumns FindDeriveColumns(const TParameterArray& parameters) {
     const ParameterIndices ix = FindParameterIndices(MakeParameterNames(parameters));

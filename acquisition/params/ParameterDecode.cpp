@@ -1,6 +1,6 @@
 // Decoding reply bytes into values, flag bits and the names derived from the table.
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 
 #include <cmath>
 #include <cstring>

@@ -6,7 +6,7 @@
 // numbered from 0; in ParameterNames entry i sits at position i + 1, which is
 // the column a dataset is asked for.
 
-#include "acquisition/ParameterTypes.h"
+#include "acquisition/params/ParameterTypes.h"
 
 #include <array>
 #include <cstddef>
@@ -15,8 +15,6 @@
 #include <vector>
 
 namespace quillmar {
-
-class TNumber2DArrayStore;
 
 // Number of data bytes a valid mode 1 reply carries.
 inline constexpr int ReplyLength = 63;
@@ -49,16 +47,6 @@ void DecodeParameter(TParameterArray& params, int i, const uint8_t* data, size_t
 // "Calc. speed" 5, "Smoothed speed" 6, "Boost" 7, "Injector duty" 8; -1 for any
 // other name. The name is the entry's display name.
 int DerivedSlot(const std::string& name);
-
-// Dataset path. column is a position in ParameterNames (entry column - 1), row
-// counts from 1. Returns 0 for an entry beyond the table, row 0, a row past
-// log.Rows, or a missing derived value. Size 0 entries read
-// (*derived)[DerivedSlot(Name)][row] (element r of a derived array belongs to
-// row r); others decode the row's bytes, where data byte k is the store
-// element (k, row) for k = 1 .. min(Columns, ReplyLength).
-long double ParameterValue(const TParameterArray& params, const TNumber2DArrayStore& log,
-                           int column, uint32_t row,
-                           const std::array<TDoubleArray, DerivedChannelCount>* derived);
 
 // The flag test: round value to the nearest 64-bit integer and AND it with
 // 2^bit. Bits outside 0..63 are off.

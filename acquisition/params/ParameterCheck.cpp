@@ -1,6 +1,6 @@
 // The start-up consistency check of the parameter table.
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 
 namespace quillmar {
 

@@ -1,6 +1,6 @@
 // Decoding one logged row of a dataset.
 
-#include "acquisition/Parameters.h"
+#include "store/dataset/ParameterValue.h"
 
 #include "store/Store.h"
 

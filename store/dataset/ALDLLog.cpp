@@ -1,7 +1,8 @@
-#include "store/ALDLLog.h"
+#include "store/dataset/ALDLLog.h"
 
 #include "store/Journal.h"
-#include "store/LogCollection.h"
+#include "store/dataset/LogCollection.h"
+#include "store/dataset/ParameterValue.h"
 
 #include <bit>
 #include <cstring>

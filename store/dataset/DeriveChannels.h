@@ -3,8 +3,8 @@
 // shares: which columns feed it, the smoothing window chosen from the time
 // steps, and what a missing parameter zeroes.
 
-#include "acquisition/ParameterTypes.h"
-#include "store/ALDLLog.h"
+#include "acquisition/params/ParameterTypes.h"
+#include "store/dataset/ALDLLog.h"
 
 #include <array>
 #include <cstdint>
@@ -62,10 +62,6 @@ int DetectGear(long double speed, long double engineSpeed, const VehicleConstant
 // Sets to 0 the channels that depend on a missing parameter.
 void ZeroMissingChannels(std::array<TDoubleArray, DerivedChannelCount>& derived, const DeriveColumns& columns,
                          uint32_t rows);
-
-// The same channels as TALDLLog::DeriveChannels, computed literally step by
-// step (one row deletion at a time, insertion sort): slow, for checking.
-void DeriveChannelsStepByStep(TALDLLog& log, const VehicleConstants& vehicle = DefaultVehicleConstants());
 
 // The 8-byte little-endian double at p.
 double ReadTimeStamp(const uint8_t* p);

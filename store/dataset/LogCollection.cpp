@@ -1,4 +1,4 @@
-#include "store/LogCollection.h"
+#include "store/dataset/LogCollection.h"
 
 #include "store/base/Messages.h"
 

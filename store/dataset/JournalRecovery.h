@@ -3,9 +3,9 @@
 // left behind (store/Journal.h): which journals there are, one journal as a
 // dataset, and the question the desktop program asks at start-up.
 
-#include "store/ALDLLog.h"
 #include "store/Journal.h"
-#include "store/LogCollection.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,10 +4,11 @@
 // the store and fit classes. Quadratic in the worst case; it is the
 // reference that TALDLLog::DeriveChannels must match bit for bit.
 
-#include "store/DeriveChannels.h"
+#include "tests/dataset/DeriveChannelsStepByStep.h"
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "store/Fits.h"
+#include "store/dataset/DeriveChannels.h"
 
 #include <algorithm>
 #include <cmath>

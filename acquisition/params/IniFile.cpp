@@ -1,6 +1,6 @@
 // A small INI file with private-profile semantics, kept byte for byte.
 
-#include "acquisition/IniFile.h"
+#include "acquisition/params/IniFile.h"
 
 #include "store/base/AtomicFile.h"
 

@@ -5,8 +5,9 @@
 // dataset shares; nine channels are derived from the rows once they are
 // complete (DeriveChannels).
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "store/Store.h"
+#include "store/dataset/VehicleConstants.h"
 
 #include <array>
 #include <cstdint>
@@ -36,20 +37,6 @@ enum DerivedChannel : int {
     BoostSlot = 7,
     InjectorDutySlot = 8,
 };
-
-// The vehicle model the derived channels use. Fixed values, held by the
-// application and handed to the derivation.
-struct VehicleConstants {
-    double VehicleMass = 1150.0; // kg
-    // Road speed in mph per engine rpm for gears -1..5 (index gear + 1).
-    std::array<double, 7> SpeedPerEngineSpeedTable{0.002, 0, 0.0052, 0.00904, 0.01299, 0.01686, 0.02089};
-    double SpeedFactor = 1.0; // multiplies every gear ratio
-
-    double SpeedPerEngineSpeed(int gear) const { return SpeedPerEngineSpeedTable[size_t(gear + 1)]; }
-};
-
-// The constants the application starts with.
-const VehicleConstants& DefaultVehicleConstants();
 
 // What the last derivation chose; for callers that show it and for tests.
 struct DeriveInfo {

@@ -1,6 +1,6 @@
 // Display texts of parameter values and the general number format of our files.
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 
 #include <charconv>
 #include <clocale>

@@ -5,8 +5,8 @@
 //
 // I/O failures are thrown as IniFileError, whose text names the file.
 
-#include "acquisition/IniFile.h"
-#include "acquisition/Parameters.h"
+#include "acquisition/params/IniFile.h"
+#include "acquisition/params/Parameters.h"
 
 #include <string>
 

@@ -3,9 +3,9 @@
 // (names in collection order, the selected one, the text), which dataset is
 // current, and the log-file commands around them (open, save, save as,
 // close, the unsaved-data question). No widgets: what a window would show
-// goes through TLogCollectionHooks and the messenger (store/Messages.h).
+// goes through TLogCollectionHooks and the messenger (store/base/Messages.h).
 
-#include "store/ALDLLog.h"
+#include "store/dataset/ALDLLog.h"
 
 #include <cstdint>
 #include <functional>
