@@ -11,9 +11,9 @@
 //   bench_soak [TRANSACTIONS]     (default 288000)
 
 #include "acquisition/Acquisition.h"
+#include "acquisition/demo/SimulatedEcu.h"
 #include "acquisition/params/Parameters.h"
 #include "link/ALDLComms.h"
-#include "sim/SimulatedEcu.h"
 #include "store/Journal.h"
 #include "store/dataset/ALDLLog.h"
 #include "store/dataset/LogCollection.h"

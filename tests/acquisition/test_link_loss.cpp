@@ -5,9 +5,9 @@
 #include "AcquisitionTestSupport.h"
 
 #include "acquisition/Acquisition.h"
+#include "acquisition/demo/SimulatedEcu.h"
 #include "acquisition/params/Parameters.h"
 #include "link/ALDLComms.h"
-#include "sim/SimulatedEcu.h"
 #include "store/Journal.h"
 #include "store/dataset/ALDLLog.h"
 #include "store/dataset/JournalRecovery.h"

@@ -5,10 +5,10 @@
 #include "AcquisitionTestSupport.h"
 
 #include "acquisition/Acquisition.h"
+#include "acquisition/demo/SimulatedEcu.h"
 #include "acquisition/params/Parameters.h"
 #include "link/ALDLComms.h"
 #include "link/Frame.h"
-#include "sim/SimulatedEcu.h"
 #include "store/dataset/ALDLLog.h"
 #include "store/dataset/LogCollection.h"
 

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/demo/SimulatedEcu.h"
 #include "acquisition/params/Parameters.h"
 #include "link/ALDLComms.h"
-#include "sim/SimulatedEcu.h"
 #include "store/dataset/ALDLLog.h"
 #include "tests/sim/EcuSimChild.h"
 

@@ -1,4 +1,4 @@
-#include "sim/SimulatedEcu.h"
+#include "acquisition/demo/SimulatedEcu.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,9 +14,9 @@
 #include <cstring>
 #include <optional>
 
+#include "acquisition/demo/SimEncoding.h"
 #include "acquisition/params/Parameters.h"
 #include "link/Serial.h"
-#include "sim/SimEncoding.h"
 
 namespace quillmar {
 

@@ -1,4 +1,4 @@
-#include "sim/VehicleModel.h"
+#include "acquisition/demo/VehicleModel.h"
 
 #include <algorithm>
 #include <cmath>

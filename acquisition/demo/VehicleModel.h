@@ -3,6 +3,8 @@
 // while warming up, pull away through gears 1 to 5, cruise, brake, stop,
 // idle, and again. Deterministic for a given seed and sequence of steps.
 
+#include "store/dataset/VehicleConstants.h"
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -14,8 +16,11 @@ class VehicleModel {
 public:
     enum class Phase { Idle, PullAway, Cruise, Braking, Stopped };
 
-    // Road speed per engine speed in each gear, mph per rpm.
-    static constexpr std::array<double, 5> SpeedPerEngineSpeed{0.0052, 0.00904, 0.01299, 0.01686, 0.02089};
+    // Road speed per engine speed in gears 1 to 5, mph per rpm: the car the
+    // derived channels assume.
+    static constexpr std::array<double, 5> SpeedPerEngineSpeed{
+        DefaultSpeedPerEngineSpeed[2], DefaultSpeedPerEngineSpeed[3], DefaultSpeedPerEngineSpeed[4],
+        DefaultSpeedPerEngineSpeed[5], DefaultSpeedPerEngineSpeed[6]};
 
     explicit VehicleModel(uint32_t seed = 1);
 

@@ -1,4 +1,4 @@
-#include "sim/PromImage.h"
+#include "acquisition/demo/PromImage.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "sim/SimEncoding.h"
+#include "acquisition/demo/SimEncoding.h"
 
 #include <algorithm>
 #include <cmath>

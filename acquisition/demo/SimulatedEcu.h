@@ -4,7 +4,7 @@
 // every complete request frame gets a reply frame of the same mode:
 //   mode 1 (with or without a message-number byte): 63 data bytes from the
 //          vehicle model, encoded with the parameter table, or, when a log
-//          is replayed, the bytes of its rows (sim/SimReplay.h);
+//          is replayed, the bytes of its rows (acquisition/demo/SimReplay.h);
 //   mode 2 with address high, low: 64 bytes of the PROM image from there
 //          (fewer where the address space ends at 0xFFFF);
 //   any other mode: no data.
@@ -21,11 +21,11 @@
 #include <string>
 #include <thread>
 
+#include "acquisition/demo/PromImage.h"
+#include "acquisition/demo/SimReplay.h"
+#include "acquisition/demo/VehicleModel.h"
 #include "acquisition/params/ParameterTypes.h"
 #include "link/Frame.h"
-#include "sim/PromImage.h"
-#include "sim/SimReplay.h"
-#include "sim/VehicleModel.h"
 
 namespace quillmar {
 

@@ -1,4 +1,4 @@
-#include "sim/SimReplay.h"
+#include "acquisition/demo/SimReplay.h"
 
 #include "store/dataset/ALDLLog.h"
 #include "store/dataset/LogCollection.h"
