@@ -1,6 +1,8 @@
 #include "graph/window/Graph.h"
 
+#include "graph/draw/AxesDraw.h"
 #include "graph/draw/Canvas.h"
+#include "graph/draw/CurvesDraw.h"
 #include "graph/draw/GraphDraw.h"
 #include "graph/draw/GraphPicture.h"
 #include "graph/window/AxesDlg.h"
@@ -627,11 +629,9 @@ void TGraph::PrinttF81Click() {
         QPainter painter;
         if (painter.begin(printer)) {
             TCanvas canvas(painter);
-            axes_->Draw(canvas);
-            curves_->Draw(canvas);
+            DrawAxes(*axes_, canvas);
+            DrawCurves(*curves_, canvas);
             DrawOthers(canvas);
-            axes_->Canvas = nullptr;
-            curves_->Canvas = nullptr;
             painter.end();
         }
     }
