@@ -5,13 +5,14 @@
 #include "app/gauge/DialDialog.h"
 #include "app/main/Settings.h"
 #include "app/main/ToolIcons.h"
+#include "app/sheet/window/GraphExports.h"
 #include "app/sheet/window/SheetCommands.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
 #include "store/base/Messages.h"
 #include "store/dataset/JournalRecovery.h"
 
-#include "graph/acquisition/ALDLGraph.h"
+#include "graph/acquisition/window/ALDLGraph.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -418,6 +419,8 @@ void TMainForm::createGraphWindow() {
     Graph.CopyGraph = graph->CopyGraphAction;
     Graph.Zoom = graph->ZoomAction;
     Graph.UnZoom = graph->UnZoomAction;
+    // 4. Its two exports are the frame's.
+    InstallGraphExports(*graph);
     graph_ = graph;
     graphForm_ = graph;
     graphWindow_ = addChild(graphForm_);
@@ -499,7 +502,7 @@ void TMainForm::createCommsWindow() {
     if (!commsForm_->lastConnectFailure().isEmpty()) showStatus(commsForm_->lastConnectFailure());
     // The graph plots what the acquisition window's selectors choose; its
     // cursor prompt goes to the frame's status bar.
-    if (graph_) graph_->attach(commsForm_, statusBar());
+    if (graph_) graph_->attach(&commsForm_->acquisition(), statusBar());
 
     commsWindow_ = addChild(commsForm_);
 
@@ -757,7 +760,11 @@ void TMainForm::PROMDumpActionAccept(const QString& fileName) {
 
 void TMainForm::ExportDataToExcelExecute() {
     if (!commsForm_) return;
-    if (const std::optional<std::string> path = commsForm_->ExportDataToExcel())
+    // The acquisition window's dataset, through that window's spreadsheet connection.
+    Acquisition& acq = commsForm_->acquisition();
+    if (const std::optional<std::string> path =
+            ExportDatasetToExcel(commsForm_, ExcelAppOf(*commsForm_), acq.parameters(),
+                                 commsForm_->CurrentDataset(), acq.state() == AcquisitionState::Logging))
         showStatus(QString::fromStdString(WorkbookStatusText(*path)), 10000);
 }
 
@@ -765,7 +772,10 @@ void TMainForm::ExportDataToCsvExecute() {
     if (!commsForm_) return;
     const TALDLLog* current = datasets_.CurrentDataset();
     const std::string name = current ? current->DatasetName() : std::string();
-    if (const std::optional<std::string> file = commsForm_->ExportDataToCsv())
+    Acquisition& acq = commsForm_->acquisition();
+    if (const std::optional<std::string> file =
+            ExportDatasetToCsvFile(commsForm_, acq.parameters(), commsForm_->CurrentDataset(),
+                                   acq.state() == AcquisitionState::Logging))
         showStatus(QString::fromStdString("Exported " + name + " to " + *file), 10000);
 }
 

@@ -8,7 +8,6 @@
 #include "graph/window/AxesDlg.h"
 #include "graph/window/CurvesDlg.h"
 #include "graph/window/EnableCommands.h"
-#include "graph/window/GraphExports.h"
 #include "graph/window/GraphIcons.h"
 #include "graph/window/GraphLegend.h"
 #include "graph/window/InformationDlg.h"
@@ -38,6 +37,7 @@
 #include <cmath>
 #include <exception>
 #include <span>
+#include <utility>
 
 namespace quillmar {
 
@@ -658,12 +658,17 @@ void TGraph::ExittAltX1Click() {
     close();
 }
 
+void TGraph::setExportCommands(std::function<void()> exportToAsciiFile, std::function<void()> exportToExcel) {
+    exportToAsciiFile_ = std::move(exportToAsciiFile);
+    exportToExcel_ = std::move(exportToExcel);
+}
+
 void TGraph::ExportGraphDataActionExecute() {
-    ExportGraphToAsciiFile(*this);
+    if (exportToAsciiFile_) exportToAsciiFile_();
 }
 
 void TGraph::ExportGraphToExcelActionExecute() {
-    ExportGraphToExcel(*this);
+    if (exportToExcel_) exportToExcel_();
 }
 
 } // namespace quillmar

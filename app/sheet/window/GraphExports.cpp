@@ -1,13 +1,18 @@
-#include "graph/window/GraphExports.h"
+#include "app/sheet/window/GraphExports.h"
 
-#include "app/sheet/GraphExportFromCurves.h"
 #include "app/sheet/SheetExports.h"
+#include "app/sheet/graph/GraphExportFromCurves.h"
 #include "app/sheet/window/SheetCommands.h"
 #include "graph/window/Graph.h"
 
 #include <QStatusBar>
 
 namespace quillmar {
+
+void InstallGraphExports(TGraph& graph) {
+    graph.setExportCommands([&graph] { ExportGraphToAsciiFile(graph); },
+                            [&graph] { ExportGraphToExcel(graph); });
+}
 
 GraphExport GraphExportFromCurves(TGraph& graph) {
     return GraphExportFromCurves(graph.Axes(), graph.Curves());

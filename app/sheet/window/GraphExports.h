@@ -19,6 +19,10 @@ class TGraph;
 // into the curves' series).
 GraphExport GraphExportFromCurves(TGraph& graph);
 
+// Hands both exports below to graph's "Export Data to &ASCII file" and
+// "Export data to &Excel".
+void InstallGraphExports(TGraph& graph);
+
 // Nothing when the graph shows no curve (CurveIsPresent). Otherwise the
 // workbook export through the graph window's spreadsheet connection
 // (ExcelAppOf); its status bar, when it has one, says where the workbook

@@ -1,28 +1,18 @@
-#include "graph/acquisition/ALDLGraph.h"
+#include "graph/acquisition/window/ALDLGraph.h"
 
-#include "acquisition/window/CommsForm.h"
 #include "store/dataset/ALDLLog.h"
 #include "store/dataset/LogCollection.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QCoreApplication>
 #include <QResizeEvent>
-#include <QScrollBar>
-#include <QSignalBlocker>
 #include <QStatusBar>
+
+#include <utility>
 
 namespace quillmar {
 
 namespace {
 
 const char* const CursorPrompt = "Click on curve to select a point & clear cursor mode.";
-
-TSelectorItem selectedItem(const QComboBox* combo) {
-    const int index = combo->currentIndex();
-    if (index < 0) return {};
-    return {combo->itemText(index).toStdString(), combo->itemData(index, SelectorFlagDefRole).toInt()};
-}
 
 } // namespace
 
@@ -48,7 +38,9 @@ TALDLGraph::TALDLGraph(QWidget* parent) : TGraph(parent) {
     placeStatusBar();
 }
 
-TALDLGraph::~TALDLGraph() = default;
+TALDLGraph::~TALDLGraph() {
+    detach();
+}
 
 void TALDLGraph::placeStatusBar() {
     const int height = GraphStatusBar->sizeHint().height();
@@ -60,84 +52,79 @@ void TALDLGraph::resizeEvent(QResizeEvent* event) {
     placeStatusBar();
 }
 
-void TALDLGraph::attach(TCommsForm* form, QStatusBar* mainStatusBar) {
-    form_ = form;
+void TALDLGraph::attach(Acquisition* acquisition, QStatusBar* mainStatusBar) {
+    detach();
+    acquisition_ = acquisition;
     mainStatusBar_ = mainStatusBar;
-    if (!form) return;
-    // A choice in any of the three selectors rebuilds the curves.
-    for (QComboBox* combo : {form->dlgxAxis, form->dlgCurve1, form->dlgCurve2})
-        connect(combo, &QComboBox::activated, this, [this] { SetupCurve(); });
-    connect(form, &TCommsForm::setupCurveRequested, this, [this] { SetupCurve(); });
-    connect(form, &TCommsForm::timeShiftChanged, this, [this] { dlgTimeShiftChange(); });
-    connect(form->ActivateCursorAction, &QAction::triggered, this, [this] { ActivateCursorActionExecute(); });
-    form->ActivateCursorAction->setEnabled(true);
+    if (!acquisition) return;
+    PlotGraphHooks hooks;
+    hooks.SetupCurve = [this] { SetupCurve(); };
+    hooks.TimeShiftChanged = [this] { dlgTimeShiftChange(); };
+    hooks.ActivateCursor = [this] { ActivateCursorActionExecute(); };
+    hooks.Detached = [this] { acquisition_ = nullptr; };
+    acquisition->plotChoices().attachGraph(std::move(hooks));
 }
 
-TPlotSelection TALDLGraph::selection() const {
-    TPlotSelection s;
-    s.XText = form_->dlgxAxis->currentText().toStdString();
-    s.Curve[1] = selectedItem(form_->CurveSelectors[1]);
-    s.Curve[2] = selectedItem(form_->CurveSelectors[2]);
-    return s;
+void TALDLGraph::detach() {
+    if (acquisition_) acquisition_->plotChoices().detachGraph();
+    acquisition_ = nullptr;
 }
 
 int TALDLGraph::CurrentCurve() const {
-    if (!form_) return 0;
-    return form_->datasets().CurrentCurve(const_cast<TALDLGraph*>(this)->Curves().Count());
+    if (!acquisition_) return 0;
+    return acquisition_->collection().CurrentCurve(const_cast<TALDLGraph*>(this)->Curves().Count());
 }
 
 void TALDLGraph::SetupCurve() {
     // 1. The curves go; they are built again from scratch.
     Curves().Clear();
     curvesPerDataset_ = 0;
-    if (!form_) {
+    if (!acquisition_) {
         DrawScreen();
         return;
     }
-    TLogCollection& datasets = form_->datasets();
+    Acquisition& acquisition = *acquisition_;
+    PlotChoices& choices = acquisition.plotChoices();
+    TLogCollection& datasets = acquisition.collection();
     // 2. Nothing to plot: the graph shows empty.
-    const TALDLLog* current = datasets.Count() > 0 ? form_->CurrentDataset() : nullptr;
+    const TALDLLog* current = datasets.Count() > 0 ? choices.currentDataset() : nullptr;
     if (!current || current->Rows == 0) {
         DrawScreen();
         return;
     }
-    Acquisition& acquisition = form_->acquisition();
     // 3. A recording is plotted against time.
-    if (acquisition.state() == AcquisitionState::Logging) {
-        QSignalBlocker block(form_->dlgxAxis);
-        form_->dlgxAxis->setCurrentIndex(form_->dlgxAxis->findText(TimeAxisText, Qt::MatchExactly));
-    }
+    if (acquisition.state() == AcquisitionState::Logging) choices.showXText(TimeAxisText);
     // 4-6. The curves of every dataset and the axes' captions.
     std::vector<const TALDLLog*> logs;
     for (int i = 0; i < datasets.Count(); ++i)
         logs.push_back(datasets.ReadLog(i));
-    const TPlotTable table{acquisition.parameters(), acquisition.parameterNames(), form_->FlagDefs,
+    const TPlotTable table{acquisition.parameters(), acquisition.parameterNames(), choices.FlagDefs,
                            acquisition.indices().SpeedIndex};
-    const TCurveSetup setup = AddAcquisitionCurves(Curves(), logs, table, selection());
+    const TCurveSetup setup = AddAcquisitionCurves(Curves(), logs, table, choices.Selection);
     XParameterIndex = setup.XParameterIndex;
     CurveParameterIndexes = setup.CurveParameterIndexes;
     curvesPerDataset_ = setup.CurvesPerDataset;
 
     // 7. Two datasets or more can be lined up.
     if (datasets.Count() >= 2 && Curves().Count() >= 2) {
-        form_->dlgTimeShift->setEnabled(true);
+        choices.enableTimeShift(true);
         TimeShiftRange = static_cast<double>(FindTimeShiftRange(Curves()));
         dlgTimeShiftChange();
     } else {
-        form_->dlgTimeShift->setEnabled(false);
+        choices.enableTimeShift(false);
     }
     DrawScreen();
 }
 
 void TALDLGraph::dlgTimeShiftChange() {
-    if (!form_) return;
-    QScrollBar* bar = form_->dlgTimeShift;
+    if (!acquisition_) return;
+    PlotChoices& choices = acquisition_->plotChoices();
     // Only time and distance can be slid; for any other x the bar stays at 0.
-    if (!XAxisAscends(form_->dlgxAxis->currentText().toStdString())) {
-        bar->setValue(0);
+    if (!XAxisAscends(choices.Selection.XText)) {
+        choices.setTimeShift(0);
         return;
     }
-    ApplyTimeShift(Curves(), CurrentCurve(), curvesPerDataset_, bar->value(), TimeShiftRange);
+    ApplyTimeShift(Curves(), CurrentCurve(), curvesPerDataset_, choices.TimeShift, TimeShiftRange);
     DrawScreen();
 }
 
@@ -151,7 +138,7 @@ void TALDLGraph::ActivateCursorActionExecute() {
 }
 
 void TALDLGraph::FormMouseMove(Qt::KeyboardModifiers shift, int x, int y) {
-    if (Curves().Count() == 0 || CurrentMouseActivity() != maSelecting || !form_) {
+    if (Curves().Count() == 0 || CurrentMouseActivity() != maSelecting || !acquisition_) {
         TGraph::FormMouseMove(shift, x, y);
         return;
     }
@@ -166,13 +153,7 @@ void TALDLGraph::FormMouseMove(Qt::KeyboardModifiers shift, int x, int y) {
     const uint32_t p = curve.GetPointNumber(Axes().Axis(0).GetValue(x));
     // The tree shows the row the point came from (a series sorted by x
     // holds its points in another order than the dataset's rows).
-    form_->WriteTableData(DatasetRowOf(curve, p));
-    peekPaint();
-}
-
-void TALDLGraph::peekPaint() {
-    if (!form_) return;
-    QCoreApplication::sendPostedEvents(form_->window(), QEvent::UpdateRequest);
+    acquisition_->plotChoices().showRow(DatasetRowOf(curve, p));
 }
 
 } // namespace quillmar

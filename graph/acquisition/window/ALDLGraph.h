@@ -1,15 +1,16 @@
 #pragma once
 // The program's graph window: the XY graph of the logged datasets. What it
-// shows is chosen on the acquisition window: the x-axis parameter and up to
-// two curve parameters, applied to every open dataset at once; the
+// shows is chosen on the acquisition window's graph panel and reaches the
+// graph through the acquisition's PlotChoices: the x-axis parameter and up
+// to two curve parameters, applied to every open dataset at once; the
 // time-shift bar slides the current dataset's curves along x, and the
-// "Cursor" command follows a curve with the crosshair while the acquisition
-// window's tree shows every value of the row under it.
+// "Cursor" command follows a curve with the crosshair while the live table
+// shows every value of the row under it.
 //
 // The curves are built by AddAcquisitionCurves (AcquisitionCurves.h), the
 // same code quillmar-cli plot draws through.
 
-#include "acquisition/window/CommsForm.h"
+#include "acquisition/Acquisition.h"
 #include "graph/acquisition/AcquisitionCurves.h"
 #include "graph/window/Graph.h"
 
@@ -33,13 +34,13 @@ public:
     // the bottom of the window.
     QStatusBar* GraphStatusBar = nullptr;
 
-    // Ties the graph to the acquisition window: its three selectors rebuild
-    // the curves, its time-shift bar moves the current dataset's curves, its
-    // "Cursor" command runs the cursor, and the datasets coming and going
-    // rebuild the curves. mainStatusBar (may be null) shows the cursor's
-    // prompt. Both must outlive the graph or be destroyed before it.
-    void attach(TCommsForm* form, QStatusBar* mainStatusBar);
-    TCommsForm* commsForm() const { return form_; }
+    // Ties the graph to the acquisition cycle's choices (PlotChoices): a
+    // choice of the three selectors rebuilds the curves, the time-shift bar
+    // moves the current dataset's curves, "Cursor" runs the cursor, and the
+    // datasets coming and going rebuild the curves. mainStatusBar (may be
+    // null) shows the cursor's prompt. Either may go before the graph does.
+    void attach(Acquisition* acquisition, QStatusBar* mainStatusBar);
+    Acquisition* acquisition() const { return acquisition_; }
 
     // Frees every curve and builds them again from the open datasets.
     void SetupCurve();
@@ -47,9 +48,6 @@ public:
     void dlgTimeShiftChange();
     // "Cursor": follows the current dataset's first curve until a click.
     void ActivateCursorActionExecute();
-    // Paints what waits to be painted in the acquisition window's frame, so
-    // the tree keeps up with the mouse.
-    void peekPaint();
 
     // What the last SetupCurve chose (positions in ParameterNames), and the
     // full travel of the time-shift bar.
@@ -67,10 +65,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    TPlotSelection selection() const;
     void placeStatusBar();
+    void detach();
 
-    QPointer<TCommsForm> form_;
+    Acquisition* acquisition_ = nullptr; // cleared when its choices go
     QPointer<QStatusBar> mainStatusBar_;
     int curvesPerDataset_ = 0;
 };

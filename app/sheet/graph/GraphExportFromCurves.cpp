@@ -1,4 +1,4 @@
-#include "app/sheet/GraphExportFromCurves.h"
+#include "app/sheet/graph/GraphExportFromCurves.h"
 
 #include "graph/core/Curves.h"
 
