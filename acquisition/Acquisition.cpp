@@ -1,11 +1,11 @@
 #include "acquisition/Acquisition.h"
 
-#include "acquisition/ProtocolFile.h"
+#include "acquisition/params/ProtocolFile.h"
 #include "link/ALDLComms.h"
-#include "store/ALDLLog.h"
 #include "store/Journal.h"
-#include "store/LogCollection.h"
-#include "store/Messages.h"
+#include "store/base/Messages.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <sys/stat.h>
 

@@ -9,8 +9,9 @@
 // log to its newest 100 lines. Everything runs on the thread that owns the
 // object; the timers are QTimers, and tests call the two handlers directly.
 
-#include "acquisition/ParameterTypes.h"
-#include "acquisition/Parameters.h"
+#include "acquisition/PlotChoices.h"
+#include "acquisition/params/ParameterTypes.h"
+#include "acquisition/params/Parameters.h"
 
 #include <QTimer>
 
@@ -183,6 +184,8 @@ public:
     const ParameterIndices& indices() const { return Indices; }
     std::vector<std::string>& errorLog() { return ErrorLog; }
     TLogCollection& collection() { return collection_; }
+    // What the graph panel chooses for the acquisition graph.
+    PlotChoices& plotChoices() { return plotChoices_; }
     TALDLLog* currentLog() const { return CurrentLog; }
     int32_t rowCounter() const { return RowCounter; }
     int32_t messageNumber() const { return MessageNumber; }
@@ -274,6 +277,8 @@ private:
     int reconnectAttempts_ = 0;
     double lostAt_ = 0;        // nowSeconds() of the loss
     double nextReconnect_ = 0; // nowSeconds() of the next try
+
+    PlotChoices plotChoices_{collection_};
 };
 
 // The system clock as a date-time: days since 1899-12-30, with fractions.

@@ -4,8 +4,8 @@
 #include "acquisition/Acquisition.h"
 
 #include "link/ALDLComms.h"
-#include "store/AtomicFile.h"
-#include "store/Messages.h"
+#include "store/base/AtomicFile.h"
+#include "store/base/Messages.h"
 
 #include <QCoreApplication>
 

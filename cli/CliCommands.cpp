@@ -1,8 +1,8 @@
 #include "cli/CliCommands.h"
 
 #include "acquisition/Acquisition.h"
-#include "acquisition/Parameters.h"
-#include "acquisition/ProtocolFile.h"
+#include "acquisition/params/Parameters.h"
+#include "acquisition/params/ProtocolFile.h"
 #include "app/sheet/ExportTables.h"
 #include "cli/CliExport.h"
 #include "cli/CliOptions.h"
@@ -14,12 +14,13 @@
 #include "cli/CliTerminal.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
-#include "store/ALDLLog.h"
-#include "store/AtomicFile.h"
-#include "store/Cp1252.h"
 #include "store/Journal.h"
-#include "store/LogCollection.h"
-#include "store/Messages.h"
+#include "store/base/AtomicFile.h"
+#include "store/base/Cp1252.h"
+#include "store/base/Messages.h"
+#include "store/base/Paths.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -270,12 +271,6 @@ std::string fixed3(double v) {
 }
 
 // ---- log --------------------------------------------------------------------
-
-std::string folderOf(const std::string& fileName) {
-    const auto slash = fileName.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : fileName.substr(0, slash);
-}
 
 // Saves and reports a failure; false when the file was not written.
 bool saveLog(TLogCollection& collection, TALDLLog& log, const std::string& fileName) {

@@ -5,8 +5,8 @@
 #include "cli/CliCommands.h"
 #include "cli/CliOptions.h"
 #include "cli/CliReading.h"
-#include "store/ALDLLog.h"
-#include "store/AtomicFile.h"
+#include "store/base/AtomicFile.h"
+#include "store/dataset/ALDLLog.h"
 
 #include <algorithm>
 #include <cctype>

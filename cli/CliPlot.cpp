@@ -1,14 +1,14 @@
 #include "cli/CliPlot.h"
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "cli/CliCommands.h"
 #include "cli/CliOptions.h"
 #include "cli/CliReading.h"
 #include "graph/acquisition/AcquisitionCurves.h"
 #include "graph/draw/GraphPicture.h"
-#include "store/ALDLLog.h"
-#include "store/AtomicFile.h"
-#include "store/LogCollection.h"
+#include "store/base/AtomicFile.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QGuiApplication>
 

@@ -1,7 +1,7 @@
 #include "cli/CliReading.h"
 
-#include "acquisition/Parameters.h"
-#include "acquisition/ProtocolFile.h"
+#include "acquisition/params/Parameters.h"
+#include "acquisition/params/ProtocolFile.h"
 #include "cli/CliCommands.h"
 
 #include <cstdio>

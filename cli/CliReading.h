@@ -3,9 +3,9 @@
 // and those that plot or export one): how it reports, which parameter table
 // it uses, and how it opens the file. None of them creates or changes a file.
 
-#include "acquisition/ParameterTypes.h"
+#include "acquisition/params/ParameterTypes.h"
 #include "cli/CliOptions.h"
-#include "store/LogCollection.h"
+#include "store/dataset/LogCollection.h"
 
 #include <memory>
 #include <optional>

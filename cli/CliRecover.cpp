@@ -3,10 +3,10 @@
 #include "cli/CliCommands.h"
 #include "cli/CliOptions.h"
 #include "cli/CliReading.h"
-#include "store/AtomicFile.h"
 #include "store/Journal.h"
-#include "store/JournalRecovery.h"
-#include "store/LogCollection.h"
+#include "store/base/AtomicFile.h"
+#include "store/dataset/JournalRecovery.h"
+#include "store/dataset/LogCollection.h"
 
 #include <sys/stat.h>
 

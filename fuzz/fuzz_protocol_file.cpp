@@ -2,9 +2,9 @@
 // program starts with it, then used as the acquisition cycle uses a table
 // (bit names, the name list, decoding and formatting every entry) and written
 // back, which must read again to the same entries.
-#include "acquisition/IniFile.h"
-#include "acquisition/Parameters.h"
-#include "acquisition/ProtocolFile.h"
+#include "acquisition/params/IniFile.h"
+#include "acquisition/params/Parameters.h"
+#include "acquisition/params/ProtocolFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/SimulatedEcu.h"
+#include "acquisition/demo/SimulatedEcu.h"
 
 using namespace quillmar;
 

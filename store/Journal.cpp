@@ -1,5 +1,7 @@
 #include "store/Journal.h"
 
+#include "store/base/Paths.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
@@ -183,19 +185,10 @@ void syncFolder(const std::string& folder) {
     ::close(fd);
 }
 
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 } // namespace
 
 std::string DefaultJournalFolder() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state && state[0] == '/') return std::string(state) + "/Quillmar";
-    const char* home = std::getenv("HOME");
-    return std::string(home && home[0] ? home : ".") + "/.local/state/Quillmar";
+    return xdgStateHome() + "/Quillmar";
 }
 
 uint32_t Crc32(std::span<const uint8_t> bytes, uint32_t crc) {

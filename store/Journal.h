@@ -36,8 +36,8 @@
 // Version 1 (still read) had one copy of the header, version 1 in it, and
 // the records right after it.
 
-#include "acquisition/ParameterTypes.h"
-#include "store/FileError.h"
+#include "acquisition/params/ParameterTypes.h"
+#include "store/base/FileError.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "store/Store.h"
 
-#include "store/Messages.h"
 #include "store/StoreReals.h"
+#include "store/base/Messages.h"
 
 #include <algorithm>
 #include <bit>

@@ -18,8 +18,8 @@
 // follows at 264, 265, 273 or 374 bytes. Files of the older layout lack the
 // name block: every later field and the content sit 256 bytes earlier.
 
-#include "store/FileError.h"
 #include "store/StoreStream.h"
+#include "store/base/FileError.h"
 
 #include <cstdint>
 #include <list>

@@ -1,8 +1,8 @@
 // Headers, saving and loading of stores.
 #include "store/Store.h"
 
-#include "store/AtomicFile.h"
-#include "store/InputFile.h"
+#include "store/base/AtomicFile.h"
+#include "store/base/InputFile.h"
 
 #include "store/StoreReals.h"
 

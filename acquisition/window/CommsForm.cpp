@@ -1,16 +1,16 @@
 #include "acquisition/window/CommsForm.h"
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "acquisition/window/FlagImageList.h"
-#include "app/sheet/window/SheetCommands.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
-#include "store/ALDLLog.h"
-#include "store/Cp1252.h"
-#include "store/LogCollection.h"
+#include "store/base/Cp1252.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -99,6 +99,14 @@ QAction* makeAction(QWidget* owner, const QString& name, const QString& caption,
     return action;
 }
 
+// The selected item of a curve selector: its text and, for a bit item, its
+// position in FlagDefs plus 1.
+TSelectorItem selectedItem(const QComboBox* combo) {
+    const int index = combo->currentIndex();
+    if (index < 0) return {};
+    return {combo->itemText(index).toStdString(), combo->itemData(index, SelectorFlagDefRole).toInt()};
+}
+
 } // namespace
 
 TCommsForm::TCommsForm(TLogCollection& datasets, QWidget* parent)
@@ -111,12 +119,14 @@ TCommsForm::TCommsForm(TLogCollection& datasets, QWidget* parent)
     buildActions();
     buildControls();
     installCollectionHooks();
+    installPlotChoices();
     updateCommands();
 }
 
 TCommsForm::~TCommsForm() {
     // Stops quietly: the windows that would be told are going too.
     acquisition_->setListener(nullptr);
+    acquisition_->plotChoices().Panel = {};
     acquisition_.reset();
     datasets_.Hooks.SetupCurve = nullptr;
     datasets_.Hooks.WriteTableData = nullptr;
@@ -146,6 +156,9 @@ void TCommsForm::buildActions() {
     // The cursor follows the acquisition graph's curves; until a graph
     // takes the command it stays off.
     ActivateCursorAction->setEnabled(false);
+    connect(ActivateCursorAction, &QAction::triggered, this, [this] {
+        if (acquisition_) acquisition_->plotChoices().activateCursor();
+    });
     connect(PreviousPointAction, &QAction::triggered, this, [this] { PreviousPointActionExecute(); });
     connect(NextpointAction, &QAction::triggered, this, [this] { NextpointActionExecute(); });
 
@@ -227,6 +240,15 @@ void TCommsForm::buildControls() {
     selectors->setColumnStretch(1, 1);
     selectors->setColumnStretch(2, 1);
     graph->addLayout(selectors);
+    // The graph's choices follow the selectors; a choice builds the curves again.
+    for (QComboBox* combo : {dlgxAxis, dlgCurve1, dlgCurve2}) {
+        connect(combo, &QComboBox::currentIndexChanged, this, [this] { storePlotSelection(); });
+        connect(combo, &QComboBox::activated, this, [this] {
+            storePlotSelection();
+            if (acquisition_) acquisition_->plotChoices().setupCurve();
+        });
+    }
+    storePlotSelection();
 
     auto* shift = new QHBoxLayout;
     dlgTimeShift = new QScrollBar(Qt::Horizontal, GraphPanel);
@@ -238,7 +260,9 @@ void TCommsForm::buildControls() {
     shift->addWidget(new QLabel("Time shift current dataset", GraphPanel));
     shift->addWidget(dlgTimeShift, 1);
     graph->addLayout(shift);
-    connect(dlgTimeShift, &QScrollBar::valueChanged, this, &TCommsForm::timeShiftChanged);
+    connect(dlgTimeShift, &QScrollBar::valueChanged, this, [this](int position) {
+        if (acquisition_) acquisition_->plotChoices().timeShiftMoved(position);
+    });
 
     auto* points = new QHBoxLayout;
     PreviousBtn = new QPushButton(GraphPanel);
@@ -334,13 +358,41 @@ void TCommsForm::buildControls() {
 void TCommsForm::installCollectionHooks() {
     datasets_.Hooks.SetupCurve = [this] {
         refreshDataSetSelector();
-        emit setupCurveRequested();
+        if (acquisition_) acquisition_->plotChoices().setupCurve();
     };
     datasets_.Hooks.WriteTableData = [this](uint32_t row) { WriteTableData(row); };
     datasets_.Hooks.TimeShiftEnabled = [this](bool enabled) {
         dlgTimeShift->setEnabled(enabled);
         dlgTimeShift->setValue(0);
     };
+}
+
+void TCommsForm::installPlotChoices() {
+    PlotChoices& choices = acquisition_->plotChoices();
+    choices.Panel.ShowXText = [this](const std::string& text) {
+        QSignalBlocker block(dlgxAxis);
+        dlgxAxis->setCurrentIndex(dlgxAxis->findText(QString::fromStdString(text), Qt::MatchExactly));
+        storePlotSelection();
+    };
+    choices.Panel.EnableTimeShift = [this](bool enabled) { dlgTimeShift->setEnabled(enabled); };
+    choices.Panel.ShowTimeShift = [this](int position) { dlgTimeShift->setValue(position); };
+    choices.Panel.DatasetChosen = [this] { refreshDataSetSelector(); };
+    choices.Panel.ShowRow = [this](uint32_t row) {
+        WriteTableData(row);
+        // The tree keeps up with the mouse: what waits to be painted in the
+        // frame is painted now.
+        QCoreApplication::sendPostedEvents(window(), QEvent::UpdateRequest);
+    };
+    // The cursor follows the graph's curves; it stays off until a graph plots the choices.
+    choices.Panel.GraphAttached = [this] { ActivateCursorAction->setEnabled(true); };
+}
+
+void TCommsForm::storePlotSelection() {
+    if (!acquisition_) return; // the window is going
+    TPlotSelection& selection = acquisition_->plotChoices().Selection;
+    selection.XText = dlgxAxis->currentText().toStdString();
+    selection.Curve[1] = selectedItem(dlgCurve1);
+    selection.Curve[2] = selectedItem(dlgCurve2);
 }
 
 bool TCommsForm::FormCreate(const AcquisitionSetup& setup) {
@@ -483,19 +535,9 @@ void TCommsForm::SetupTableAndCombos() {
     selectByText(dlgxAxis, "Time");
     selectByText(dlgCurve1, "Smoothed speed");
     selectByText(dlgCurve2, "No curve");
+    acquisition_->plotChoices().FlagDefs = FlagDefs;
+    storePlotSelection();
     if (dlgDataSet->count() == 0) dlgDataSet->setPlaceholderText("No data");
-}
-
-std::optional<std::string> TCommsForm::ExportDataToExcel() {
-    return ExportDatasetToExcel(this, ExcelAppOf(*this), acquisition_->parameters(), CurrentDataset(),
-                                acquisition_->state() == AcquisitionState::Logging);
-}
-
-std::optional<std::string>
-TCommsForm::ExportDataToCsv(const std::function<std::optional<std::string>(QWidget*)>& askFileName) {
-    return ExportDatasetToCsvFile(this, acquisition_->parameters(), CurrentDataset(),
-                                  acquisition_->state() == AcquisitionState::Logging,
-                                  askFileName ? askFileName : AskCsvFileName);
 }
 
 TALDLLog* TCommsForm::CurrentDataset() {
@@ -621,6 +663,7 @@ void TCommsForm::PlotAsActionExecute(QAction* action) {
         QSignalBlocker block(dlgCurve2);
         dlgCurve2->setCurrentIndex(absoluteTreeLine(item) + 1);
     }
+    storePlotSelection();
 }
 
 // ---- what the cycle reports ---------------------------------------------------------
@@ -654,7 +697,7 @@ void TCommsForm::errorLines(const std::vector<std::string>& lines) {
 
 void TCommsForm::setupCurves() {
     refreshDataSetSelector();
-    emit setupCurveRequested();
+    acquisition_->plotChoices().setupCurve();
 }
 
 void TCommsForm::dialsWindow(bool open) {

@@ -6,10 +6,11 @@
 //
 // The window is a view over the acquisition cycle (Acquisition) and the open
 // datasets (TLogCollection): it forwards its commands to them and shows what
-// they report through AcquisitionListener and TLogCollectionHooks.
+// they report through AcquisitionListener and TLogCollectionHooks. What its
+// graph panel chooses reaches the acquisition graph through PlotChoices.
 
 #include "acquisition/Acquisition.h"
-#include "acquisition/ParameterTypes.h"
+#include "acquisition/params/ParameterTypes.h"
 
 #include <QWidget>
 
@@ -86,16 +87,6 @@ public:
     void dlgAcqPeriodExit();
     void dlgRedrawPeriodExit();
 
-    // ---- exports ----
-
-    // "Export Data to Excel": the current dataset pasted into a new workbook
-    // through this window's spreadsheet connection. The workbook's path.
-    std::optional<std::string> ExportDataToExcel();
-    // "Export Data to CSV...": the current dataset as a CSV file the user
-    // picks (askFileName; empty: the save dialog). The file written.
-    std::optional<std::string>
-    ExportDataToCsv(const std::function<std::optional<std::string>(QWidget*)>& askFileName = {});
-
     // Runs a PROM dump on the link (the talking commands are disabled meanwhile).
     PromDumpResult DumpProm(const std::string& fileName);
 
@@ -162,10 +153,6 @@ signals:
     // The dials window should open or close; the dials' new positions.
     void dialsWindowRequested(bool open);
     void dialsPositions(float boost, float engineSpeed);
-    // The graph's curves should be built again from the datasets.
-    void setupCurveRequested();
-    // The time-shift bar moved (position -1000..1000).
-    void timeShiftChanged(int position);
     // The datasets listed, or the selected one, changed.
     void datasetsChanged();
     // The device went away (connected false: "... disconnected, retrying")
@@ -192,6 +179,10 @@ private:
     void buildControls();
     void buildActions();
     void installCollectionHooks();
+    // The window's side of the acquisition graph's choices (PlotChoices).
+    void installPlotChoices();
+    // The selectors' items into the choices.
+    void storePlotSelection();
     void updateCommands();
     void periodExit(QLineEdit* box, bool acquisition);
     void treeContextMenu(const QPoint& pos);

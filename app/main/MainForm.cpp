@@ -1,17 +1,18 @@
 #include "app/main/MainForm.h"
 
-#include "acquisition/ProtocolFile.h"
+#include "acquisition/params/ProtocolFile.h"
 #include "acquisition/window/CommsForm.h"
 #include "app/gauge/DialDialog.h"
 #include "app/main/Settings.h"
 #include "app/main/ToolIcons.h"
+#include "app/sheet/window/GraphExports.h"
 #include "app/sheet/window/SheetCommands.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
-#include "store/JournalRecovery.h"
-#include "store/Messages.h"
+#include "store/base/Messages.h"
+#include "store/dataset/JournalRecovery.h"
 
-#include "graph/acquisition/ALDLGraph.h"
+#include "graph/acquisition/window/ALDLGraph.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -427,6 +428,8 @@ void TMainForm::createGraphWindow() {
     Graph.CopyGraph = graph->CopyGraphAction;
     Graph.Zoom = graph->ZoomAction;
     Graph.UnZoom = graph->UnZoomAction;
+    // 4. Its two exports are the frame's.
+    InstallGraphExports(*graph);
     graph_ = graph;
     graphForm_ = graph;
     graphWindow_ = addChild(graphForm_);
@@ -507,7 +510,7 @@ void TMainForm::createCommsWindow() {
     if (!commsForm_->lastConnectFailure().isEmpty()) showStatus(commsForm_->lastConnectFailure());
     // The graph plots what the acquisition window's selectors choose; its
     // cursor prompt goes to the frame's status bar.
-    if (graph_) graph_->attach(commsForm_, statusBar());
+    if (graph_) graph_->attach(&commsForm_->acquisition(), statusBar());
 
     commsWindow_ = addChild(commsForm_);
 
@@ -796,7 +799,11 @@ void TMainForm::PROMDumpActionAccept(const QString& fileName) {
 
 void TMainForm::ExportDataToExcelExecute() {
     if (!commsForm_) return;
-    if (const std::optional<std::string> path = commsForm_->ExportDataToExcel())
+    // The acquisition window's dataset, through that window's spreadsheet connection.
+    Acquisition& acq = commsForm_->acquisition();
+    if (const std::optional<std::string> path =
+            ExportDatasetToExcel(commsForm_, ExcelAppOf(*commsForm_), acq.parameters(),
+                                 commsForm_->CurrentDataset(), acq.state() == AcquisitionState::Logging))
         showStatus(QString::fromStdString(WorkbookStatusText(*path)), 10000);
 }
 
@@ -804,7 +811,10 @@ void TMainForm::ExportDataToCsvExecute() {
     if (!commsForm_) return;
     const TALDLLog* current = datasets_.CurrentDataset();
     const std::string name = current ? current->DatasetName() : std::string();
-    if (const std::optional<std::string> file = commsForm_->ExportDataToCsv())
+    Acquisition& acq = commsForm_->acquisition();
+    if (const std::optional<std::string> file =
+            ExportDatasetToCsvFile(commsForm_, acq.parameters(), commsForm_->CurrentDataset(),
+                                   acq.state() == AcquisitionState::Logging))
         showStatus(QString::fromStdString("Exported " + name + " to " + *file), 10000);
 }
 

@@ -5,12 +5,12 @@
 // open datasets, test mode, the dial switch and the hidden mode items, and
 // the power events.
 
+#include "acquisition/demo/SimulatedEcu.h"
 #include "app/main/AppOptions.h"
 #include "app/main/PowerEvents.h"
 #include "app/main/QtMessenger.h"
 #include "app/main/SetCommDlg.h"
-#include "sim/SimulatedEcu.h"
-#include "store/LogCollection.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QMainWindow>
 #include <QPointer>

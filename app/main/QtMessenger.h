@@ -3,7 +3,7 @@
 // text, and OK or Yes and No (Yes the default unless the question says No),
 // parented to the frame window.
 
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 #include <QPointer>
 #include <QWidget>

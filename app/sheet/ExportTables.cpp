@@ -1,9 +1,9 @@
 #include "app/sheet/ExportTables.h"
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "app/sheet/Spreadsheet.h"
-#include "store/ALDLLog.h"
-#include "store/AtomicFile.h"
+#include "store/base/AtomicFile.h"
+#include "store/dataset/ALDLLog.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // the workbook and the command line), the graph table (cells of a workbook,
 // or a tab-separated text file) and the dataset as CSV.
 
-#include "acquisition/ParameterTypes.h"
+#include "acquisition/params/ParameterTypes.h"
 
 #include <cstdint>
 #include <functional>

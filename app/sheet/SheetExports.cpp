@@ -1,9 +1,9 @@
 #include "app/sheet/SheetExports.h"
 
 #include "app/sheet/Spreadsheet.h"
-#include "store/ALDLLog.h"
-#include "store/AtomicFile.h"
-#include "store/Messages.h"
+#include "store/base/AtomicFile.h"
+#include "store/base/Messages.h"
+#include "store/dataset/ALDLLog.h"
 
 namespace quillmar {
 

@@ -1,6 +1,7 @@
 #include "app/sheet/SpreadsheetProgram.h"
 
 #include "app/sheet/Spreadsheet.h"
+#include "store/base/Paths.h"
 
 #include <cerrno>
 #include <chrono>
@@ -202,8 +203,7 @@ ProgramLookup DesktopProgramLookup() {
         const auto answer = RunForOutput({"xdg-mime", "query", "default", mimeType}, 5000);
         return answer ? trim(*answer) : std::string();
     };
-    const std::string home = envOr("HOME", "");
-    lookup.ApplicationFolders.push_back(envOr("XDG_DATA_HOME", home + "/.local/share") + "/applications");
+    lookup.ApplicationFolders.push_back(xdgDataHome() + "/applications");
     for (const auto& dir : splitList(envOr("XDG_DATA_DIRS", "/usr/local/share:/usr/share"), ':'))
         lookup.ApplicationFolders.push_back(dir + "/applications");
     lookup.Path = envOr("PATH", "/usr/local/bin:/usr/bin:/bin");
@@ -390,8 +390,8 @@ std::optional<std::string> RunForOutput(const std::vector<std::string>& command,
 
 DocumentsLookup DesktopDocumentsLookup() {
     DocumentsLookup lookup;
-    lookup.Home = envOr("HOME", "");
-    lookup.ConfigHome = envOr("XDG_CONFIG_HOME", lookup.Home + "/.config");
+    lookup.Home = homeFolder();
+    lookup.ConfigHome = xdgConfigHome();
     lookup.XdgUserDir = [] {
         const auto answer = RunForOutput({"xdg-user-dir", "DOCUMENTS"}, 5000);
         return answer ? trim(*answer) : std::string();

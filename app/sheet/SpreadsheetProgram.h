@@ -69,8 +69,8 @@ std::optional<std::string> RunForOutput(const std::vector<std::string>& command,
 
 // What decides the documents folder.
 struct DocumentsLookup {
-    std::string Home;       // $HOME
-    std::string ConfigHome; // $XDG_CONFIG_HOME, or Home/.config
+    std::string Home;       // the home folder: homeFolder() on the desktop
+    std::string ConfigHome; // xdgConfigHome() on the desktop
     // xdg-user-dir DOCUMENTS, trimmed; empty when it cannot be run.
     std::function<std::string()> XdgUserDir;
 };

@@ -3,8 +3,8 @@
 
 #include "app/sheet/Spreadsheet.h"
 
-#include "acquisition/Parameters.h"
-#include "store/AtomicFile.h"
+#include "acquisition/params/Parameters.h"
+#include "store/base/AtomicFile.h"
 
 #include <cerrno>
 #include <cmath>

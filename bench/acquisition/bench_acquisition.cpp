@@ -3,9 +3,9 @@
 // tick's pseudo-random reply. Prints its figures.
 
 #include "acquisition/Acquisition.h"
-#include "acquisition/Parameters.h"
-#include "store/ALDLLog.h"
-#include "store/LogCollection.h"
+#include "acquisition/params/Parameters.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QCoreApplication>
 

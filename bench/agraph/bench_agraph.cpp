@@ -7,11 +7,11 @@
 //
 // With a prefix, the window after the rebuild is saved as PREFIX-window.png.
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "acquisition/window/CommsForm.h"
-#include "graph/acquisition/ALDLGraph.h"
-#include "store/ALDLLog.h"
-#include "store/LogCollection.h"
+#include "graph/acquisition/window/ALDLGraph.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -73,7 +73,7 @@ struct Windows {
         if (!form->FormCreate(setup)) std::exit(1);
         graph = new TALDLGraph(&frame);
         PrepareAcquisitionAxes(graph->Axes());
-        graph->attach(form, nullptr);
+        graph->attach(&form->acquisition(), nullptr);
         layout->addWidget(form);
         layout->addWidget(graph, 1);
         frame.resize(1440, 800);

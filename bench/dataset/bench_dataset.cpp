@@ -1,9 +1,9 @@
 // Deriving channels and opening logs of 100,000 and 1,000,000 rows.
 // Prints the figures; no pass or fail.
 
-#include "acquisition/Parameters.h"
-#include "store/ALDLLog.h"
-#include "store/LogCollection.h"
+#include "acquisition/params/Parameters.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <algorithm>
 #include <chrono>

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/demo/SimulatedEcu.h"
 #include "link/ALDLComms.h"
-#include "sim/SimulatedEcu.h"
 
 using namespace quillmar;
 

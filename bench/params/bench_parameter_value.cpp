@@ -1,8 +1,9 @@
 // Decodes every parameter of every row of a large log through ParameterValue
 // and prints the time per row.
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "store/Store.h"
+#include "store/dataset/ParameterValue.h"
 
 #include <chrono>
 #include <cstdio>

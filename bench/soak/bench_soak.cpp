@@ -11,12 +11,12 @@
 //   bench_soak [TRANSACTIONS]     (default 288000)
 
 #include "acquisition/Acquisition.h"
-#include "acquisition/Parameters.h"
+#include "acquisition/demo/SimulatedEcu.h"
+#include "acquisition/params/Parameters.h"
 #include "link/ALDLComms.h"
-#include "sim/SimulatedEcu.h"
-#include "store/ALDLLog.h"
 #include "store/Journal.h"
-#include "store/LogCollection.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QCoreApplication>
 

@@ -1,8 +1,8 @@
 #include "graph/acquisition/AcquisitionCurves.h"
 
-#include "acquisition/Parameters.h"
-#include "store/ALDLLog.h"
+#include "acquisition/params/Parameters.h"
 #include "store/Fits.h"
+#include "store/dataset/ALDLLog.h"
 
 #include <algorithm>
 #include <cmath>

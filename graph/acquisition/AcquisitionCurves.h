@@ -9,7 +9,8 @@
 // No widgets here: the graph window and 'quillmar-cli plot' build the very
 // same curves, axes captions and time shift through these functions.
 
-#include "acquisition/ParameterTypes.h"
+#include "acquisition/params/ParameterTypes.h"
+#include "acquisition/params/PlotSelection.h"
 #include "graph/core/Curves.h"
 
 #include <array>
@@ -21,26 +22,6 @@
 namespace quillmar {
 
 class TALDLLog;
-
-// Item texts of the selectors that are no parameter name.
-inline constexpr const char* NoCurveText = "No curve";
-inline constexpr const char* TimeAxisText = "Time";
-inline constexpr const char* DistanceAxisText = "Distance";
-
-// The selected item of a curve selector: its text and its item data (for a
-// bit item the bit's position in FlagDefs plus 1, otherwise 0).
-struct TSelectorItem {
-    std::string Text;
-    int32_t Data = 0;
-    bool operator==(const TSelectorItem&) const = default;
-};
-
-// What the three selectors show.
-struct TPlotSelection {
-    std::string XText = TimeAxisText;
-    // Elements 1 and 2, as the acquisition window's CurveSelectors.
-    std::array<TSelectorItem, 3> Curve{TSelectorItem{}, TSelectorItem{}, TSelectorItem{NoCurveText, 0}};
-};
 
 // The table in force and the lists the selectors were filled from.
 struct TPlotTable {

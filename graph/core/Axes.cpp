@@ -352,7 +352,6 @@ const TAxis& TAxes::Axis(int index) const {
 }
 
 void TAxes::Assign(const TAxes& source) {
-    Canvas = source.Canvas;
     Title.Assign(source.Title);
     for (std::size_t i = 0; i < 3; ++i)
         axis_[i].Assign(source.axis_[i]);

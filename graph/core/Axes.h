@@ -17,8 +17,6 @@
 
 namespace quillmar {
 
-class TCanvas; // the drawing layer's surface (graph/draw/Canvas.h)
-
 using TScaleType = uint8_t;
 constexpr TScaleType LinearScale = 0;
 constexpr TScaleType LogScale = 1;
@@ -172,7 +170,6 @@ public:
     TAxis& Axis(int index);
     const TAxis& Axis(int index) const;
 
-    TCanvas* Canvas = nullptr; // surface of the current drawing, not owned
     TTitle Title;
     int32_t ClientHeight = 0;
     int32_t ClientWidth = 0;
@@ -180,14 +177,11 @@ public:
     TFont* LegendFont = nullptr;
     uint16_t LegendFontDivisor = 30;
 
-    // Copies Canvas, the title, then the axes 0, 1, 2.
+    // Copies the title, then the axes 0, 1, 2.
     void Assign(const TAxes& source);
     // The layout: client size from the clip rectangle, font heights from the
     // client height, tick lengths, margins and the axes' end pixels.
     void GetClientAreaInfo(const TCanvasMetrics& canvas);
-    // Layout, SetupScale of all three axes, then the title, the axes, their
-    // labels and captions and the zero line. Defined in the drawing layer.
-    void Draw(TCanvas& canvas);
 
 private:
     std::array<TAxis, 3> axis_;

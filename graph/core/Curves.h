@@ -60,14 +60,10 @@ public:
     // in the axis' scale. (324, 1) or (-324, 1) when no point takes part.
     virtual TExtreme Extreme(const TAxis& axis, int mode, long double fromX, long double toX) const;
 
-    // The points Draw puts through the axes: those inside the x range and the
+    // The points a drawing puts through the axes: those inside the x range and the
     // visible y range, in order. Long series are reduced to the first, lowest,
     // highest and last point of each pixel column; everyPoint keeps them all.
     TCurvePlot PlotPoints(const TAxes& axes, bool everyPoint = false) const;
-
-    // Drawing, defined in the drawing layer on the axes' current canvas.
-    void Draw(TAxes& axes, bool everyPoint = false);
-    void DrawMarker(TAxes& axes, int32_t px, int32_t py);
 
     // The curve keeps a summary of its series for fast drawing and notices
     // when the series is replaced, resized or rescaled. After changing values
@@ -93,7 +89,6 @@ public:
     TCurves& operator=(const TCurves&) = delete;
 
     TAxes& Axes;
-    TCanvas* Canvas = nullptr; // surface of the last Draw, not owned
 
     // A new curve at the end, named "Curve " + its index.
     TCurve& Add();
@@ -111,8 +106,6 @@ public:
     long double Extreme(TAxis& axis, int mode, long double fromX, long double toX);
     // Auto-scaled ranges from the data; false when there is nothing to draw.
     bool SetupAxesInfo();
-    // Every curve in order, through Axes; defined in the drawing layer.
-    void Draw(TCanvas& canvas, bool everyPoint = false);
 
 private:
     std::vector<std::unique_ptr<TCurve>> items_;

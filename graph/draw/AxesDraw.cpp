@@ -1,5 +1,5 @@
-// Drawing of the axes: title, ticks, labels, captions and the zero line.
-#include "graph/core/Axes.h"
+#include "graph/draw/AxesDraw.h"
+
 #include "graph/draw/Canvas.h"
 
 #include <algorithm>
@@ -27,19 +27,19 @@ bool hasExponent(const TAxisCaption& caption) {
 
 } // namespace
 
-void TAxes::Draw(TCanvas& canvas) {
-    TAxis& x = axis_[0];
-    TAxis& left = axis_[1];
+void DrawAxes(TAxes& axes, TCanvas& canvas) {
+    TAxis& x = axes.Axis(0);
+    TAxis& left = axes.Axis(1);
     if (!x.Visible) return;
-    Canvas = &canvas;
-    GetClientAreaInfo(canvas);
-    for (TAxis& a : axis_)
-        a.SetupScale(canvas);
+    axes.GetClientAreaInfo(canvas);
+    for (int index = 0; index <= 2; ++index)
+        axes.Axis(index).SetupScale(canvas);
 
     // Title
-    canvas.Font = Title.Font;
-    canvas.TextOut(0, 0, Title.Line1);
-    canvas.TextOut(0, static_cast<int>(roundEven(std::abs(Title.Font.Height))), Title.Line2);
+    const TTitle& title = axes.Title;
+    canvas.Font = title.Font;
+    canvas.TextOut(0, 0, title.Line1);
+    canvas.TextOut(0, static_cast<int>(roundEven(std::abs(title.Font.Height))), title.Line2);
 
     // x axis: ticks point down out of the plot, labels below them.
     canvas.Font = x.Font;
@@ -78,7 +78,7 @@ void TAxes::Draw(TCanvas& canvas) {
     // The y axes: ticks point into the plot, labels beside them, the caption
     // turned upward and centred on the axis.
     for (int index = 1; index <= 2; ++index) {
-        TAxis& y = axis_[static_cast<std::size_t>(index)];
+        TAxis& y = axes.Axis(index);
         if (!y.Visible) continue;
         const bool isLeft = index == 1;
         const int xa = isLeft ? x.Info.AxisStart.Pixel : x.Info.AxisEnd.Pixel;
@@ -111,9 +111,9 @@ void TAxes::Draw(TCanvas& canvas) {
             if (y.TickCount == 0) leftmost = rightmost = xa;
             const TAxisCaption caption = y.Caption();
             const int width = captionWidth(canvas, caption);
-            const int cx = isLeft
-                               ? static_cast<int>(roundEven((leftmost - fontHeight) / 2.0L))
-                               : static_cast<int>(roundEven((rightmost + ClientWidth - fontHeight) / 2.0L));
+            const int cx =
+                isLeft ? static_cast<int>(roundEven((leftmost - fontHeight) / 2.0L))
+                       : static_cast<int>(roundEven((rightmost + axes.ClientWidth - fontHeight) / 2.0L));
             const int cy = static_cast<int>(roundEven(
                 (static_cast<long double>(y.Info.AxisStart.Pixel) + y.Info.AxisEnd.Pixel + width) / 2));
             RotatedTextOut(canvas, cx, cy, 90, caption.Main);

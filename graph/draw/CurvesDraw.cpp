@@ -1,6 +1,5 @@
-// Drawing of the curves: markers first, the polyline over them, clipped to
-// the plot area widened by 2.5 % on each side.
-#include "graph/core/Curves.h"
+#include "graph/draw/CurvesDraw.h"
+
 #include "graph/draw/Canvas.h"
 
 #include <algorithm>
@@ -10,34 +9,31 @@
 
 namespace quillmar {
 
-void TCurve::Draw(TAxes& axes, bool everyPoint) {
-    if (!Enabled || !axes.Canvas) return;
-    TCanvas& canvas = *axes.Canvas;
-    const TCurvePlot plot = PlotPoints(axes, everyPoint);
+void DrawCurve(const TCurve& curve, const TAxes& axes, TCanvas& canvas, bool everyPoint) {
+    if (!curve.Enabled) return;
+    const TCurvePlot plot = curve.PlotPoints(axes, everyPoint);
     canvas.SetClipRect(plot.Clip);
-    if (ShowMarkers) {
-        canvas.Pen = MarkerPen;
+    if (curve.ShowMarkers) {
+        canvas.Pen = curve.MarkerPen;
         for (const TPixelPoint& p : plot.Points)
-            DrawMarker(axes, p.X, p.Y);
+            DrawCurveMarker(curve, canvas, p.X, p.Y);
     }
-    if (ShowLine) {
-        canvas.Pen = LinePen;
+    if (curve.ShowLine) {
+        canvas.Pen = curve.LinePen;
         canvas.Polyline(plot.Points);
     }
     canvas.RestoreClip();
 }
 
-void TCurve::DrawMarker(TAxes& axes, int32_t px, int32_t py) {
-    if (!axes.Canvas) return;
-    TCanvas& canvas = *axes.Canvas;
-    if (!(MarkerDivisor > 0)) return;
-    const int32_t W = roundEven32(canvas.ClipRect().Bottom / static_cast<long double>(MarkerDivisor));
+void DrawCurveMarker(const TCurve& curve, TCanvas& canvas, int32_t px, int32_t py) {
+    if (!(curve.MarkerDivisor > 0)) return;
+    const int32_t W = roundEven32(canvas.ClipRect().Bottom / static_cast<long double>(curve.MarkerDivisor));
     const int32_t H = roundEven32(static_cast<long double>(W) * canvas.PixelsPerInchX() /
                                   std::max(canvas.PixelsPerInchY(), 1));
     const int32_t w = W / 2, h = H / 2;
     std::array<TPixelPoint, 4> p;
     int count = 0;
-    switch (MarkerKind) {
+    switch (curve.MarkerKind) {
     case 0:
         p = {TPixelPoint{px - w, py - h}, {px + w, py - h}, {px + w, py + h}, {px - w, py + h}};
         count = 4;
@@ -57,11 +53,9 @@ void TCurve::DrawMarker(TAxes& axes, int32_t px, int32_t py) {
     canvas.MoveTo(px, py);
 }
 
-void TCurves::Draw(TCanvas& canvas, bool everyPoint) {
-    Canvas = &canvas;
-    Axes.Canvas = &canvas;
-    for (const auto& curve : items_)
-        curve->Draw(Axes, everyPoint);
+void DrawCurves(TCurves& curves, TCanvas& canvas, bool everyPoint) {
+    for (int i = 0; i < curves.Count(); ++i)
+        DrawCurve(curves.GetCurve(i), curves.Axes, canvas, everyPoint);
 }
 
 } // namespace quillmar

@@ -1,5 +1,8 @@
 #include "graph/draw/GraphDraw.h"
 
+#include "graph/draw/AxesDraw.h"
+#include "graph/draw/CurvesDraw.h"
+
 #include <QPainter>
 
 namespace quillmar {
@@ -15,12 +18,9 @@ bool DrawGraph(TAxes& axes, TCurves& curves, TCanvas& canvas, const TDrawOptions
                 curve.MarkerSize = roundEven32(bottom / curve.MarkerDivisor * 72 / ppi);
         }
     }
-    axes.Draw(canvas);
-    curves.Draw(canvas, options.EveryPoint);
+    DrawAxes(axes, canvas);
+    DrawCurves(curves, canvas, options.EveryPoint);
     if (options.DrawOthers) options.DrawOthers(canvas);
-    // The canvas ends with this drawing.
-    axes.Canvas = nullptr;
-    curves.Canvas = nullptr;
     return true;
 }
 

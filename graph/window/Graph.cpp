@@ -1,18 +1,19 @@
 #include "graph/window/Graph.h"
 
+#include "graph/draw/AxesDraw.h"
 #include "graph/draw/Canvas.h"
+#include "graph/draw/CurvesDraw.h"
 #include "graph/draw/GraphDraw.h"
 #include "graph/draw/GraphPicture.h"
 #include "graph/window/AxesDlg.h"
 #include "graph/window/CurvesDlg.h"
 #include "graph/window/EnableCommands.h"
 #include "graph/window/GraphIcons.h"
-#include "graph/window/GraphExports.h"
 #include "graph/window/GraphLegend.h"
 #include "graph/window/InformationDlg.h"
 #include "graph/window/SelectCurveDlg.h"
-#include "store/AtomicFile.h"
-#include "store/Messages.h"
+#include "store/base/AtomicFile.h"
+#include "store/base/Messages.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,6 +37,7 @@
 #include <cmath>
 #include <exception>
 #include <span>
+#include <utility>
 
 namespace quillmar {
 
@@ -627,11 +629,9 @@ void TGraph::PrinttF81Click() {
         QPainter painter;
         if (painter.begin(printer)) {
             TCanvas canvas(painter);
-            axes_->Draw(canvas);
-            curves_->Draw(canvas);
+            DrawAxes(*axes_, canvas);
+            DrawCurves(*curves_, canvas);
             DrawOthers(canvas);
-            axes_->Canvas = nullptr;
-            curves_->Canvas = nullptr;
             painter.end();
         }
     }
@@ -658,12 +658,17 @@ void TGraph::ExittAltX1Click() {
     close();
 }
 
+void TGraph::setExportCommands(std::function<void()> exportToAsciiFile, std::function<void()> exportToExcel) {
+    exportToAsciiFile_ = std::move(exportToAsciiFile);
+    exportToExcel_ = std::move(exportToExcel);
+}
+
 void TGraph::ExportGraphDataActionExecute() {
-    ExportGraphToAsciiFile(*this);
+    if (exportToAsciiFile_) exportToAsciiFile_();
 }
 
 void TGraph::ExportGraphToExcelActionExecute() {
-    ExportGraphToExcel(*this);
+    if (exportToExcel_) exportToExcel_();
 }
 
 } // namespace quillmar

@@ -99,6 +99,10 @@ public:
     // The information window of the running zoom or point selection, if any.
     TInformationDlg* InformationWindow() const { return information_; }
 
+    // The two exports on the File menu are commands of the program around
+    // the window: it hands them in. Until then the actions do nothing.
+    void setExportCommands(std::function<void()> exportToAsciiFile, std::function<void()> exportToExcel);
+
     // Receives the crosshair read-out; not owned.
     void setStatusBar(QStatusBar* statusBar) { statusBar_ = statusBar; }
     QStatusBar* statusBar() const { return statusBar_; }
@@ -140,7 +144,7 @@ public slots:
     void ExittAltX1Click();
     void PrinterSetup1Click();
     virtual void SelectPoint1Click();
-    // The text file and workbook exports (graph/window/GraphExports.h).
+    // The text file and workbook exports, as handed in.
     virtual void ExportGraphDataActionExecute();
     virtual void ExportGraphToExcelActionExecute();
 
@@ -211,6 +215,8 @@ private:
     int crosshairX_ = 0;
     int crosshairY_ = 0;
     std::vector<QEventLoop*> loops_;
+    std::function<void()> exportToAsciiFile_;
+    std::function<void()> exportToExcel_;
 };
 
 } // namespace quillmar

@@ -3,7 +3,7 @@
 // been shown, and a settable clock. (test_main.cpp runs the tests inside a
 // QCoreApplication, which QTimers need.)
 
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 #include <string>
 #include <utility>

@@ -4,9 +4,9 @@
 #include "AcquisitionTestSupport.h"
 
 #include "acquisition/Acquisition.h"
-#include "acquisition/Parameters.h"
-#include "store/ALDLLog.h"
-#include "store/LogCollection.h"
+#include "acquisition/params/Parameters.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <gtest/gtest.h>
 

@@ -6,14 +6,14 @@
 #include "AcquisitionTestSupport.h"
 
 #include "acquisition/Acquisition.h"
-#include "acquisition/Parameters.h"
+#include "acquisition/demo/PromImage.h"
+#include "acquisition/demo/SimulatedEcu.h"
+#include "acquisition/params/Parameters.h"
 #include "link/ALDLComms.h"
-#include "sim/PromImage.h"
-#include "sim/SimulatedEcu.h"
-#include "store/ALDLLog.h"
 #include "store/Journal.h"
-#include "store/JournalRecovery.h"
-#include "store/LogCollection.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/JournalRecovery.h"
+#include "store/dataset/LogCollection.h"
 
 #include <gtest/gtest.h>
 

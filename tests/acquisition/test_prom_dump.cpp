@@ -5,12 +5,12 @@
 #include "AcquisitionTestSupport.h"
 
 #include "acquisition/Acquisition.h"
-#include "acquisition/Parameters.h"
+#include "acquisition/demo/SimulatedEcu.h"
+#include "acquisition/params/Parameters.h"
 #include "link/ALDLComms.h"
 #include "link/Frame.h"
-#include "sim/SimulatedEcu.h"
-#include "store/ALDLLog.h"
-#include "store/LogCollection.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 
 #include "tests/app/WidgetTestSupport.h"
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "acquisition/window/CommsForm.h"
-#include "store/ALDLLog.h"
-#include "store/LogCollection.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -3,9 +3,9 @@
 // the built-in table, with the derived channels computed, and log files
 // written from them.
 
-#include "acquisition/Parameters.h"
-#include "store/ALDLLog.h"
-#include "store/LogCollection.h"
+#include "acquisition/params/Parameters.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 
 #include <cstdint>
 #include <functional>

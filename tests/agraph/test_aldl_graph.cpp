@@ -7,7 +7,7 @@
 #include "tests/cli/CliTestSupport.h"
 #include "tests/app/AppTestSupport.h"
 
-#include "graph/acquisition/ALDLGraph.h"
+#include "graph/acquisition/window/ALDLGraph.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "tests/app/WidgetTestSupport.h"
 
-#include "acquisition/Parameters.h"
-#include "store/ALDLLog.h"
+#include "acquisition/params/Parameters.h"
+#include "store/dataset/ALDLLog.h"
 
 #include <memory>
 

@@ -3,7 +3,7 @@
 // helper that answers the next modal window, private settings and protocol
 // files, and log files made for the test.
 
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 #include <QApplication>
 #include <QDir>

@@ -5,9 +5,9 @@
 
 #include "tests/app/AppTestSupport.h"
 
-#include "store/ALDLLog.h"
 #include "store/Journal.h"
-#include "store/LogCollection.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
 #include "tests/common/PrivateMounts.h"
 
 #include <QComboBox>

@@ -5,7 +5,7 @@
 #include "tests/app/AppTestSupport.h"
 
 #include "link/PortTable.h"
-#include "store/ALDLLog.h"
+#include "store/dataset/ALDLLog.h"
 
 #include <QComboBox>
 #include <QFileInfo>

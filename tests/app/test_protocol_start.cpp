@@ -4,7 +4,7 @@
 
 #include "tests/app/AppTestSupport.h"
 
-#include "acquisition/ProtocolFile.h"
+#include "acquisition/params/ProtocolFile.h"
 
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>

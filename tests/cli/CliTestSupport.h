@@ -3,9 +3,9 @@
 // its own home, settings, state and temporary folders, and the helpers that
 // read its output and files back. QUILLMAR_CLI names the program.
 
-#include "acquisition/Parameters.h"
+#include "acquisition/demo/SimulatedEcu.h"
+#include "acquisition/params/Parameters.h"
 #include "link/Frame.h"
-#include "sim/SimulatedEcu.h"
 
 #include <gtest/gtest.h>
 

@@ -4,12 +4,11 @@
 
 #include "CliTestSupport.h"
 
-#include "tests/common/PrivateMounts.h"
-
-#include "store/ALDLLog.h"
 #include "store/Journal.h"
-#include "store/JournalRecovery.h"
-#include "store/LogCollection.h"
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/JournalRecovery.h"
+#include "store/dataset/LogCollection.h"
+#include "tests/common/PrivateMounts.h"
 
 #include <cstring>
 #include <memory>

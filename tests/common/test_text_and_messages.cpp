@@ -1,5 +1,5 @@
-#include "store/Cp1252.h"
-#include "store/Messages.h"
+#include "store/base/Cp1252.h"
+#include "store/base/Messages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "tests/dataset/DatasetTestSupport.h"
 
-#include "acquisition/Parameters.h"
-#include "store/DeriveChannels.h"
+#include "acquisition/params/Parameters.h"
 #include "store/Fits.h"
+#include "store/dataset/DeriveChannels.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,8 @@
 // Building logged rows, scripted answers to questions, and the literal
 // step-by-step derivation that the linear one must match.
 
-#include "store/ALDLLog.h"
-#include "store/Messages.h"
+#include "store/base/Messages.h"
+#include "store/dataset/ALDLLog.h"
 
 #include <cstdint>
 #include <deque>

@@ -2,7 +2,7 @@
 
 #include "tests/dataset/DatasetTestSupport.h"
 
-#include "store/LogCollection.h"
+#include "store/dataset/LogCollection.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,9 @@
 
 #include "tests/dataset/DatasetTestSupport.h"
 
-#include "acquisition/Parameters.h"
-#include "store/DeriveChannels.h"
+#include "acquisition/params/Parameters.h"
+#include "store/dataset/DeriveChannels.h"
+#include "tests/dataset/DeriveChannelsStepByStep.h"
 
 #include <gtest/gtest.h>
 

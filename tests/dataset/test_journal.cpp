@@ -6,8 +6,8 @@
 #include "tests/dataset/DatasetTestSupport.h"
 
 #include "store/Journal.h"
-#include "store/JournalRecovery.h"
-#include "store/LogCollection.h"
+#include "store/dataset/JournalRecovery.h"
+#include "store/dataset/LogCollection.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "tests/app/AppTestSupport.h"
 
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "app/gauge/AnalogGauge.h"
 #include "app/gauge/DialDialog.h"
 

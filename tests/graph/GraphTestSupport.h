@@ -2,7 +2,7 @@
 // Helpers of the graph's drawing and window tests.
 
 #include "graph/core/Curves.h"
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 #include <QImage>
 

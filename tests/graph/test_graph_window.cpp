@@ -26,6 +26,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 using namespace quillmar;
 using namespace quillmar::testing;
@@ -85,6 +87,18 @@ TEST(GraphWindow, CommandsCarryTheirCaptionsCategoriesAndTags) {
     for (QAction* a : {graph.ZoomAction, graph.UnZoomAction, graph.SaveBMPAction, graph.PrintGraphAction,
                        graph.CopyGraphAction})
         EXPECT_FALSE(a->icon().pixmap(16, 16).toImage().isNull()) << a->objectName().toStdString();
+}
+
+TEST(GraphWindow, TheExportActionsRunTheCommandsHandedIn) {
+    TGraph graph;
+    // Nothing is handed in yet: the actions do nothing.
+    graph.ExportGraphDataAction->trigger();
+    graph.ExportDataToExcelAction->trigger();
+    std::vector<std::string> ran;
+    graph.setExportCommands([&] { ran.push_back("ascii"); }, [&] { ran.push_back("excel"); });
+    graph.ExportDataToExcelAction->trigger();
+    graph.ExportGraphDataAction->trigger();
+    EXPECT_EQ(ran, (std::vector<std::string>{"excel", "ascii"}));
 }
 
 TEST(GraphWindow, WithoutCurvesThePaintIsBlankWhite) {

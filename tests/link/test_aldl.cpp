@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "acquisition/Parameters.h"
+#include "acquisition/demo/PromImage.h"
+#include "acquisition/demo/SimulatedEcu.h"
+#include "acquisition/params/Parameters.h"
 #include "link/ALDLComms.h"
-#include "sim/PromImage.h"
-#include "sim/SimulatedEcu.h"
 #include "tests/link/PtyPair.h"
 
 using namespace quillmar;

@@ -1,4 +1,4 @@
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "acquisition/IniFile.h"
-#include "acquisition/ProtocolFile.h"
-#include "store/Cp1252.h"
+#include "acquisition/params/IniFile.h"
+#include "acquisition/params/ProtocolFile.h"
+#include "store/base/Cp1252.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
-#include "acquisition/Parameters.h"
+#include "acquisition/params/Parameters.h"
 #include "store/Store.h"
+#include "store/dataset/ParameterValue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "acquisition/ProtocolFile.h"
+#include "acquisition/params/ProtocolFile.h"
 
 #include <gtest/gtest.h>
 

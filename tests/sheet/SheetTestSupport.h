@@ -2,8 +2,8 @@
 // Small datasets, a scratch folder and a desktop that opens nothing.
 
 #include "app/sheet/Spreadsheet.h"
-#include "store/ALDLLog.h"
-#include "store/Messages.h"
+#include "store/base/Messages.h"
+#include "store/dataset/ALDLLog.h"
 
 #include <filesystem>
 #include <memory>

@@ -7,7 +7,7 @@
 #include "app/sheet/Spreadsheet.h"
 #include "app/sheet/window/ProgressDialog.h"
 #include "app/sheet/window/SheetCommands.h"
-#include "store/ALDLLog.h"
+#include "store/dataset/ALDLLog.h"
 
 #include <QClipboard>
 #include <QFileDialog>

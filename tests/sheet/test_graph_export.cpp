@@ -1,6 +1,6 @@
 #include "app/sheet/ExportTables.h"
-#include "app/sheet/GraphExportFromCurves.h"
 #include "app/sheet/Spreadsheet.h"
+#include "app/sheet/graph/GraphExportFromCurves.h"
 #include "graph/core/Curves.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
-// The graph window's two export commands, through its actions.
+// The graph window's two export commands, handed to its actions.
 
 #include "app/sheet/Spreadsheet.h"
+#include "app/sheet/window/GraphExports.h"
 #include "app/sheet/window/SheetCommands.h"
 #include "graph/window/Graph.h"
-#include "graph/window/GraphExports.h"
 #include "tests/sheet/SheetTestSupport.h"
 
 #include <QAction>
@@ -28,6 +28,7 @@ struct ShownGraph {
     explicit ShownGraph(bool withCurves = true) {
         desktop.folder = dir.file("Quillmar");
         SetExcelApp(graph, std::make_unique<TExcelApp>(desktop.environment()));
+        InstallGraphExports(graph);
         graph.setStatusBar(&status);
         graph.Axes().Title.Line1 = "Dataset 0";
         graph.Axes().Axis(0).Label = "Time";

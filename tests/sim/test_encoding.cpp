@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <fstream>
 
-#include "acquisition/Parameters.h"
-#include "sim/PromImage.h"
-#include "sim/SimEncoding.h"
+#include "acquisition/demo/PromImage.h"
+#include "acquisition/demo/SimEncoding.h"
+#include "acquisition/params/Parameters.h"
 
 using namespace quillmar;
 

@@ -4,9 +4,9 @@
 #include <set>
 #include <vector>
 
-#include "acquisition/Parameters.h"
-#include "sim/SimEncoding.h"
-#include "sim/VehicleModel.h"
+#include "acquisition/demo/SimEncoding.h"
+#include "acquisition/demo/VehicleModel.h"
+#include "acquisition/params/Parameters.h"
 
 using namespace quillmar;
 using Phase = VehicleModel::Phase;

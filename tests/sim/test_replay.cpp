@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/Parameters.h"
+#include "acquisition/demo/SimulatedEcu.h"
+#include "acquisition/params/Parameters.h"
 #include "link/ALDLComms.h"
-#include "sim/SimulatedEcu.h"
-#include "store/ALDLLog.h"
+#include "store/dataset/ALDLLog.h"
 #include "tests/sim/EcuSimChild.h"
 
 using namespace quillmar;

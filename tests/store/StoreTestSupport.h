@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the store tests: a messenger that records, and a scratch folder.
 
-#include "store/Messages.h"
+#include "store/base/Messages.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 
 #include "StoreTestSupport.h"
 
-#include "store/AtomicFile.h"
-#include "store/InputFile.h"
 #include "store/Store.h"
+#include "store/base/AtomicFile.h"
+#include "store/base/InputFile.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include "tests/common/PrivateMounts.h"
 
-#include "store/AtomicFile.h"
+#include "store/base/AtomicFile.h"
 
 #include <gtest/gtest.h>
 

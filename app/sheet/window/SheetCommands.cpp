@@ -3,9 +3,9 @@
 #include "app/sheet/SheetExports.h"
 #include "app/sheet/Spreadsheet.h"
 #include "app/sheet/window/ProgressDialog.h"
-#include "store/ALDLLog.h"
-#include "store/FileError.h"
-#include "store/Messages.h"
+#include "store/base/FileError.h"
+#include "store/base/Messages.h"
+#include "store/dataset/ALDLLog.h"
 
 #include <QApplication>
 #include <QClipboard>

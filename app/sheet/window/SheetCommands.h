@@ -1,6 +1,6 @@
 #pragma once
-// The export commands of the windows, ready to bind to their actions:
-// the dataset export of the acquisition window and the text file export of
+// The export commands the frame runs or hands to the windows: the dataset
+// exports of the acquisition window's dataset and the text file export of
 // the graph window. (The graph's workbook export needs no window:
 // ExportGraphToWorkbook in app/sheet/SheetExports.h.)
 

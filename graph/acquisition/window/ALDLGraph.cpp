@@ -1,0 +1,159 @@
+#include "graph/acquisition/window/ALDLGraph.h"
+
+#include "store/dataset/ALDLLog.h"
+#include "store/dataset/LogCollection.h"
+
+#include <QResizeEvent>
+#include <QStatusBar>
+
+#include <utility>
+
+namespace quillmar {
+
+namespace {
+
+const char* const CursorPrompt = "Click on curve to select a point & clear cursor mode.";
+
+} // namespace
+
+TALDLGraph::TALDLGraph(QWidget* parent) : TGraph(parent) {
+    setObjectName("ALDLGraph");
+    GraphStatusBar = new QStatusBar(this);
+    GraphStatusBar->setObjectName("GraphStatusBar");
+    GraphStatusBar->setSizeGripEnabled(false);
+    // Only a read-out: it takes no clicks, but its text reads as plainly as
+    // an enabled one's.
+    GraphStatusBar->setEnabled(false);
+    QPalette palette = GraphStatusBar->palette();
+    palette.setColor(QPalette::Disabled, QPalette::WindowText,
+                     palette.color(QPalette::Active, QPalette::WindowText));
+    palette.setColor(QPalette::Disabled, QPalette::Window, palette.color(QPalette::Active, QPalette::Button));
+    palette.setColor(QPalette::Active, QPalette::Window, palette.color(QPalette::Active, QPalette::Button));
+    GraphStatusBar->setPalette(palette);
+    GraphStatusBar->setAutoFillBackground(true);
+    GraphStatusBar->setCursor(Qt::ArrowCursor);
+    setStatusBar(GraphStatusBar);
+    // The picture fills what the status bar leaves.
+    setContentsMargins(0, 0, 0, GraphStatusBar->sizeHint().height());
+    placeStatusBar();
+}
+
+TALDLGraph::~TALDLGraph() {
+    detach();
+}
+
+void TALDLGraph::placeStatusBar() {
+    const int height = GraphStatusBar->sizeHint().height();
+    GraphStatusBar->setGeometry(0, this->height() - height, width(), height);
+}
+
+void TALDLGraph::resizeEvent(QResizeEvent* event) {
+    TGraph::resizeEvent(event);
+    placeStatusBar();
+}
+
+void TALDLGraph::attach(Acquisition* acquisition, QStatusBar* mainStatusBar) {
+    detach();
+    acquisition_ = acquisition;
+    mainStatusBar_ = mainStatusBar;
+    if (!acquisition) return;
+    PlotGraphHooks hooks;
+    hooks.SetupCurve = [this] { SetupCurve(); };
+    hooks.TimeShiftChanged = [this] { dlgTimeShiftChange(); };
+    hooks.ActivateCursor = [this] { ActivateCursorActionExecute(); };
+    hooks.Detached = [this] { acquisition_ = nullptr; };
+    acquisition->plotChoices().attachGraph(std::move(hooks));
+}
+
+void TALDLGraph::detach() {
+    if (acquisition_) acquisition_->plotChoices().detachGraph();
+    acquisition_ = nullptr;
+}
+
+int TALDLGraph::CurrentCurve() const {
+    if (!acquisition_) return 0;
+    return acquisition_->collection().CurrentCurve(const_cast<TALDLGraph*>(this)->Curves().Count());
+}
+
+void TALDLGraph::SetupCurve() {
+    // 1. The curves go; they are built again from scratch.
+    Curves().Clear();
+    curvesPerDataset_ = 0;
+    if (!acquisition_) {
+        DrawScreen();
+        return;
+    }
+    Acquisition& acquisition = *acquisition_;
+    PlotChoices& choices = acquisition.plotChoices();
+    TLogCollection& datasets = acquisition.collection();
+    // 2. Nothing to plot: the graph shows empty.
+    const TALDLLog* current = datasets.Count() > 0 ? choices.currentDataset() : nullptr;
+    if (!current || current->Rows == 0) {
+        DrawScreen();
+        return;
+    }
+    // 3. A recording is plotted against time.
+    if (acquisition.state() == AcquisitionState::Logging) choices.showXText(TimeAxisText);
+    // 4-6. The curves of every dataset and the axes' captions.
+    std::vector<const TALDLLog*> logs;
+    for (int i = 0; i < datasets.Count(); ++i)
+        logs.push_back(datasets.ReadLog(i));
+    const TPlotTable table{acquisition.parameters(), acquisition.parameterNames(), choices.FlagDefs,
+                           acquisition.indices().SpeedIndex};
+    const TCurveSetup setup = AddAcquisitionCurves(Curves(), logs, table, choices.Selection);
+    XParameterIndex = setup.XParameterIndex;
+    CurveParameterIndexes = setup.CurveParameterIndexes;
+    curvesPerDataset_ = setup.CurvesPerDataset;
+
+    // 7. Two datasets or more can be lined up.
+    if (datasets.Count() >= 2 && Curves().Count() >= 2) {
+        choices.enableTimeShift(true);
+        TimeShiftRange = static_cast<double>(FindTimeShiftRange(Curves()));
+        dlgTimeShiftChange();
+    } else {
+        choices.enableTimeShift(false);
+    }
+    DrawScreen();
+}
+
+void TALDLGraph::dlgTimeShiftChange() {
+    if (!acquisition_) return;
+    PlotChoices& choices = acquisition_->plotChoices();
+    // Only time and distance can be slid; for any other x the bar stays at 0.
+    if (!XAxisAscends(choices.Selection.XText)) {
+        choices.setTimeShift(0);
+        return;
+    }
+    ApplyTimeShift(Curves(), CurrentCurve(), curvesPerDataset_, choices.TimeShift, TimeShiftRange);
+    DrawScreen();
+}
+
+void TALDLGraph::ActivateCursorActionExecute() {
+    if (CurrentMouseActivity() == maSelecting) return;
+    if (mainStatusBar_) mainStatusBar_->showMessage(CursorPrompt);
+    int curve = CurrentCurve();
+    QPointF point;
+    SelectPoint(curve, QString(), point);
+    if (mainStatusBar_) mainStatusBar_->clearMessage();
+}
+
+void TALDLGraph::FormMouseMove(Qt::KeyboardModifiers shift, int x, int y) {
+    if (Curves().Count() == 0 || CurrentMouseActivity() != maSelecting || !acquisition_) {
+        TGraph::FormMouseMove(shift, x, y);
+        return;
+    }
+    ensureScreenLayout();
+    QPointF point;
+    DrawCrosshair(false, 0);
+    FollowCurve(x, point);
+    DrawCrosshair(true, 0);
+    const int first = CurrentCurve();
+    if (first < 0 || first >= Curves().Count()) return;
+    const TCurve& curve = Curves().GetCurve(first);
+    const uint32_t p = curve.GetPointNumber(Axes().Axis(0).GetValue(x));
+    // The tree shows the row the point came from (a series sorted by x
+    // holds its points in another order than the dataset's rows).
+    acquisition_->plotChoices().showRow(DatasetRowOf(curve, p));
+}
+
+} // namespace quillmar
