@@ -53,8 +53,10 @@ double SystemClockDays() {
 
 std::optional<int64_t> ParsePeriodText(const std::string& text) {
     size_t b = 0, e = text.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
+    while (b < e && std::isspace(static_cast<unsigned char>(text[b])))
+        ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1])))
+        --e;
     if (b == e) return std::nullopt;
     bool negative = false;
     if (text[b] == '+' || text[b] == '-') {
@@ -87,7 +89,8 @@ Acquisition::Acquisition(TLogCollection& collection)
     // Nothing may be thrown through the event loop: a tick that fails in an
     // unforeseen way (out of memory) says so in the error log, and the next
     // tick tries again.
-    QObject::connect(&acquisitionQTimer_, &QTimer::timeout, [this] { guarded([this] { AcquisitionTimer(); }); });
+    QObject::connect(&acquisitionQTimer_, &QTimer::timeout,
+                     [this] { guarded([this] { AcquisitionTimer(); }); });
     QObject::connect(&redrawQTimer_, &QTimer::timeout, [this] { guarded([this] { RedrawTimer(); }); });
     // Opening log files asks whether we are talking and stops us first.
     collection_.Hooks.Talking = [this] { return acquisitionOn_; };
@@ -337,7 +340,8 @@ void Acquisition::acquisitionTick() {
     if (testMode_) {
         std::uniform_int_distribution<int> byte(0, 254);
         reply.resize(static_cast<size_t>(ReplyLength));
-        for (auto& c : reply) c = static_cast<uint8_t>(byte(random_));
+        for (auto& c : reply)
+            c = static_cast<uint8_t>(byte(random_));
     } else if (linkLost_ && Comms) {
         // Gone: one line said so; now and then try to open it again.
         retryLink();
@@ -391,8 +395,7 @@ void Acquisition::acquisitionTick() {
             return;
         }
         const long double elapsed =
-            std::fabs(static_cast<long double>(clock_()) - static_cast<long double>(LogStartTime)) *
-            86400.0L;
+            std::fabs(static_cast<long double>(clock_()) - static_cast<long double>(LogStartTime)) * 86400.0L;
         const double t = static_cast<double>(elapsed);
         CurrentLog->WriteRow(row, data, t);
         if (TJournal* journal = CurrentLog->Journal()) journal->Append(CurrentLog->RowData(row));
@@ -465,8 +468,9 @@ PeriodEntry Acquisition::periodExit(const std::string& text, bool acquisition) {
     const std::optional<int64_t> value = ParsePeriodText(text);
     if (!value || *value == 0) return PeriodEntry::FocusBack;
     if (*value < 0 || *value > 4294967295LL) {
-        showMessage("Error", "'" + text + "' is not a valid period: enter a whole number of "
-                             "milliseconds from 1 to 4294967295");
+        showMessage("Error", "'" + text +
+                                 "' is not a valid period: enter a whole number of "
+                                 "milliseconds from 1 to 4294967295");
         return PeriodEntry::Refused;
     }
     const auto ms = static_cast<uint32_t>(*value);

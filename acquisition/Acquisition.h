@@ -33,19 +33,19 @@ enum class AcquisitionState { Idle, Talking, Logging };
 
 // What a period box did with its text.
 enum class PeriodEntry {
-    Applied,    // the timer took the new interval
-    Refused,    // negative or above 4294967295: an error message was shown
-    FocusBack,  // not a number, or 0: the box keeps the focus, nothing changed
+    Applied,   // the timer took the new interval
+    Refused,   // negative or above 4294967295: an error message was shown
+    FocusBack, // not a number, or 0: the box keeps the focus, nothing changed
 };
 
 // How a PROM dump ended.
 enum class PromDumpResult {
-    Written,          // the image file is complete
-    Busy,             // acquisition or another dump is running: nothing done
-    LinkFailed,       // five failed transactions for one address
-    NoData,           // five empty replies in a row
-    Failed,           // unexpected error, e.g. the file could not be written
-    Cancelled,        // cancelPromDump() was called
+    Written,    // the image file is complete
+    Busy,       // acquisition or another dump is running: nothing done
+    LinkFailed, // five failed transactions for one address
+    NoData,     // five empty replies in a row
+    Failed,     // unexpected error, e.g. the file could not be written
+    Cancelled,  // cancelPromDump() was called
 };
 
 // Everything the cycle tells its window. Every notification has a no-op
@@ -243,7 +243,7 @@ private:
     int32_t MessageNumber = 0;
     int32_t DecodePosition = 0;
     bool Logging = false;
-    TALDLLog* CurrentLog = nullptr;  // owned by the collection
+    TALDLLog* CurrentLog = nullptr; // owned by the collection
     int32_t RowCounter = 0;
     double LogStartTime = 0;
 

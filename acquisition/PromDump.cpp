@@ -76,10 +76,10 @@ PromDumpResult Acquisition::runPromDump(const std::string& fileName) {
         if (testMode_) {
             std::uniform_int_distribution<int> byte(0, 254);
             reply.resize(TestReplyBytes);
-            for (auto& c : reply) c = static_cast<uint8_t>(byte(random_));
+            for (auto& c : reply)
+                c = static_cast<uint8_t>(byte(random_));
         } else {
-            const TBytes request{static_cast<uint8_t>(address >> 8),
-                                 static_cast<uint8_t>(address & 0xFF)};
+            const TBytes request{static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address & 0xFF)};
             bool ok = false;
             for (int attempt = 0; attempt < AttemptLimit && !ok; ++attempt) {
                 reply.clear();

@@ -129,16 +129,14 @@ const char* const WatchHelp =
     "  --test-mode      use pseudo-random replies instead of the link\n"
     "  --ini FILE       the protocol file\n";
 
-const char* const TableHelp =
-    "Usage: quillmar-cli table FILE.ecu [--ini FILE]\n"
-    "Writes the dataset table to stdout: a line of names, a line of units, then\n"
-    "one line per row (time, then every parameter but the last of the table);\n"
-    "cells end in a tab, lines in CR LF.\n";
+const char* const TableHelp = "Usage: quillmar-cli table FILE.ecu [--ini FILE]\n"
+                              "Writes the dataset table to stdout: a line of names, a line of units, then\n"
+                              "one line per row (time, then every parameter but the last of the table);\n"
+                              "cells end in a tab, lines in CR LF.\n";
 
-const char* const InfoHelp =
-    "Usage: quillmar-cli info FILE.ecu [--ini FILE]\n"
-    "Opens a log file as the desktop program does and prints its rows, columns,\n"
-    "duration, distance and comment. A cut-off file is reported on stderr.\n";
+const char* const InfoHelp = "Usage: quillmar-cli info FILE.ecu [--ini FILE]\n"
+                             "Opens a log file as the desktop program does and prints its rows, columns,\n"
+                             "duration, distance and comment. A cut-off file is reported on stderr.\n";
 
 const char* const DumpHelp =
     "Usage: quillmar-cli dump-prom --port PORT --out FILE.bin [--test-mode] [--ini FILE]\n"
@@ -181,8 +179,8 @@ std::optional<int> readLinkOptions(const std::string& command, const ParsedOptio
     if (o.has("port")) {
         link.Port = o.value("port");
         if (!ResolvePort(link.Port))
-            return badArguments(command, "'" + link.Port +
-                                             "' is not a port: give COM1..COM20 or a device path");
+            return badArguments(command,
+                                "'" + link.Port + "' is not a port: give COM1..COM20 or a device path");
     } else if (!link.TestMode) {
         return badArguments(command, "--port PORT is required (or --test-mode)");
     }
@@ -204,7 +202,8 @@ public:
         }
     }
     void datasetWarnings(const std::vector<std::string>& warnings) override {
-        for (const auto& w : warnings) err("Warning: " + w);
+        for (const auto& w : warnings)
+            err("Warning: " + w);
     }
     void rowRecorded(uint32_t row) override {
         if (onRow) onRow(row);
@@ -353,9 +352,18 @@ std::optional<int> startCommand(const std::string& command, const std::vector<st
 int cmdLog(const std::vector<std::string>& args) {
     const std::string command = "log";
     ParsedOptions o;
-    if (auto done = startCommand(command, args, {{"port", true}, {"out", true}, {"period", true},
-                                                {"message", true}, {"rows", true}, {"seconds", true},
-                                                {"test-mode", false}, {"ini", true}, {"comment", true}}, LogHelp, o)) return *done;
+    if (auto done = startCommand(command, args,
+                                 {{"port", true},
+                                  {"out", true},
+                                  {"period", true},
+                                  {"message", true},
+                                  {"rows", true},
+                                  {"seconds", true},
+                                  {"test-mode", false},
+                                  {"ini", true},
+                                  {"comment", true}},
+                                 LogHelp, o))
+        return *done;
     if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
     LinkOptions link;
     if (auto bad = readLinkOptions(command, o, link)) return *bad;
@@ -529,8 +537,15 @@ std::string liveTableText(const TParameterArray& params, bool bitsInline) {
 int cmdWatch(const std::vector<std::string>& args) {
     const std::string command = "watch";
     ParsedOptions o;
-    if (auto done = startCommand(command, args, {{"port", true}, {"period", true}, {"update", true},
-                                                {"message", true}, {"test-mode", false}, {"ini", true}}, WatchHelp, o)) return *done;
+    if (auto done = startCommand(command, args,
+                                 {{"port", true},
+                                  {"period", true},
+                                  {"update", true},
+                                  {"message", true},
+                                  {"test-mode", false},
+                                  {"ini", true}},
+                                 WatchHelp, o))
+        return *done;
     if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
     LinkOptions link;
     if (auto bad = readLinkOptions(command, o, link)) return *bad;
@@ -617,7 +632,9 @@ int cmdInfo(const std::vector<std::string>& args) {
 int cmdDumpProm(const std::vector<std::string>& args) {
     const std::string command = "dump-prom";
     ParsedOptions o;
-    if (auto done = startCommand(command, args, {{"port", true}, {"out", true}, {"test-mode", false}, {"ini", true}}, DumpHelp, o)) return *done;
+    if (auto done = startCommand(
+            command, args, {{"port", true}, {"out", true}, {"test-mode", false}, {"ini", true}}, DumpHelp, o))
+        return *done;
     if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
     LinkOptions link;
     if (auto bad = readLinkOptions(command, o, link)) return *bad;

@@ -10,14 +10,14 @@
 namespace quillmar {
 
 struct OptionSpec {
-    std::string Name;       // without the leading "--"
+    std::string Name; // without the leading "--"
     bool TakesValue = false;
 };
 
 struct ParsedOptions {
     std::map<std::string, std::string> Values; // flags map to ""
     std::vector<std::string> Positional;
-    std::string Error;                         // empty when the line parsed
+    std::string Error; // empty when the line parsed
 
     bool has(const std::string& name) const { return Values.count(name) != 0; }
     std::string value(const std::string& name) const;

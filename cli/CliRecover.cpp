@@ -15,23 +15,22 @@
 
 namespace quillmar {
 
-const char* const RecoverHelp =
-    "Usage: quillmar-cli recover [--list] [--out FILE.ecu] [JOURNAL]\n"
-    "While a recording runs, every row also goes to a journal in\n"
-    "$XDG_STATE_HOME/Quillmar (~/.local/state/Quillmar when XDG_STATE_HOME is\n"
-    "unset), written to disk at least once a second. A recording that ends\n"
-    "without being saved (a crash, a kill, a power loss) leaves its journal\n"
-    "there; this command turns it into a log file. Journals of recordings\n"
-    "still running are left alone.\n"
-    "\n"
-    "  --list       list the journals: file, start time, rows\n"
-    "  --out FILE   the log file to write (replaced atomically); when several\n"
-    "               journals are recovered, each goes beside it as\n"
-    "               FILE-<start time>.ecu\n"
-    "  JOURNAL      recover only this journal (a path, or a name in the folder)\n"
-    "Without --out each recording goes to recovered-<start time>.ecu in the\n"
-    "current folder. A journal is removed once its log file is saved; rows it\n"
-    "holds that are cut off or damaged are counted and left out.\n";
+const char* const RecoverHelp = "Usage: quillmar-cli recover [--list] [--out FILE.ecu] [JOURNAL]\n"
+                                "While a recording runs, every row also goes to a journal in\n"
+                                "$XDG_STATE_HOME/Quillmar (~/.local/state/Quillmar when XDG_STATE_HOME is\n"
+                                "unset), written to disk at least once a second. A recording that ends\n"
+                                "without being saved (a crash, a kill, a power loss) leaves its journal\n"
+                                "there; this command turns it into a log file. Journals of recordings\n"
+                                "still running are left alone.\n"
+                                "\n"
+                                "  --list       list the journals: file, start time, rows\n"
+                                "  --out FILE   the log file to write (replaced atomically); when several\n"
+                                "               journals are recovered, each goes beside it as\n"
+                                "               FILE-<start time>.ecu\n"
+                                "  JOURNAL      recover only this journal (a path, or a name in the folder)\n"
+                                "Without --out each recording goes to recovered-<start time>.ecu in the\n"
+                                "current folder. A journal is removed once its log file is saved; rows it\n"
+                                "holds that are cut off or damaged are counted and left out.\n";
 
 namespace {
 

@@ -39,10 +39,8 @@ bool TALDLComms::ConnectDevice(const std::string& path) {
 }
 
 bool TALDLComms::ConnectPort(const std::string& port) {
-    if (auto number = PortNumberFromName(port))
-        return Connect(*number);
-    if (auto device = ResolvePort(port))
-        return ConnectDevice(*device);
+    if (auto number = PortNumberFromName(port)) return Connect(*number);
+    if (auto device = ResolvePort(port)) return ConnectDevice(*device);
     ClosePort();
     setLastError(ENOENT);
     LastErrorText = "Unknown port \"" + port + "\": give COM1 to COM20 or a device path";
@@ -56,8 +54,7 @@ bool TALDLComms::connected() {
 }
 
 void TALDLComms::log(const std::string& line) {
-    if (ErrorLog)
-        ErrorLog->push_back(line);
+    if (ErrorLog) ErrorLog->push_back(line);
 }
 
 bool TALDLComms::Transact(uint8_t mode, const TBytes& data, TBytes& reply) {
@@ -65,8 +62,7 @@ bool TALDLComms::Transact(uint8_t mode, const TBytes& data, TBytes& reply) {
     TFrame request(mode, data);
     const TBytes sent = request.AsBytes();
     Purge(PURGE_RXCLEAR);
-    if (!WriteBytes(sent))
-        return false;
+    if (!WriteBytes(sent)) return false;
     PortSource line(*this);
     return ReceiveReply(line, sent, request.Mode, reply, [this](const std::string& l) { log(l); });
 }

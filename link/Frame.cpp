@@ -40,11 +40,9 @@ void TFrame::Parse(const TBytes& bytes) {
     Mode = 0;
     Data.clear();
     CheckByte = n >= 1 ? bytes[n - 1] : 0;
-    if (n < 3 || LengthByte == 0x55)
-        return;
+    if (n < 3 || LengthByte == 0x55) return;
     Mode = bytes[2];
-    if (LengthByte != 0x56 && n > 4)
-        Data.assign(bytes.begin() + 3, bytes.end() - 1);
+    if (LengthByte != 0x56 && n > 4) Data.assign(bytes.begin() + 3, bytes.end() - 1);
 }
 
 } // namespace quillmar

@@ -18,7 +18,9 @@ PortTableData& table() {
     return data;
 }
 
-bool inRange(unsigned number) { return number >= FirstPortNumber && number <= LastPortNumber; }
+bool inRange(unsigned number) {
+    return number >= FirstPortNumber && number <= LastPortNumber;
+}
 
 } // namespace
 
@@ -27,8 +29,7 @@ std::string PortName(uint8_t number) {
 }
 
 std::string PortDevice(uint8_t number) {
-    if (!inRange(number))
-        return {};
+    if (!inRange(number)) return {};
     PortTableData& t = table();
     std::lock_guard guard(t.lock);
     const std::string& device = t.overrides[number - 1];
@@ -36,8 +37,7 @@ std::string PortDevice(uint8_t number) {
 }
 
 bool SetPortDevice(uint8_t number, const std::string& device) {
-    if (!inRange(number))
-        return false;
+    if (!inRange(number)) return false;
     PortTableData& t = table();
     std::lock_guard guard(t.lock);
     t.overrides[number - 1] = device;
@@ -45,34 +45,27 @@ bool SetPortDevice(uint8_t number, const std::string& device) {
 }
 
 std::optional<uint8_t> PortNumberFromName(const std::string& name) {
-    if (name.size() < 4 || name.size() > 5)
-        return std::nullopt;
+    if (name.size() < 4 || name.size() > 5) return std::nullopt;
     for (size_t i = 0; i < 3; ++i)
-        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i])
-            return std::nullopt;
+        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return std::nullopt;
     unsigned number = 0;
     for (size_t i = 3; i < name.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(name[i])))
-            return std::nullopt;
+        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return std::nullopt;
         number = number * 10 + static_cast<unsigned>(name[i] - '0');
     }
-    if (name[3] == '0' || !inRange(number))
-        return std::nullopt;
+    if (name[3] == '0' || !inRange(number)) return std::nullopt;
     return static_cast<uint8_t>(number);
 }
 
 uint8_t PortNumberOfDevice(const std::string& device) {
     for (uint8_t n = FirstPortNumber; n <= LastPortNumber; ++n)
-        if (PortDevice(n) == device)
-            return n;
+        if (PortDevice(n) == device) return n;
     return 0;
 }
 
 std::optional<std::string> ResolvePort(const std::string& typed) {
-    if (auto number = PortNumberFromName(typed))
-        return PortDevice(*number);
-    if (!typed.empty() && typed[0] == '/')
-        return typed;
+    if (auto number = PortNumberFromName(typed)) return PortDevice(*number);
+    if (!typed.empty() && typed[0] == '/') return typed;
     return std::nullopt;
 }
 

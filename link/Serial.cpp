@@ -39,14 +39,12 @@ int64_t nowNs() {
 // negative time-out, which waits for ever).
 int msUntil(int64_t deadlineNs) {
     int64_t left = deadlineNs - nowNs();
-    if (left <= 0)
-        return 0;
+    if (left <= 0) return 0;
     return int(std::min<int64_t>((left + 999999) / 1000000, INT_MAX));
 }
 
 void sleepNs(int64_t ns) {
-    if (ns <= 0)
-        return;
+    if (ns <= 0) return;
     timespec ts{time_t(ns / 1000000000), long(ns % 1000000000)};
     while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
     }
@@ -148,8 +146,7 @@ TLineSettings TLineSettings::Raw8N1(uint32_t baud) {
 
 bool ReadLineSettings(int fd, TLineSettings& settings) {
     termios2 t{};
-    if (retryIoctl(fd, TCGETS2, &t) != 0)
-        return false;
+    if (retryIoctl(fd, TCGETS2, &t) != 0) return false;
     settings = fromKernel(t);
     return true;
 }
@@ -164,21 +161,17 @@ TSerial::TSerial() : keepPortSettings_(true) {}
 TSerial::TSerial(const TLineSettings& settings) : keepPortSettings_(false), wantedSettings_(settings) {}
 
 TSerial::~TSerial() {
-    if (isOpen_ || handle_ >= 0)
-        TSerial::ClosePort();
+    if (isOpen_ || handle_ >= 0) TSerial::ClosePort();
 }
 
 bool TSerial::OpenPort(uint8_t number, uint32_t access) {
-    if (isOpen_ || handle_ >= 0)
-        ClosePort();
-    if (number < FirstPortNumber || number > LastPortNumber)
-        return false;
+    if (isOpen_ || handle_ >= 0) ClosePort();
+    if (number < FirstPortNumber || number > LastPortNumber) return false;
     return openPath(PortDevice(number), number, access);
 }
 
 bool TSerial::OpenDevice(const std::string& path, uint32_t access) {
-    if (isOpen_ || handle_ >= 0)
-        ClosePort();
+    if (isOpen_ || handle_ >= 0) ClosePort();
     return openPath(path, PortNumberOfDevice(path), access);
 }
 
@@ -195,8 +188,7 @@ bool TSerial::openPath(const std::string& path, uint8_t number, uint32_t access)
 
     uint32_t failure = 0;
     bool settingsApplied = false;
-    if (handle_ < 0)
-        failure = uint32_t(errno);
+    if (handle_ < 0) failure = uint32_t(errno);
     // The lock keeps out every other opener, root too; TIOCEXCL adds the
     // driver's own refusal for anyone but root.
     else if (flock(handle_, LOCK_EX | LOCK_NB) != 0)
@@ -219,8 +211,7 @@ bool TSerial::openPath(const std::string& path, uint8_t number, uint32_t access)
         else
             lastError_ = EINVAL;
         // The device is released at once: a failed open keeps nothing locked.
-        if (settingsApplied)
-            WriteLineSettings(handle_, savedSettings_);
+        if (settingsApplied) WriteLineSettings(handle_, savedSettings_);
         releaseHandle();
         isOpen_ = false;
         portNumber_ = 0;
@@ -248,16 +239,14 @@ uint32_t TSerial::configure() {
     TLineSettings wanted = wantedSettings_;
     wanted.ControlChars[VMIN] = savedSettings_.ControlChars[VMIN];
     wanted.ControlChars[VTIME] = savedSettings_.ControlChars[VTIME];
-    if (!WriteLineSettings(handle_, wanted))
-        return uint32_t(errno);
+    if (!WriteLineSettings(handle_, wanted)) return uint32_t(errno);
     TLineSettings applied;
-    if (!ReadLineSettings(handle_, applied))
-        return uint32_t(errno);
+    if (!ReadLineSettings(handle_, applied)) return uint32_t(errno);
     const double want = wanted.OutputSpeed;
     const double got = applied.OutputSpeed;
     if (want > 0 && std::fabs(got - want) > want * 0.02) {
         LastErrorText = devicePath_ + " does not keep " + std::to_string(wanted.OutputSpeed) +
-                         " baud (it reports " + std::to_string(applied.OutputSpeed) + " baud)";
+                        " baud (it reports " + std::to_string(applied.OutputSpeed) + " baud)";
         return RateNotKept;
     }
 
@@ -283,8 +272,7 @@ void TSerial::ClosePort() {
         WriteLineSettings(handle_, savedSettings_);
         if (haveModemLines_) {
             int lower = ~savedModemLines_ & (TIOCM_DTR | TIOCM_RTS);
-            if (lower)
-                retryIoctl(handle_, TIOCMBIC, &lower);
+            if (lower) retryIoctl(handle_, TIOCMBIC, &lower);
         }
         if (lowLatencySet_) {
             serial_struct ss{};
@@ -318,18 +306,15 @@ void TSerial::releaseHandle() {
 }
 
 uint32_t TSerial::BytesWaiting() {
-    if (!isOpen_)
-        return 0;
+    if (!isOpen_) return 0;
     int queued = 0;
-    if (retryIoctl(handle_, FIONREAD, &queued) != 0)
-        queued = 0;
+    if (retryIoctl(handle_, FIONREAD, &queued) != 0) queued = 0;
     seen_ = size_t(std::max(queued, 0)) + (pending_.size() - pendingHead_);
     return uint32_t(seen_);
 }
 
 bool TSerial::Purge(uint32_t flags) {
-    if (handle_ < 0)
-        return false;
+    if (handle_ < 0) return false;
     bool ok = true;
     if (flags & PURGE_RXCLEAR) {
         pending_.clear();
@@ -337,14 +322,12 @@ bool TSerial::Purge(uint32_t flags) {
         seen_ = 0;
         ok = retryIoctl(handle_, TCFLSH, reinterpret_cast<void*>(TCIFLUSH)) == 0 && ok;
     }
-    if (flags & PURGE_TXCLEAR)
-        ok = retryIoctl(handle_, TCFLSH, reinterpret_cast<void*>(TCOFLUSH)) == 0 && ok;
+    if (flags & PURGE_TXCLEAR) ok = retryIoctl(handle_, TCFLSH, reinterpret_cast<void*>(TCOFLUSH)) == 0 && ok;
     return ok;
 }
 
 bool TSerial::ArmEventWait(uint32_t mask) {
-    if (ioPending_ || !isOpen_)
-        return false;
+    if (ioPending_ || !isOpen_) return false;
     armedMask_ = mask | EV_BREAK | EV_ERR;
     // A wait for received bytes is a wait for bytes the caller has not been
     // told of: what is queued is taken aside so that the driver signals only
@@ -355,8 +338,7 @@ bool TSerial::ArmEventWait(uint32_t mask) {
         drainInput();
         arrivedUnseen_ = pending_.size() - pendingHead_ > seen_;
     }
-    if (haveLineCounts_)
-        readLineCounts(armedCounts_);
+    if (haveLineCounts_) readLineCounts(armedCounts_);
     return true;
 }
 
@@ -372,15 +354,12 @@ bool TSerial::WaitForEvent() {
         const int64_t deadline = nowNs() + int64_t(waitLimit_) * 1000000;
         if (ioPending_) {
             lastError_ = waitForWrite(deadline);
-            if (lastError_ == 0 && !timedOut_)
-                lastError_ = waitForTxEmpty(deadline);
-            if (lastError_ == 0 && !timedOut_)
-                reported |= EV_TXEMPTY;
+            if (lastError_ == 0 && !timedOut_) lastError_ = waitForTxEmpty(deadline);
+            if (lastError_ == 0 && !timedOut_) reported |= EV_TXEMPTY;
         } else if (armedMask_ & EV_RXCHAR) {
             lastError_ = arrivedUnseen_ ? 0 : waitForInput(deadline);
             arrivedUnseen_ = false;
-            if (lastError_ == 0 && !timedOut_)
-                reported |= EV_RXCHAR;
+            if (lastError_ == 0 && !timedOut_) reported |= EV_RXCHAR;
         } else if (armedMask_ & EV_TXEMPTY) {
             lastError_ = waitForTxEmpty(deadline);
         } else {
@@ -395,10 +374,8 @@ bool TSerial::WaitForEvent() {
         if (haveLineCounts_) {
             LineCounts counts;
             if (readLineCounts(counts)) {
-                if (counts.breaks != armedCounts_.breaks)
-                    reported |= EV_BREAK;
-                if (counts.errors != armedCounts_.errors)
-                    reported |= EV_ERR;
+                if (counts.breaks != armedCounts_.breaks) reported |= EV_BREAK;
+                if (counts.errors != armedCounts_.errors) reported |= EV_ERR;
                 armedCounts_ = counts; // the error state is cleared
             }
         }
@@ -418,23 +395,19 @@ uint32_t TSerial::waitForInput(int64_t deadlineNs) {
         pollfd p{handle_, POLLIN, 0};
         int r = poll(&p, 1, msUntil(deadlineNs));
         if (r < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return uint32_t(errno);
         }
         if (r == 0) {
             timedOut_ = true;
             return 0;
         }
-        if (p.revents & POLLNVAL)
-            return EBADF;
+        if (p.revents & POLLNVAL) return EBADF;
         if (p.revents & POLLIN) {
             int queued = 0;
-            if (retryIoctl(handle_, FIONREAD, &queued) == 0 && queued > 0)
-                return 0;
+            if (retryIoctl(handle_, FIONREAD, &queued) == 0 && queued > 0) return 0;
         }
-        if (p.revents & (POLLHUP | POLLERR))
-            return EIO; // the line hung up: nothing more will arrive
+        if (p.revents & (POLLHUP | POLLERR)) return EIO; // the line hung up: nothing more will arrive
         if (msUntil(deadlineNs) == 0) {
             timedOut_ = true;
             return 0;
@@ -449,20 +422,16 @@ uint32_t TSerial::waitForWrite(int64_t deadlineNs) {
             writeOffset_ += size_t(n);
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN)
-            return uint32_t(errno);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return uint32_t(errno);
         pollfd p{handle_, POLLOUT, 0};
         int r = poll(&p, 1, msUntil(deadlineNs));
-        if (r < 0 && errno != EINTR)
-            return uint32_t(errno);
+        if (r < 0 && errno != EINTR) return uint32_t(errno);
         if (r == 0) {
             timedOut_ = true;
             return 0;
         }
-        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
-            return EIO;
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return EIO;
     }
     return 0;
 }
@@ -477,8 +446,7 @@ uint32_t TSerial::waitForTxEmpty(int64_t deadlineNs) {
             return 0; // the driver cannot tell: the bytes are handed over
         if (queued <= 0) {
             unsigned int lsr = 0;
-            if (retryIoctl(handle_, TIOCSERGETLSR, &lsr) != 0 || (lsr & TIOCSER_TEMT))
-                return 0;
+            if (retryIoctl(handle_, TIOCSERGETLSR, &lsr) != 0 || (lsr & TIOCSER_TEMT)) return 0;
             queued = 1;
         }
         const int64_t left = deadlineNs - nowNs();
@@ -507,8 +475,7 @@ void TSerial::drainInput() {
             pending_.insert(pending_.end(), buffer, buffer + n);
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n < 0 && errno == EINTR) continue;
         break;
     }
 }
@@ -534,8 +501,7 @@ size_t TSerial::readNow(size_t count, TBytes& into) {
             seen_ -= std::min(seen_, size_t(n));
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN) {
             lastError_ = uint32_t(errno);
             ReportError();
@@ -547,25 +513,21 @@ size_t TSerial::readNow(size_t count, TBytes& into) {
 
 bool TSerial::readLineCounts(LineCounts& counts) const {
     serial_icounter_struct ic{};
-    if (retryIoctl(handle_, TIOCGICOUNT, &ic) != 0)
-        return false;
+    if (retryIoctl(handle_, TIOCGICOUNT, &ic) != 0) return false;
     counts.breaks = uint32_t(ic.brk);
-    counts.errors = uint32_t(ic.frame) + uint32_t(ic.parity) + uint32_t(ic.overrun) + uint32_t(ic.buf_overrun);
+    counts.errors =
+        uint32_t(ic.frame) + uint32_t(ic.parity) + uint32_t(ic.overrun) + uint32_t(ic.buf_overrun);
     return true;
 }
 
 bool TSerial::applyTimeouts(const TSerialTimeouts& timeouts) {
-    if (!isOpen_)
-        return false;
-    if (timeouts == currentTimeouts_)
-        return true;
+    if (!isOpen_) return false;
+    if (timeouts == currentTimeouts_) return true;
     TLineSettings s;
-    if (!ReadLineSettings(handle_, s))
-        return false;
+    if (!ReadLineSettings(handle_, s)) return false;
     s.ControlChars[VMIN] = timeouts.MinBytes;
     s.ControlChars[VTIME] = timeouts.Tenths;
-    if (!WriteLineSettings(handle_, s))
-        return false;
+    if (!WriteLineSettings(handle_, s)) return false;
     currentTimeouts_ = timeouts;
     return true;
 }
@@ -575,8 +537,7 @@ bool TSerial::SetTimeouts(const TSerialTimeouts& timeouts) {
 }
 
 bool TSerial::WriteBytes(const TBytes& bytes) {
-    if (!isOpen_)
-        return false;
+    if (!isOpen_) return false;
     applyTimeouts({});
     bool result = false;
     if (ArmEventWait(EV_TXEMPTY)) {
@@ -603,17 +564,14 @@ bool TSerial::WriteBytes(const TBytes& bytes) {
 
 TBytes TSerial::ReadBytes(size_t count) {
     TBytes result;
-    if (!isOpen_)
-        return result;
+    if (!isOpen_) return result;
     applyTimeouts({});
     result.reserve(count);
     bool delivered = false;
     do {
-        if (BytesWaiting() == 0 && ArmEventWait(EV_RXCHAR))
-            WaitForEvent();
+        if (BytesWaiting() == 0 && ArmEventWait(EV_RXCHAR)) WaitForEvent();
         const size_t n = std::min<size_t>(BytesWaiting(), count - result.size());
-        if (n == 0)
-            break;
+        if (n == 0) break;
         ArmEventWait(0);
         delivered = readNow(n, result) > 0;
     } while (result.size() < count && delivered);

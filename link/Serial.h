@@ -158,18 +158,18 @@ private:
 
     std::string devicePath_;
     uint32_t armedMask_ = 0;
-    TBytes pending_;                 // bytes taken from the driver while arming a wait for new ones
+    TBytes pending_; // bytes taken from the driver while arming a wait for new ones
     size_t pendingHead_ = 0;
-    size_t seen_ = 0;                // bytes waiting when the caller last asked BytesWaiting
-    bool arrivedUnseen_ = false;     // bytes came between that question and arming
-    TBytes writeBuffer_;             // the outstanding write
+    size_t seen_ = 0;            // bytes waiting when the caller last asked BytesWaiting
+    bool arrivedUnseen_ = false; // bytes came between that question and arming
+    TBytes writeBuffer_;         // the outstanding write
     size_t writeOffset_ = 0;
     TSerialTimeouts currentTimeouts_;
-    bool haveLineCounts_ = false;    // the driver reports break and error counts
+    bool haveLineCounts_ = false; // the driver reports break and error counts
     LineCounts armedCounts_;
     bool haveModemLines_ = false;
     int savedModemLines_ = 0;
-    bool lowLatencySet_ = false;     // cleared again at close
+    bool lowLatencySet_ = false; // cleared again at close
 };
 
 } // namespace quillmar

@@ -22,7 +22,9 @@ namespace {
 
 volatile sig_atomic_t stopRequested = 0;
 
-void onSignal(int) { stopRequested = 1; }
+void onSignal(int) {
+    stopRequested = 1;
+}
 
 void usage(std::ostream& out) {
     out << "Usage: quillmar-ecusim [options]\n"
@@ -132,7 +134,7 @@ int run(int argc, char** argv) {
         }
     }
 
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);

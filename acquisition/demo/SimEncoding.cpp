@@ -9,8 +9,7 @@ namespace quillmar {
 
 double EncodeParameter(const TParameter& p, double value, uint8_t* data, size_t length) {
     const size_t size = p.Size;
-    if (size == 0 || p.Position == 0 || size_t(p.Position) - 1 + size > length)
-        return value;
+    if (size == 0 || p.Position == 0 || size_t(p.Position) - 1 + size > length) return value;
     uint8_t* at = data + (p.Position - 1);
 
     if (size >= 3) {
@@ -29,10 +28,8 @@ double EncodeParameter(const TParameter& p, double value, uint8_t* data, size_t 
         hi = 32767;
     }
     long double raw = 0;
-    if (p.Factor != 0)
-        raw = std::round(((long double)value - p.Offset) / p.Factor);
-    if (!std::isfinite(raw))
-        raw = 0;
+    if (p.Factor != 0) raw = std::round(((long double)value - p.Offset) / p.Factor);
+    if (!std::isfinite(raw)) raw = 0;
     raw = std::clamp(raw, lo, hi);
     const long long r = (long long)raw;
     if (size == 1) {
@@ -48,18 +45,16 @@ double EncodeParameter(const TParameter& p, double value, uint8_t* data, size_t 
     return double(std::clamp((long double)value, std::min(a, b), std::max(a, b)));
 }
 
-TBytes EncodeReply(const TParameterArray& table, const std::map<std::string, double>& values,
-                   size_t length, std::map<std::string, double>* sent) {
+TBytes EncodeReply(const TParameterArray& table, const std::map<std::string, double>& values, size_t length,
+                   std::map<std::string, double>* sent) {
     TBytes data(length, 0);
     for (const TParameter& p : table) {
-        if (p.Size == 0)
-            continue;
+        if (p.Size == 0) continue;
         const std::string name = DisplayName(p);
         const auto found = values.find(name);
         const double value = found == values.end() ? 0.0 : found->second;
         const double carried = EncodeParameter(p, value, data.data(), data.size());
-        if (sent)
-            (*sent)[name] = carried;
+        if (sent) (*sent)[name] = carried;
     }
     return data;
 }

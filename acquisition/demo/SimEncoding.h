@@ -21,7 +21,7 @@ double EncodeParameter(const TParameter& p, double value, uint8_t* data, size_t 
 // A reply of length data bytes from values keyed by display name (the part of
 // a flag entry's name before its bit names); absent names encode as 0. When
 // sent is given it receives every encoded entry's clamped value by name.
-TBytes EncodeReply(const TParameterArray& table, const std::map<std::string, double>& values,
-                   size_t length, std::map<std::string, double>* sent = nullptr);
+TBytes EncodeReply(const TParameterArray& table, const std::map<std::string, double>& values, size_t length,
+                   std::map<std::string, double>* sent = nullptr);
 
 } // namespace quillmar

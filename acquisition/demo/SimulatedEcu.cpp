@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -22,7 +22,7 @@ namespace quillmar {
 
 namespace {
 
-constexpr int64_t ByteNs = 1220703; // 10 bits at 8192 baud
+constexpr int64_t ByteNs = 1220703;          // 10 bits at 8192 baud
 constexpr int64_t StaleRequestNs = 50000000; // a request cut short is given up after 50 ms
 
 int64_t nowNs() {
@@ -39,13 +39,20 @@ std::string systemText(const std::string& what) {
 
 const char* SimFaultName(SimFault fault) {
     switch (fault) {
-    case SimFault::NoEcho: return "no-echo";
-    case SimFault::BadEcho: return "bad-echo";
-    case SimFault::Noise: return "noise";
-    case SimFault::BadCheck: return "bad-check";
-    case SimFault::Truncated: return "truncated";
-    case SimFault::WrongMode: return "wrong-mode";
-    case SimFault::Silence: return "silence";
+    case SimFault::NoEcho:
+        return "no-echo";
+    case SimFault::BadEcho:
+        return "bad-echo";
+    case SimFault::Noise:
+        return "noise";
+    case SimFault::BadCheck:
+        return "bad-check";
+    case SimFault::Truncated:
+        return "truncated";
+    case SimFault::WrongMode:
+        return "wrong-mode";
+    case SimFault::Silence:
+        return "silence";
     }
     return "";
 }
@@ -61,13 +68,10 @@ SimulatedEcu::~SimulatedEcu() {
 }
 
 bool SimulatedEcu::LoadInputFiles() {
-    if (inputsLoaded_)
-        return true;
+    if (inputsLoaded_) return true;
     error_.clear();
-    if (!options_.PromPath.empty() && !PromImage::Load(options_.PromPath, prom_, error_))
-        return false;
-    if (!options_.ReplayPath.empty() && !LogReplay::Load(options_.ReplayPath, replay_, error_))
-        return false;
+    if (!options_.PromPath.empty() && !PromImage::Load(options_.PromPath, prom_, error_)) return false;
+    if (!options_.ReplayPath.empty() && !LogReplay::Load(options_.ReplayPath, replay_, error_)) return false;
     inputsLoaded_ = true;
     return true;
 }
@@ -77,8 +81,7 @@ bool SimulatedEcu::Start() {
         error_ = "The simulator is already running";
         return false;
     }
-    if (!LoadInputFiles())
-        return false;
+    if (!LoadInputFiles()) return false;
     {
         std::lock_guard guard(lock_);
         failure_.clear();
@@ -121,7 +124,7 @@ bool SimulatedEcu::Start() {
         return false;
     }
     if (!options_.LinkPath.empty()) {
-        struct stat st{};
+        struct stat st {};
         if (lstat(options_.LinkPath.c_str(), &st) == 0) {
             if (!S_ISLNK(st.st_mode)) {
                 error_ = "Cannot make the link " + options_.LinkPath + ": a file of that name exists";
@@ -164,16 +167,14 @@ void SimulatedEcu::Stop() {
         const char c = 0;
         [[maybe_unused]] ssize_t n = ::write(wake_[1], &c, 1);
     }
-    if (thread_.joinable())
-        thread_.join();
+    if (thread_.joinable()) thread_.join();
     closeAll();
     if (!options_.LinkPath.empty()) {
-        struct stat st{};
+        struct stat st {};
         if (lstat(options_.LinkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
             ::unlink(options_.LinkPath.c_str());
     }
-    if (record_)
-        record_->flush();
+    if (record_) record_->flush();
 }
 
 void SimulatedEcu::closeAll() {
@@ -218,8 +219,7 @@ void SimulatedEcu::run() {
     while (!stop_) {
         int64_t waitNs = -1;
         const int64_t now = nowNs();
-        if (hangUpAt)
-            waitNs = std::max<int64_t>(0, hangUpAt - now);
+        if (hangUpAt) waitNs = std::max<int64_t>(0, hangUpAt - now);
         if (!partial_.empty()) {
             const int64_t staleIn = std::max<int64_t>(0, partialSince_ + StaleRequestNs - now);
             waitNs = waitNs < 0 ? staleIn : std::min(waitNs, staleIn);
@@ -227,18 +227,15 @@ void SimulatedEcu::run() {
         pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
         timespec ts{time_t(waitNs / 1000000000), long(waitNs % 1000000000)};
         const int r = ppoll(fds, 2, waitNs < 0 ? nullptr : &ts, nullptr);
-        if (r < 0 && errno != EINTR)
-            break;
-        if (stop_ || (fds[1].revents & POLLIN))
-            break;
+        if (r < 0 && errno != EINTR) break;
+        if (stop_ || (fds[1].revents & POLLIN)) break;
         if (hangUpAt && nowNs() >= hangUpAt) {
             hangUp();
             break;
         }
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(master_, buffer, sizeof buffer);
-            if (n > 0)
-                handle(buffer, size_t(n), nowNs());
+            if (n > 0) handle(buffer, size_t(n), nowNs());
         }
         if (!partial_.empty() && nowNs() - partialSince_ >= StaleRequestNs) {
             sendToLine(partial_); // a request cut short still comes back as echo
@@ -260,8 +257,7 @@ void SimulatedEcu::hangUp() {
 }
 
 void SimulatedEcu::handle(const uint8_t* bytes, size_t count, int64_t arrivalNs) {
-    if (partial_.empty())
-        partialSince_ = arrivalNs;
+    if (partial_.empty()) partialSince_ = arrivalNs;
     partial_.insert(partial_.end(), bytes, bytes + count);
     while (!partial_.empty() && !stop_) {
         if (partial_[0] != FrameStartByte || (partial_.size() >= 2 && partial_[1] < 0x55)) {
@@ -274,11 +270,9 @@ void SimulatedEcu::handle(const uint8_t* bytes, size_t count, int64_t arrivalNs)
             partialSince_ = arrivalNs;
             continue;
         }
-        if (partial_.size() < 2)
-            break;
+        if (partial_.size() < 2) break;
         const size_t total = size_t(partial_[1] - FrameLengthBias) + 2;
-        if (partial_.size() < total)
-            break;
+        if (partial_.size() < total) break;
         const TBytes request(partial_.begin(), partial_.begin() + std::ptrdiff_t(total));
         partial_.erase(partial_.begin(), partial_.begin() + std::ptrdiff_t(total));
         partialSince_ = arrivalNs;
@@ -300,32 +294,25 @@ void SimulatedEcu::answer(const TBytes& request) {
         }
     }
     auto has = [&](SimFault f) { return fault[size_t(f)]; };
-    if (has(SimFault::NoEcho))
-        return; // nothing on the line at all
+    if (has(SimFault::NoEcho)) return; // nothing on the line at all
 
     TBytes echo = request;
-    if (has(SimFault::BadEcho))
-        echo.back() ^= 0x10;
+    if (has(SimFault::BadEcho)) echo.back() ^= 0x10;
     sendToLine(echo);
 
     TFrame frame;
     frame.Parse(request);
-    if (!frame.CheckOK() && !raw)
-        return; // a garbled request is not answered
-    if (has(SimFault::Silence) && !raw)
-        return;
+    if (!frame.CheckOK() && !raw) return; // a garbled request is not answered
+    if (has(SimFault::Silence) && !raw) return;
 
     TBytes reply;
     if (raw) {
         reply = std::move(*raw);
     } else {
-        if (has(SimFault::WrongMode))
-            frame.Mode ^= 0x80; // the same content under another mode
+        if (has(SimFault::WrongMode)) frame.Mode ^= 0x80; // the same content under another mode
         reply = replyFor(frame);
-        if (has(SimFault::BadCheck))
-            reply.back() ^= 0x5A;
-        if (has(SimFault::Truncated))
-            reply.resize(std::min<size_t>(reply.size() - 1, 6));
+        if (has(SimFault::BadCheck)) reply.back() ^= 0x5A;
+        if (has(SimFault::Truncated)) reply.resize(std::min<size_t>(reply.size() - 1, 6));
         if (has(SimFault::Noise)) {
             TBytes noise{0x00, 0x55, 0xAA};
             reply.insert(reply.begin(), noise.begin(), noise.end());
@@ -333,8 +320,7 @@ void SimulatedEcu::answer(const TBytes& request) {
     }
 
     const int64_t turnaround = int64_t(options_.TurnaroundMs * 1e6);
-    if (turnaround > 0 && !sleepUntil(std::max(nowNs(), wireFree_) + turnaround))
-        return;
+    if (turnaround > 0 && !sleepUntil(std::max(nowNs(), wireFree_) + turnaround)) return;
     sendToLine(reply);
     {
         std::lock_guard guard(lock_);
@@ -342,8 +328,7 @@ void SimulatedEcu::answer(const TBytes& request) {
     }
     if (record_) {
         std::string line = BytesToHex(reply);
-        if (!line.empty())
-            line.pop_back();
+        if (!line.empty()) line.pop_back();
         // Say which faults touched a reply, so a reader can tell the good ones.
         if (!raw) {
             std::string faults;
@@ -385,23 +370,20 @@ TBytes SimulatedEcu::replayReply(int64_t advanceNs) {
     // The first reply plays the first row; the clock moves on from there.
     replayClockNs_ = replayClockNs_ < 0 ? 0 : replayClockNs_ + std::max<int64_t>(advanceNs, 0);
     // Keep the clock within one pass so that it never overflows.
-    if (replay_.LoopNs() > 0)
-        replayClockNs_ %= replay_.LoopNs();
+    if (replay_.LoopNs() > 0) replayClockNs_ %= replay_.LoopNs();
     const size_t row = replay_.RowAt(replayClockNs_, replayReplies_++);
     const uint8_t* bytes = replay_.Data(row);
     TBytes data(bytes, bytes + LogReplay::RowBytes);
     std::map<std::string, double> sent;
     for (const TParameter& p : table_)
-        if (p.Size > 0)
-            sent[DisplayName(p)] = double(DecodeValue(p, data.data(), data.size()));
+        if (p.Size > 0) sent[DisplayName(p)] = double(DecodeValue(p, data.data(), data.size()));
     std::lock_guard guard(lock_);
     lastValues_ = std::move(sent);
     return data;
 }
 
 void SimulatedEcu::sendToLine(const TBytes& bytes) {
-    if (bytes.empty())
-        return;
+    if (bytes.empty()) return;
     if (!options_.Pace) {
         writeNow(bytes.data(), bytes.size());
         wireFree_ = nowNs();
@@ -412,8 +394,7 @@ void SimulatedEcu::sendToLine(const TBytes& bytes) {
     int64_t done = std::max(nowNs(), wireFree_);
     for (uint8_t b : bytes) {
         done += ByteNs;
-        if (!sleepUntil(done))
-            return;
+        if (!sleepUntil(done)) return;
         writeNow(&b, 1);
         wireFree_ = done;
     }
@@ -427,13 +408,11 @@ void SimulatedEcu::writeNow(const uint8_t* bytes, size_t count) {
             count -= size_t(n);
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) {
             // Nobody reads the line: wait a little, then let the bytes fall off it.
             pollfd p{master_, POLLOUT, 0};
-            if (poll(&p, 1, 100) > 0)
-                continue;
+            if (poll(&p, 1, 100) > 0) continue;
         }
         return;
     }
@@ -441,15 +420,12 @@ void SimulatedEcu::writeNow(const uint8_t* bytes, size_t count) {
 
 bool SimulatedEcu::sleepUntil(int64_t ns) {
     for (;;) {
-        if (stop_)
-            return false;
+        if (stop_) return false;
         const int64_t left = ns - nowNs();
-        if (left <= 0)
-            return true;
+        if (left <= 0) return true;
         pollfd p{wake_[0], POLLIN, 0};
         timespec ts{time_t(left / 1000000000), long(left % 1000000000)};
-        if (ppoll(&p, 1, &ts, nullptr) > 0 && (p.revents & POLLIN))
-            return false;
+        if (ppoll(&p, 1, &ts, nullptr) > 0 && (p.revents & POLLIN)) return false;
     }
 }
 

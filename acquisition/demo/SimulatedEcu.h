@@ -45,17 +45,17 @@ inline constexpr size_t SimFaultCount = 7;
 const char* SimFaultName(SimFault fault);
 
 struct SimOptions {
-    bool Pace = false;          // no faster than 8192 baud, 10 bits a byte
-    double TurnaroundMs = 0;    // between the end of the request and the reply
-    double StepSeconds = 0.2;   // model time per mode 1 reply; 0: the time that really passed
+    bool Pace = false;        // no faster than 8192 baud, 10 bits a byte
+    double TurnaroundMs = 0;  // between the end of the request and the reply
+    double StepSeconds = 0.2; // model time per mode 1 reply; 0: the time that really passed
     uint32_t Seed = 1;
     std::array<unsigned, SimFaultCount> FaultEvery{}; // 0: never
-    double HangUpAfterSeconds = 0; // 0: never
+    double HangUpAfterSeconds = 0;                    // 0: never
     // Every reply sent, one hex line each; a reply a fault touched ends in
     // " #" and the faults' names ("F4 95 01 ... 3C # bad-check").
     std::string RecordPath;
-    std::string PromPath;       // empty: a generated image
-    std::string LinkPath;       // a symbolic link made to the device
+    std::string PromPath; // empty: a generated image
+    std::string LinkPath; // a symbolic link made to the device
     // A log file whose rows mode 1 replies carry, at their recorded pace on
     // the model time above, looping at the end; empty: the vehicle model.
     std::string ReplayPath;
@@ -121,7 +121,7 @@ private:
     bool inputsLoaded_ = false;
 
     int master_ = -1;
-    int slave_ = -1;   // held so the master never sees a hang-up between clients
+    int slave_ = -1; // held so the master never sees a hang-up between clients
     int wake_[2] = {-1, -1};
     std::string devicePath_;
     std::string error_;
@@ -131,11 +131,11 @@ private:
     std::atomic<uint64_t> requests_{0};
 
     // Sim thread only.
-    TBytes partial_;          // bytes of a request not yet complete
+    TBytes partial_; // bytes of a request not yet complete
     int64_t partialSince_ = 0;
-    int64_t wireFree_ = 0;    // when the wire has sent everything so far
+    int64_t wireFree_ = 0; // when the wire has sent everything so far
     int64_t startNs_ = 0;
-    int64_t lastModelNs_ = 0; // when the model last moved on, for StepSeconds 0
+    int64_t lastModelNs_ = 0;    // when the model last moved on, for StepSeconds 0
     int64_t replayClockNs_ = -1; // -1 until the first replayed reply
     uint64_t replayReplies_ = 0;
     std::unique_ptr<std::ofstream> record_;

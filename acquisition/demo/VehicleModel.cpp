@@ -7,18 +7,18 @@ namespace quillmar {
 
 namespace {
 constexpr double Pi = 3.14159265358979323846;
-constexpr double CruiseSpeed = 62;   // mph
-constexpr double ShiftUpAt = 4000;   // rpm
-constexpr double ShiftDownAt = 1300; // rpm
-constexpr double Barometer = 1.01;   // bar
+constexpr double CruiseSpeed = 62;                             // mph
+constexpr double ShiftUpAt = 4000;                             // rpm
+constexpr double ShiftDownAt = 1300;                           // rpm
+constexpr double Barometer = 1.01;                             // bar
 constexpr std::array<double, 5> Pull{5.5, 4.0, 2.8, 2.0, 1.4}; // mph/s at full pull in each gear
 // Fault bits a cycle may show: VSS, MAT low, oxygen sensor, EGR.
 constexpr std::array<uint32_t, 4> OddFaults{1u << 0, 1u << 1, 1u << 6, 1u << 13};
 } // namespace
 
-VehicleModel::VehicleModel(uint32_t seed) : rng_(0x9E3779B97F4A7C15ull ^ (uint64_t(seed) * 0xBF58476D1CE4E5B9ull)) {
-    if (rng_ == 0)
-        rng_ = 1;
+VehicleModel::VehicleModel(uint32_t seed)
+    : rng_(0x9E3779B97F4A7C15ull ^ (uint64_t(seed) * 0xBF58476D1CE4E5B9ull)) {
+    if (rng_ == 0) rng_ = 1;
 }
 
 double VehicleModel::noise() {
@@ -66,8 +66,7 @@ void VehicleModel::step(double dt) {
         throttle_ = 65 + 5 * std::sin(time_);
         speed_ += Pull[size_t(gear_ - 1)] * throttle_ / 65 * dt;
         const double geared = speed_ / SpeedPerEngineSpeed[size_t(gear_ - 1)];
-        if (gear_ < 5 && (geared >= ShiftUpAt || speed_ >= CruiseSpeed))
-            ++gear_;
+        if (gear_ < 5 && (geared >= ShiftUpAt || speed_ >= CruiseSpeed)) ++gear_;
         if (speed_ >= CruiseSpeed && gear_ == 5) {
             phase_ = Phase::Cruise;
             phaseTime_ = 0;
@@ -87,8 +86,7 @@ void VehicleModel::step(double dt) {
         speed_ = std::max(0.0, speed_ - 3.5 * dt);
         while (gear_ > 1 && speed_ / SpeedPerEngineSpeed[size_t(gear_ - 1)] < ShiftDownAt)
             --gear_;
-        if (speed_ < 6)
-            gear_ = 0; // clutch down
+        if (speed_ < 6) gear_ = 0; // clutch down
         if (speed_ <= 0) {
             phase_ = Phase::Stopped;
             phaseTime_ = 0;
@@ -100,8 +98,7 @@ void VehicleModel::step(double dt) {
     double target = idle + 15 * jitter_;
     if (gear_ > 0) {
         target = speed_ / SpeedPerEngineSpeed[size_t(gear_ - 1)];
-        if (phase_ == Phase::PullAway && gear_ == 1)
-            target = std::max(target, 1500.0);
+        if (phase_ == Phase::PullAway && gear_ == 1) target = std::max(target, 1500.0);
         target = std::max(target, idle);
     }
     if (gear_ > 0)
@@ -109,7 +106,7 @@ void VehicleModel::step(double dt) {
     else
         rpm_ += (target - rpm_) * std::min(1.0, dt * 4);
 
-    coolant_ += (90 - coolant_) * dt / 150; // warm in a few minutes
+    coolant_ += (90 - coolant_) * dt / 150;                        // warm in a few minutes
     airTemp_ += (22 + (speed_ < 20 ? 8 : 3) - airTemp_) * dt / 60; // heat soak when slow
 
     const bool wideOpen = throttle_ > 50;
@@ -133,21 +130,17 @@ std::map<std::string, double> VehicleModel::Values() const {
 
     // Manifold pressure: vacuum at idle and overrun, boost at full throttle and high engine speed.
     double map = 0.36 + throttle_ / 100 * (Barometer - 0.36);
-    if (wideOpen && rpm_ > 2000)
-        map += (throttle_ - 50) / 50 * std::min(1.0, (rpm_ - 2000) / 2000) * 0.7;
-    if (cut)
-        map = 0.24;
+    if (wideOpen && rpm_ > 2000) map += (throttle_ - 50) / 50 * std::min(1.0, (rpm_ - 2000) / 2000) * 0.7;
+    if (cut) map = 0.24;
     map += 0.005 * jitter_;
     const double boost = map - Barometer;
 
     const double coldEnrich = std::max(0.0, (60 - coolant_) / 100);
     double pulse = (0.6 + 5.5 * map) * (1 + coldEnrich) * (wideOpen ? 1.15 : 1);
-    if (cut)
-        pulse = 0;
+    if (cut) pulse = 0;
 
     double spark = idling ? 12 : (wideOpen ? 18 - 8 * std::max(0.0, boost) : 34);
-    if (cut)
-        spark = 20;
+    if (cut) spark = 20;
     spark -= knockRetard_;
 
     const double targetIdle = 850 + std::max(0.0, 60 - coolant_) * 6;

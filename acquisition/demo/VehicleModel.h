@@ -48,7 +48,7 @@ private:
     Phase phase_ = Phase::Idle;
     double phaseTime_ = 0;
     int gear_ = 0;
-    double speed_ = 0;    // mph
+    double speed_ = 0; // mph
     double rpm_ = 900;
     double throttle_ = 0; // percent
     double coolant_ = 18; // deg C

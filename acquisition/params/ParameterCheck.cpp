@@ -7,7 +7,8 @@ namespace quillmar {
 TableCheck CheckParameterTable(const TParameterArray& params, const std::string& fileName) {
     TableCheck result;
     long total = 0;
-    for (const auto& p : params) total += p.Size;
+    for (const auto& p : params)
+        total += p.Size;
     if (total != ReplyLength) {
         result.Ok = false;
         result.Caption = "error";
@@ -20,7 +21,7 @@ TableCheck CheckParameterTable(const TParameterArray& params, const std::string&
     }
     for (size_t i = 0; i < params.size(); ++i) {
         const TParameter& p = params[i];
-        if (p.Size == 0) continue;  // derived entries are not in the reply
+        if (p.Size == 0) continue; // derived entries are not in the reply
         const std::string section = "section [Parameter " + std::to_string(i + 1) + "]";
         std::string key;
         std::string what;

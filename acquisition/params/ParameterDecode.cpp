@@ -25,11 +25,13 @@ long double DecodeValue(const TParameter& p, const uint8_t* data, size_t length)
     // Three bytes and more: low byte first, the raw number itself.
     if (n <= 8) {
         uint64_t r = 0;
-        for (size_t k = 0; k < n; ++k) r |= static_cast<uint64_t>(b[k]) << (8 * k);
+        for (size_t k = 0; k < n; ++k)
+            r |= static_cast<uint64_t>(b[k]) << (8 * k);
         return static_cast<long double>(r);
     }
     long double r = 0;
-    for (size_t k = 0; k < n; ++k) r += std::ldexp(static_cast<long double>(b[k]), static_cast<int>(8 * k));
+    for (size_t k = 0; k < n; ++k)
+        r += std::ldexp(static_cast<long double>(b[k]), static_cast<int>(8 * k));
     return r;
 }
 
@@ -42,8 +44,8 @@ void DecodeParameter(TParameterArray& params, int i, const uint8_t* data, size_t
 
 int DerivedSlot(const std::string& name) {
     static constexpr std::string_view names[DerivedChannelCount] = {
-        "Time", "Distance", "Acceleration", "Power", "Gear",
-        "Calc. speed", "Smoothed speed", "Boost", "Injector duty"};
+        "Time",        "Distance",       "Acceleration", "Power",        "Gear",
+        "Calc. speed", "Smoothed speed", "Boost",        "Injector duty"};
     for (int s = 0; s < DerivedChannelCount; ++s)
         if (name == names[s]) return s;
     return -1;
@@ -80,14 +82,16 @@ std::vector<std::string> SplitBitNames(const TParameter& p) {
 }
 
 void FillBitNames(TParameterArray& params) {
-    for (auto& p : params) p.BitNames = SplitBitNames(p);
+    for (auto& p : params)
+        p.BitNames = SplitBitNames(p);
 }
 
 std::vector<std::string> MakeParameterNames(const TParameterArray& params) {
     std::vector<std::string> names;
     names.reserve(params.size() + 1);
     names.emplace_back("blank");
-    for (const auto& p : params) names.push_back(DisplayName(p));
+    for (const auto& p : params)
+        names.push_back(DisplayName(p));
     return names;
 }
 

@@ -30,9 +30,9 @@ private:
 };
 
 struct Conversion {
-    size_t start = 0;  // index of '%'
-    size_t end = 0;    // one past the conversion character
-    char kind = 0;     // conversion character
+    size_t start = 0; // index of '%'
+    size_t end = 0;   // one past the conversion character
+    char kind = 0;    // conversion character
     bool alternate = false;
 };
 
@@ -60,12 +60,14 @@ bool parsePattern(const std::string& s, Conversion& conv) {
         }
         // Width and precision of at most three digits keep the text bounded.
         size_t digits = 0;
-        while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, ++digits;
+        while (j < s.size() && s[j] >= '0' && s[j] <= '9')
+            ++j, ++digits;
         if (digits > 3) return false;
         if (j < s.size() && s[j] == '.') {
             ++j;
             digits = 0;
-            while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, ++digits;
+            while (j < s.size() && s[j] >= '0' && s[j] <= '9')
+                ++j, ++digits;
             if (digits > 3) return false;
         }
         if (j >= s.size()) return false;
@@ -83,8 +85,7 @@ bool parsePattern(const std::string& s, Conversion& conv) {
     return found;
 }
 
-template <typename T>
-std::string formatWith(const std::string& pattern, T value) {
+template <typename T> std::string formatWith(const std::string& pattern, T value) {
     CLocaleScope c;
     char small[256];
     const int n = std::snprintf(small, sizeof small, pattern.c_str(), value);
@@ -160,7 +161,8 @@ std::string FormatGeneral(double v) {
     std::string digits;
     for (char c : mantissa)
         if (c != '.') digits += c;
-    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
 
     if (exponent >= -5 && exponent < 15) {
         std::string out;

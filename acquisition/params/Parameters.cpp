@@ -13,13 +13,15 @@ using BitOverrides = std::initializer_list<std::pair<int, const char*>>;
 // Eight bit names "<prefix> 0" .. "<prefix> 7" with some replaced.
 std::vector<std::string> byteBits(BitOverrides overrides, const char* prefix = "bit") {
     std::vector<std::string> names;
-    for (int b = 0; b < 8; ++b) names.push_back(std::string(prefix) + " " + std::to_string(b));
-    for (const auto& [bit, name] : overrides) names[static_cast<size_t>(bit)] = name;
+    for (int b = 0; b < 8; ++b)
+        names.push_back(std::string(prefix) + " " + std::to_string(b));
+    for (const auto& [bit, name] : overrides)
+        names[static_cast<size_t>(bit)] = name;
     return names;
 }
 
-TParameter entry(const char* name, int position, int size, double offset, double factor,
-                 const char* formatAs, const char* units, bool isSigned, int icon) {
+TParameter entry(const char* name, int position, int size, double offset, double factor, const char* formatAs,
+                 const char* units, bool isSigned, int icon) {
     TParameter p;
     p.Name = name;
     p.Position = static_cast<uint8_t>(position);
@@ -34,21 +36,39 @@ TParameter entry(const char* name, int position, int size, double offset, double
     return p;
 }
 
-TParameter flagEntry(const char* name, int position, int size,
-                     const std::vector<std::string>& bitNames) {
+TParameter flagEntry(const char* name, int position, int size, const std::vector<std::string>& bitNames) {
     TParameter p = entry(name, position, size, 0, 1, "%x", "", false, 24);
     p.Flags = true;
-    for (const auto& bit : bitNames) p.Name += std::string(BitNameSeparator) + bit;
+    for (const auto& bit : bitNames)
+        p.Name += std::string(BitNameSeparator) + bit;
     return p;
 }
 
 TParameterArray buildTable() {
-    const std::vector<std::string> faults = {
-        "VSS", "MAT low", "TPS low", "TPS high", "CTS low", "CTS high", "Oxygen sensor",
-        "No ref. pulses", "EST monitor error", "CAS fault", "IAC error", "MAP low", "MAP high",
-        "EGR", "Wastegate overboost", "MAT high", "ADV error", "CO pot circuit",
-        "High battery voltage", "Fuel injector circuit", "PROM error", "Oxygen sensor rich",
-        "Oxygen sensor lean", "ESC failure"};
+    const std::vector<std::string> faults = {"VSS",
+                                             "MAT low",
+                                             "TPS low",
+                                             "TPS high",
+                                             "CTS low",
+                                             "CTS high",
+                                             "Oxygen sensor",
+                                             "No ref. pulses",
+                                             "EST monitor error",
+                                             "CAS fault",
+                                             "IAC error",
+                                             "MAP low",
+                                             "MAP high",
+                                             "EGR",
+                                             "Wastegate overboost",
+                                             "MAT high",
+                                             "ADV error",
+                                             "CO pot circuit",
+                                             "High battery voltage",
+                                             "Fuel injector circuit",
+                                             "PROM error",
+                                             "Oxygen sensor rich",
+                                             "Oxygen sensor lean",
+                                             "ESC failure"};
     const auto plain = byteBits({});
 
     TParameterArray t;
@@ -73,9 +93,16 @@ TParameterArray buildTable() {
     t.push_back(entry("Injector pulse width", 27, 2, 0, 0.00762939453125, "%5.1f", "ms", false, 25));
     t.push_back(entry("Injector duty", 0, 0, 0, 1, "%5.1f", "%", false, 25));
     t.push_back(entry("Spark advance", 15, 2, 0, 0.3515625, "%5.1f", "\xC2\xB0", true, 25));
-    t.push_back(entry("Coolant temp.", 6, 1, -40, 0.75, "%5.1f", "\xC2\xB0" "C", false, 25));
-    t.push_back(entry("MAT", 47, 1, 130, -0.549, "%5.1f", "\xC2\xB0" "C", false, 25));
-    t.push_back(entry("CO potentiometer/Oxygen sensor?", 18, 1, 0, 0.0196078431372549, "%5.1f", "V", false, 25));
+    t.push_back(entry("Coolant temp.", 6, 1, -40, 0.75, "%5.1f",
+                      "\xC2\xB0"
+                      "C",
+                      false, 25));
+    t.push_back(entry("MAT", 47, 1, 130, -0.549, "%5.1f",
+                      "\xC2\xB0"
+                      "C",
+                      false, 25));
+    t.push_back(
+        entry("CO potentiometer/Oxygen sensor?", 18, 1, 0, 0.0196078431372549, "%5.1f", "V", false, 25));
     t.push_back(entry("Oxygen sensor (integrator)?", 19, 1, 0, 1, "%x", "", false, 25));
     t.push_back(entry("IAC position", 21, 1, 0, 1, "%5.1f", "", false, 25));
     t.push_back(entry("Target idle", 22, 1, 0, 12.5, "%5.1f", "RPM", false, 25));
@@ -87,13 +114,18 @@ TParameterArray buildTable() {
     t.push_back(entry("Wastegate duty cycle?", 41, 1, 0, 0.390625, "%5.1f", "%", false, 25));
     t.push_back(entry("Knock counter?", 44, 1, 0, 1, "%5.1f", "", false, 25));
     t.push_back(entry("Knock retard?", 45, 1, 0, 0.17647058823529413, "%5.1f", "\xC2\xB0", false, 25));
-    t.push_back(entry("Op. temp.- temp.", 61, 1, 0, 1, "%5.1f", "\xC2\xB0" "C", false, 25));
+    t.push_back(entry("Op. temp.- temp.", 61, 1, 0, 1, "%5.1f",
+                      "\xC2\xB0"
+                      "C",
+                      false, 25));
     t.push_back(entry("Coolant raw", 7, 1, 0, 1, "%5.1f", "", false, 25));
     t.push_back(entry("Unused", 8, 1, 0, 1, "%x", "", false, -1));
-    t.push_back(flagEntry("Flags 12", 12, 1, byteBits({{0, "Bit 0"}, {1, "secondary throttle"}, {5, "EGR"}})));
+    t.push_back(
+        flagEntry("Flags 12", 12, 1, byteBits({{0, "Bit 0"}, {1, "secondary throttle"}, {5, "EGR"}})));
     t.push_back(flagEntry("Flags 20", 20, 1, plain));
     t.push_back(entry("25", 25, 1, 0, 1, "%5.1f", "", false, 28));
-    t.push_back(flagEntry("Flags 30", 30, 1, byteBits({{0, "Throttle>0"}, {4, "Throttle=0"}, {7, "At idle"}})));
+    t.push_back(
+        flagEntry("Flags 30", 30, 1, byteBits({{0, "Throttle>0"}, {4, "Throttle=0"}, {7, "At idle"}})));
     t.push_back(flagEntry("Flags 34", 34, 1, plain));
     t.push_back(flagEntry("Flags 35", 35, 1, plain));
     t.push_back(flagEntry("Input flags", 36, 1,
@@ -101,16 +133,18 @@ TParameterArray buildTable() {
     t.push_back(flagEntry("Operation mode flags", 38, 1,
                           byteBits({{4, "Deceleration mode"}, {5, "Acceleration mode"}})));
     t.push_back(flagEntry("Flags 39", 39, 1, byteBits({{4, "Air control sol.?"}, {5, "Overboost"}})));
-    t.push_back(flagEntry("Air fuel mode", 40, 1,
-                          byteBits({{3, "Engine running"}, {4, "Cut fuel"}, {6, "Rich"}})));
+    t.push_back(
+        flagEntry("Air fuel mode", 40, 1, byteBits({{3, "Engine running"}, {4, "Cut fuel"}, {6, "Rich"}})));
     t.push_back(flagEntry("Flags 42", 42, 1, byteBits({{0, "Closed loop"}, {3, "Overrun fuel cut"}})));
-    t.push_back(flagEntry("Flags 43", 43, 1,
-                          byteBits({{1, "Fuel cut"}, {2, "Engine running?"}, {3, "Start mode?"},
-                                    {6, "Start mode?"}})));
+    t.push_back(flagEntry(
+        "Flags 43", 43, 1,
+        byteBits({{1, "Fuel cut"}, {2, "Engine running?"}, {3, "Start mode?"}, {6, "Start mode?"}})));
     t.push_back(flagEntry("Flags 46", 46, 1, plain));
     t.push_back(flagEntry("Flags 48", 48, 1, byteBits({{1, "0% Throttle"}, {5, "stalled"}})));
     t.push_back(flagEntry("Flags 49", 49, 1, plain));
-    t.push_back(flagEntry("Flags 50", 50, 1, byteBits({{0, "Coolant over 50\xC2\xB0" "C"}})));
+    t.push_back(flagEntry("Flags 50", 50, 1,
+                          byteBits({{0, "Coolant over 50\xC2\xB0"
+                                        "C"}})));
     t.push_back(flagEntry("Flags 51", 51, 1, plain));
     t.push_back(flagEntry("Flags 52", 52, 1, byteBits({{3, "MAT disconnected"}})));
     t.push_back(entry("53", 53, 1, 0, 1, "%5.1f", "", false, 25));

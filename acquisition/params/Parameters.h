@@ -76,12 +76,12 @@ std::vector<TFlagDef> MakeFlagDefs(const TParameterArray& params);
 // Positions in ParameterNames of the names the derived channels need; -1 when
 // absent; the first occurrence counts.
 struct ParameterIndices {
-    int32_t SpeedIndex = -1;        // "Speed"
-    int32_t TimeIndex = -1;         // "Time"
-    int32_t MapIndex = -1;          // "Manifold press (abs)."
-    int32_t BarometerIndex = -1;    // "Barometer"
-    int32_t InjectorIndex = -1;     // "Injector pulse width"
-    int32_t EngineSpeedIndex = -1;  // "Engine speed"
+    int32_t SpeedIndex = -1;       // "Speed"
+    int32_t TimeIndex = -1;        // "Time"
+    int32_t MapIndex = -1;         // "Manifold press (abs)."
+    int32_t BarometerIndex = -1;   // "Barometer"
+    int32_t InjectorIndex = -1;    // "Injector pulse width"
+    int32_t EngineSpeedIndex = -1; // "Engine speed"
 };
 ParameterIndices FindParameterIndices(const std::vector<std::string>& parameterNames);
 
@@ -117,9 +117,9 @@ std::string FormatGeneral(double v);
 
 struct TableCheck {
     bool Ok = true;
-    std::string Caption;  // "error" when not Ok
-    std::string Message;  // the message box text
-    std::string Where;    // section and key, or empty
+    std::string Caption; // "error" when not Ok
+    std::string Message; // the message box text
+    std::string Where;   // section and key, or empty
 };
 
 // The start-up consistency check: every entry with bytes lies within the

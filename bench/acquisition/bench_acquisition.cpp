@@ -47,13 +47,17 @@ int main(int argc, char** argv) {
                     static_cast<long long>(acq.decodeSteps()));
 
         acq.StartTalkingActionExecute();
-        report("  talking (reply + decode share)", ticks,
-               secondsOf([&] { for (int i = 0; i < ticks; ++i) acq.AcquisitionTimer(); }));
+        report("  talking (reply + decode share)", ticks, secondsOf([&] {
+                   for (int i = 0; i < ticks; ++i)
+                       acq.AcquisitionTimer();
+               }));
         acq.StopTalkingActionExecute();
 
         acq.StartLoggingActionExecute();
-        report("  logging (reply + row append + decode share)", ticks,
-               secondsOf([&] { for (int i = 0; i < ticks; ++i) acq.AcquisitionTimer(); }));
+        report("  logging (reply + row append + decode share)", ticks, secondsOf([&] {
+                   for (int i = 0; i < ticks; ++i)
+                       acq.AcquisitionTimer();
+               }));
         TALDLLog* log = acq.currentLog();
         std::printf("  rows recorded %d, capacity %u rows (%.1f MB)\n", acq.rowCounter(), log->Rows,
                     log->Rows * 71.0 / 1e6);

@@ -39,8 +39,7 @@ Figures run(SimulatedEcu& ecu, const TBytes& data, int count, double turnaroundM
     Figures f;
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i)
-        if (!link.Transact(1, data, reply) || reply.size() != SimulatedEcu::ReplyDataBytes)
-            ++f.failures;
+        if (!link.Transact(1, data, reply) || reply.size() != SimulatedEcu::ReplyDataBytes) ++f.failures;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     f.perSecond = count / seconds;
 
@@ -52,8 +51,8 @@ Figures run(SimulatedEcu& ecu, const TBytes& data, int count, double turnaroundM
 }
 
 void print(const char* what, const Figures& f) {
-    std::printf("%-34s %8.3f /s   wire limit %8.3f /s   ratio %.4f   failures %d\n", what, f.perSecond, f.limit,
-                f.perSecond / f.limit, f.failures);
+    std::printf("%-34s %8.3f /s   wire limit %8.3f /s   ratio %.4f   failures %d\n", what, f.perSecond,
+                f.limit, f.perSecond / f.limit, f.failures);
 }
 
 } // namespace
@@ -76,7 +75,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot start the simulator: %s\n", ecu.Error().c_str());
         return 1;
     }
-    std::printf("%d mode 1 transactions each, turnaround %.1f ms, 8192 baud, 10 bits a byte\n", count, turnaround);
+    std::printf("%d mode 1 transactions each, turnaround %.1f ms, 8192 baud, 10 bits a byte\n", count,
+                turnaround);
     print("mode 1, no message number", run(ecu, {}, count, turnaround));
     print("mode 1, message number 0", run(ecu, {0x00}, count, turnaround));
     ecu.Stop();

@@ -24,16 +24,19 @@ int main(int argc, char** argv) {
     std::mt19937 random(12345);
     for (uint32_t r = 1; r <= rows; ++r) {
         uint8_t* bytes = log.RowData(r);
-        for (uint32_t k = 0; k < log.RowBytes(); ++k) bytes[k] = static_cast<uint8_t>(random());
+        for (uint32_t k = 0; k < log.RowBytes(); ++k)
+            bytes[k] = static_cast<uint8_t>(random());
     }
     std::array<TDoubleArray, DerivedChannelCount> derived;
-    for (auto& d : derived) d.assign(rows + 1, 1.0);
+    for (auto& d : derived)
+        d.assign(rows + 1, 1.0);
 
     const int columns = static_cast<int>(table.size());
     const auto start = std::chrono::steady_clock::now();
     long double sum = 0;
     for (uint32_t r = 1; r <= rows; ++r)
-        for (int c = 1; c <= columns; ++c) sum += ParameterValue(table, log, c, r, &derived);
+        for (int c = 1; c <= columns; ++c)
+            sum += ParameterValue(table, log, c, r, &derived);
     const auto stop = std::chrono::steady_clock::now();
 
     const double seconds = std::chrono::duration<double>(stop - start).count();

@@ -49,8 +49,8 @@ inline void WriteFileAtomically(const std::string& fileName, std::span<const uin
 }
 
 inline void WriteFileAtomically(const std::string& fileName, const std::string& bytes) {
-    WriteFileAtomically(fileName,
-                        {std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())});
+    WriteFileAtomically(
+        fileName, {std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())});
 }
 
 } // namespace quillmar

@@ -14,7 +14,9 @@ SilentMessenger silent;
 Messenger* current = &silent;
 } // namespace
 
-Messenger& messenger() { return *current; }
+Messenger& messenger() {
+    return *current;
+}
 
 Messenger* setMessenger(Messenger* m) {
     Messenger* previous = current == &silent ? nullptr : current;

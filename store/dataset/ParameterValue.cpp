@@ -9,9 +9,8 @@
 
 namespace quillmar {
 
-long double ParameterValue(const TParameterArray& params, const TNumber2DArrayStore& log,
-                           int column, uint32_t row,
-                           const std::array<TDoubleArray, DerivedChannelCount>* derived) {
+long double ParameterValue(const TParameterArray& params, const TNumber2DArrayStore& log, int column,
+                           uint32_t row, const std::array<TDoubleArray, DerivedChannelCount>* derived) {
     if (column < 1 || static_cast<size_t>(column - 1) >= params.size()) return 0;
     if (row == 0 || row > log.Rows) return 0;
     const TParameter& p = params[static_cast<size_t>(column - 1)];

@@ -16,10 +16,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace quillmar {
 namespace {
@@ -49,9 +49,8 @@ public:
 class PromDumpTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("quillmar-prom-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() / ("quillmar-prom-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         acq.setListener(&listener);
@@ -89,7 +88,8 @@ TEST_F(PromDumpTest, TestModeDumpsWithoutALink) {
     EXPECT_EQ(acq.DumpProm(file.string()), PromDumpResult::Written);
     const auto image = readFile(file);
     ASSERT_EQ(image.size(), 32768u);
-    for (uint8_t b : image) ASSERT_LE(b, 254);
+    for (uint8_t b : image)
+        ASSERT_LE(b, 254);
     const auto lines = dumpLines();
     ASSERT_EQ(lines.size(), 1024u);
     EXPECT_EQ(lines.size(), listener.errors.size());
@@ -112,7 +112,8 @@ TEST_F(PromDumpTest, RefusalsAndUnwritableFile) {
     acq.StartTalkingActionExecute();
     EXPECT_EQ(acq.DumpProm((dir / "a.bin").string()), PromDumpResult::Busy);
     ASSERT_EQ(messenger.shown.size(), 1u);
-    EXPECT_EQ(messenger.shown[0], (std::pair<std::string, std::string>{"Error", "Data acquisition is in progress"}));
+    EXPECT_EQ(messenger.shown[0],
+              (std::pair<std::string, std::string>{"Error", "Data acquisition is in progress"}));
     EXPECT_TRUE(listener.errors.empty());
     acq.StopTalkingActionExecute();
 
@@ -133,7 +134,8 @@ TEST_F(PromDumpTest, RefusalsAndUnwritableFile) {
     // A file that cannot be written: the message, and no file.
     const fs::path bad = dir / "missing" / "c.bin";
     EXPECT_EQ(acq.DumpProm(bad.string()), PromDumpResult::Failed);
-    EXPECT_EQ(messenger.shown.back(), (std::pair<std::string, std::string>{"Error", "Exception occurred, PROM dump failed"}));
+    EXPECT_EQ(messenger.shown.back(),
+              (std::pair<std::string, std::string>{"Error", "Exception occurred, PROM dump failed"}));
     EXPECT_FALSE(fs::exists(bad));
 
     // An existing image survives a cancelled dump untouched.
@@ -154,7 +156,8 @@ TEST_F(PromDumpTest, RetriesFailuresAndCutsTheLastReply) {
     acq.comms()->SetWaitLimit(250);
     // Address 0x8000 goes unanswered four times before it is read; the
     // reply at 0xFFC0 carries 100 bytes, of which 64 belong to the image.
-    for (int i = 0; i < 4; ++i) sim.QueueRawReply({});
+    for (int i = 0; i < 4; ++i)
+        sim.QueueRawReply({});
     const PromImage prom = PromImage::Generated(SimOptions{}.Seed);
     listener.onProgress = [&](uint32_t next) {
         if (next != 0xFFC0) return;
@@ -167,7 +170,8 @@ TEST_F(PromDumpTest, RetriesFailuresAndCutsTheLastReply) {
     EXPECT_TRUE(messenger.shown.empty());
     const auto image = readFile(file);
     ASSERT_EQ(image.size(), 32768u);
-    for (uint32_t a = 0x8000; a < 0x10000; ++a) ASSERT_EQ(image[a - 0x8000], prom.At(static_cast<uint16_t>(a))) << a;
+    for (uint32_t a = 0x8000; a < 0x10000; ++a)
+        ASSERT_EQ(image[a - 0x8000], prom.At(static_cast<uint16_t>(a))) << a;
     // Each failure left the link's line before the address was read.
     const auto firstRead = std::find(listener.errors.begin(), listener.errors.end(), "Reading addr: $8000");
     EXPECT_EQ(std::count(listener.errors.begin(), firstRead, "No reply"), 4);
@@ -182,10 +186,12 @@ TEST_F(PromDumpTest, FailureLimits) {
     ASSERT_TRUE(sim.Start()) << sim.Error();
     create(sim.DevicePath());
     // Five failed transactions for one address abort without a file.
-    for (int i = 0; i < 5; ++i) sim.QueueRawReply({});
+    for (int i = 0; i < 5; ++i)
+        sim.QueueRawReply({});
     EXPECT_EQ(acq.DumpProm((dir / "a.bin").string()), PromDumpResult::LinkFailed);
     ASSERT_EQ(messenger.shown.size(), 1u);
-    EXPECT_EQ(messenger.shown[0], (std::pair<std::string, std::string>{"Aborting", "Five consecutive mode 2 command failures"}));
+    EXPECT_EQ(messenger.shown[0],
+              (std::pair<std::string, std::string>{"Aborting", "Five consecutive mode 2 command failures"}));
     EXPECT_FALSE(fs::exists(dir / "a.bin"));
     EXPECT_EQ(sim.RequestCount(), 5u);
 
@@ -193,10 +199,12 @@ TEST_F(PromDumpTest, FailureLimits) {
     // ones resets the count (four at 0x8000, then five at 0x8040).
     listener.errors.clear();
     const TBytes empty = TFrame(2, {}).AsBytes();
-    for (int i = 0; i < 4; ++i) sim.QueueRawReply(empty);
+    for (int i = 0; i < 4; ++i)
+        sim.QueueRawReply(empty);
     listener.onProgress = [&](uint32_t next) {
         if (next == 0x8040)
-            for (int i = 0; i < 5; ++i) sim.QueueRawReply(empty);
+            for (int i = 0; i < 5; ++i)
+                sim.QueueRawReply(empty);
     };
     EXPECT_EQ(acq.DumpProm((dir / "b.bin").string()), PromDumpResult::NoData);
     EXPECT_EQ(messenger.shown.back(), (std::pair<std::string, std::string>{"Error", "ALDL error"}));
@@ -231,7 +239,8 @@ TEST_F(PromDumpTest, TicksOverThePseudoTerminal) {
     ASSERT_EQ(collection.Count(), 1);
     const TALDLLog* log = collection.ReadLog(0);
     ASSERT_EQ(log->Rows, 1u);
-    for (uint32_t c = 1; c <= 63; ++c) EXPECT_EQ(log->GetElement(c, 1), reply[c + 2]);
+    for (uint32_t c = 1; c <= 63; ++c)
+        EXPECT_EQ(log->GetElement(c, 1), reply[c + 2]);
     EXPECT_NEAR(log->TimeStamp(1), 0.2, 1e-6);
     EXPECT_NEAR(acq.parameters()[8].Value, engineSpeed, 25.0); // within one step of 25 RPM
     EXPECT_TRUE(listener.errors.empty());

@@ -4,8 +4,8 @@
 // the tree as the mouse moves.
 
 #include "tests/agraph/AgraphTestSupport.h"
-#include "tests/cli/CliTestSupport.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include "graph/acquisition/window/ALDLGraph.h"
 
@@ -233,8 +233,8 @@ TEST_F(AgraphFrame, TheCommandLineDrawsWhatTheWindowSaves) {
 
     const std::filesystem::path dir = config.dir.path().toStdString();
     const clitest::CliRun cli =
-        clitest::Child({"plot", config.file("a.ecu"), config.file("b.ecu"), "--x", "Time", "--y", "Engine speed",
-                        "--y2", "Flags 30/At idle", "--out", config.file("cli.png")},
+        clitest::Child({"plot", config.file("a.ecu"), config.file("b.ecu"), "--x", "Time", "--y",
+                        "Engine speed", "--y2", "Flags 30/At idle", "--out", config.file("cli.png")},
                        dir, {.headless = true})
             .wait();
     ASSERT_EQ(cli.status, 0) << cli.err;

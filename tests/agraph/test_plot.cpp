@@ -48,7 +48,7 @@ protected:
 
 TEST_F(Plot, WritesEachPictureTypeWithoutADisplay) {
     const clitest::CliRun png = plot({a, b, "--x", "Time", "--y", "Engine speed", "--y2", "Flags 30/At idle",
-                                "--out", file("runs.png"), "--title", "Two runs"});
+                                      "--out", file("runs.png"), "--title", "Two runs"});
     ASSERT_EQ(png.status, 0) << png.err;
     EXPECT_NE(png.out.find("runs.png"), std::string::npos) << png.out;
     const QImage picture(QString::fromStdString(file("runs.png")));

@@ -73,8 +73,10 @@ public:
                                      "LC_ALL=C",
                                      "XDG_STATE_HOME=" + (dir / "state").string(),
                                      std::string("CLI=") + QUILLMAR_CLI};
-        std::vector<std::string> replaced{"XDG_CONFIG_HOME=", "HOME=", "TMPDIR=", "LC_ALL=", "XDG_STATE_HOME="};
-        if (start.headless) replaced.insert(replaced.end(), {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
+        std::vector<std::string> replaced{
+            "XDG_CONFIG_HOME=", "HOME=", "TMPDIR=", "LC_ALL=", "XDG_STATE_HOME="};
+        if (start.headless)
+            replaced.insert(replaced.end(), {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
         for (char** e = environ; *e; ++e) {
             const std::string v = *e;
             bool keep = true;

@@ -31,10 +31,8 @@ struct PtyPair {
         WriteLineSettings(master, raw);
     }
     ~PtyPair() {
-        if (slave >= 0)
-            ::close(slave);
-        if (master >= 0)
-            ::close(master);
+        if (slave >= 0) ::close(slave);
+        if (master >= 0) ::close(master);
     }
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
@@ -49,8 +47,7 @@ struct PtyPair {
         while (poll(&p, 1, out.empty() ? 200 : 20) > 0) {
             uint8_t buffer[256];
             const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
+            if (n <= 0) break;
             out.insert(out.end(), buffer, buffer + n);
         }
         return out;

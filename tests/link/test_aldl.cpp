@@ -44,8 +44,7 @@ void expectDecodesTo(const TBytes& reply, const std::map<std::string, double>& s
     ASSERT_EQ(reply.size(), 63u);
     int checked = 0;
     for (const TParameter& p : BuiltInParameters()) {
-        if (p.Size == 0)
-            continue;
+        if (p.Size == 0) continue;
         const auto it = sent.find(DisplayName(p));
         ASSERT_NE(it, sent.end()) << p.Name;
         const double decoded = double(DecodeValue(p, reply.data(), reply.size()));
@@ -175,7 +174,7 @@ TEST(ALDLComms, OddRepliesAreJudgedByTheirBytes) {
         Lines lines;
     };
     const Case cases[] = {
-        {{0xF4, 0x55, 0xB7}, {"Reply mode doesn't match"}},       // no mode byte: mode 0
+        {{0xF4, 0x55, 0xB7}, {"Reply mode doesn't match"}}, // no mode byte: mode 0
         {{0x00, 0x11, 0x22}, {"No frame start byte received", "No reply"}},
         {{0x33, 0xF4}, {"No frame start byte received", "No reply"}}, // nothing after the start byte
         {{0xF4, 0xFF, 0x01, 0x02}, {"Not enough bytes received", "No reply"}},

@@ -35,13 +35,15 @@ TEST(BuiltInTable, SizesAndBitNames) {
         EXPECT_TRUE(IsValidFormatAs(p.FormatAs)) << p.Name;
         const auto bits = SplitBitNames(p);
         ASSERT_EQ(bits.size(), p.Flags ? p.Size * 8u : 0u) << p.Name;
-        for (const auto& b : bits) EXPECT_FALSE(b.empty()) << p.Name;
+        for (const auto& b : bits)
+            EXPECT_FALSE(b.empty()) << p.Name;
     }
     EXPECT_EQ(total, ReplyLength);
     EXPECT_TRUE(CheckParameterTable(t).Ok);
 
     EXPECT_EQ(SplitBitNames(entryNamed("Faults"))[23], "ESC failure");
-    EXPECT_EQ(SplitBitNames(entryNamed("Flags 50"))[0], "Coolant over 50\xC2\xB0" "C");
+    EXPECT_EQ(SplitBitNames(entryNamed("Flags 50"))[0], "Coolant over 50\xC2\xB0"
+                                                        "C");
 
     // The last bit name runs to the end; missing names are empty.
     TParameter cut = entryNamed("Flags 12");
@@ -62,7 +64,7 @@ TEST(BuiltInTable, SizesAndBitNames) {
     EXPECT_EQ(names[0], "blank");
     EXPECT_EQ(names[2], "Faults");
     EXPECT_EQ(FindParameterIndices(names).EngineSpeedIndex, 9);
-    EXPECT_EQ(IndexOfName(names, "Oxygen sensor (integrator)?"), 24);  // first of two
+    EXPECT_EQ(IndexOfName(names, "Oxygen sensor (integrator)?"), 24); // first of two
     EXPECT_EQ(FindParameterIndices({"blank", "Throttle"}).SpeedIndex, -1);
 }
 
@@ -116,14 +118,15 @@ TEST(Decode, NeverReadsOutsideTheReply) {
     std::array<uint8_t, ReplyLength> r{};
     r[10] = 34;
     t[2].Value = 12.5;
-    for (int i = -1; i <= 65; ++i) DecodeParameter(t, i, r.data(), r.size());
+    for (int i = -1; i <= 65; ++i)
+        DecodeParameter(t, i, r.data(), r.size());
     EXPECT_EQ(t[8].Value, 850);
     EXPECT_EQ(t[2].Value, 12.5);
 }
 
 TEST(TableCheck, SizesAndEntriesPastTheReply) {
     TParameterArray t = BuiltInParameters();
-    for (uint8_t size : {2, 0}) {  // 64 and 62 bytes in all
+    for (uint8_t size : {2, 0}) { // 64 and 62 bytes in all
         t[8].Size = size;
         const auto c = CheckParameterTable(t, "p.ini");
         EXPECT_FALSE(c.Ok);

@@ -23,11 +23,11 @@ struct Log {
 TEST(ParameterValue, DecodesLoggedRows) {
     const TParameterArray& t = BuiltInParameters();
     Log log(2);
-    log.set(1, 11, 34);   // engine speed
+    log.set(1, 11, 34); // engine speed
     log.set(2, 11, 40);
-    log.set(2, 15, 0xFF);  // spark advance, signed, high byte first
+    log.set(2, 15, 0xFF); // spark advance, signed, high byte first
     log.set(2, 16, 0x38);
-    log.set(2, 3, 0x01);   // faults, low byte first
+    log.set(2, 3, 0x01); // faults, low byte first
     log.set(2, 5, 0x80);
 
     EXPECT_EQ(ParameterValue(t, log.store, 9, 1, nullptr), 850);
@@ -47,16 +47,17 @@ TEST(ParameterValue, DerivedEntriesAnswerFromTheirSlot) {
     const TParameterArray& t = BuiltInParameters();
     Log log(2);
     std::array<TDoubleArray, DerivedChannelCount> derived;
-    for (int s = 0; s < DerivedChannelCount; ++s) derived[size_t(s)] = {0, 10.0 + s, 20.0 + s};
+    for (int s = 0; s < DerivedChannelCount; ++s)
+        derived[size_t(s)] = {0, 10.0 + s, 20.0 + s};
 
-    EXPECT_EQ(ParameterValue(t, log.store, 3, 2, &derived), 20);   // Time, slot 0
-    EXPECT_EQ(ParameterValue(t, log.store, 8, 1, &derived), 14);   // Gear
-    EXPECT_EQ(ParameterValue(t, log.store, 11, 2, &derived), 26);  // Smoothed speed
+    EXPECT_EQ(ParameterValue(t, log.store, 3, 2, &derived), 20);  // Time, slot 0
+    EXPECT_EQ(ParameterValue(t, log.store, 8, 1, &derived), 14);  // Gear
+    EXPECT_EQ(ParameterValue(t, log.store, 11, 2, &derived), 26); // Smoothed speed
     EXPECT_EQ(ParameterValue(t, log.store, 3, 2, nullptr), 0);
 
     TParameterArray renamed = t;
     renamed[2].Name = "Elapsed";
     EXPECT_EQ(ParameterValue(renamed, log.store, 3, 2, &derived), 0);
-    derived[0].resize(2);  // row 2 missing
+    derived[0].resize(2); // row 2 missing
     EXPECT_EQ(ParameterValue(t, log.store, 3, 2, &derived), 0);
 }

@@ -154,6 +154,7 @@ TEST(WorkbookStatus, TheHomeFolderIsShortened) {
     const std::string home = QDir::homePath().toStdString();
     EXPECT_EQ(WorkbookStatusText(home + "/Documents/Quillmar/Dataset 0.xlsx"),
               "Workbook saved as ~/Documents/Quillmar/Dataset 0.xlsx");
-    EXPECT_EQ(WorkbookStatusText(home + "x/Dataset 0.xlsx"), "Workbook saved as " + home + "x/Dataset 0.xlsx");
+    EXPECT_EQ(WorkbookStatusText(home + "x/Dataset 0.xlsx"),
+              "Workbook saved as " + home + "x/Dataset 0.xlsx");
     EXPECT_EQ(WorkbookStatusText("/srv/Dataset 0.xlsx"), "Workbook saved as /srv/Dataset 0.xlsx");
 }

@@ -19,8 +19,7 @@ TEST(VehicleModel, DrivesThePlausibleCycle) {
     double topSpeed = 0;
     for (int i = 0; i < 2 * 1200; ++i) { // two cycles at 0.1 s
         model.Advance(0.1);
-        if (model.CurrentPhase() != phases.back())
-            phases.push_back(model.CurrentPhase());
+        if (model.CurrentPhase() != phases.back()) phases.push_back(model.CurrentPhase());
         gears.insert(model.Gear());
         topSpeed = std::max(topSpeed, model.Speed());
         EXPECT_GE(model.Coolant(), coolant);
@@ -35,9 +34,9 @@ TEST(VehicleModel, DrivesThePlausibleCycle) {
             EXPECT_GT(model.EngineSpeed(), 700);
         }
     }
-    const std::vector<Phase> expected{Phase::Idle,    Phase::PullAway, Phase::Cruise,  Phase::Braking,
-                                      Phase::Stopped, Phase::PullAway, Phase::Cruise,  Phase::Braking,
-                                      Phase::Stopped};
+    const std::vector<Phase> expected{Phase::Idle,    Phase::PullAway, Phase::Cruise,
+                                      Phase::Braking, Phase::Stopped,  Phase::PullAway,
+                                      Phase::Cruise,  Phase::Braking,  Phase::Stopped};
     EXPECT_EQ(std::vector<Phase>(phases.begin(), phases.begin() + std::min(phases.size(), expected.size())),
               expected);
     EXPECT_EQ(gears, (std::set<int>{0, 1, 2, 3, 4, 5}));

@@ -139,8 +139,8 @@ TEST(SaveTargets, ALinkToANewFileCreatesItsTarget) {
     // A link into a folder that does not exist cannot be saved through.
     const std::string nowhere = dir.file("nowhere.ecu");
     ASSERT_EQ(::symlink("no/such/folder.ecu", nowhere.c_str()), 0);
-    EXPECT_EQ(saveError(log, nowhere),
-              "Cannot create file " + nowhere + " (" + dir.file("no/such/folder.ecu") + ": No such file or directory)");
+    EXPECT_EQ(saveError(log, nowhere), "Cannot create file " + nowhere + " (" +
+                                           dir.file("no/such/folder.ecu") + ": No such file or directory)");
 }
 
 TEST(InputFiles, NeitherHangNorReadWithoutEnd) {
