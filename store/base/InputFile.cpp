@@ -68,8 +68,13 @@ std::size_t InputFile::read(uint8_t* data, std::size_t count) {
 std::vector<uint8_t> InputFile::readToEnd(uint64_t limit, const std::string& what) {
     std::vector<uint8_t> bytes;
     // A regular file says how much to expect; a stream grows as it comes.
+    // Reading the size and one byte more shows the end in one call, without
+    // zeroing a larger buffer first.
     std::size_t chunk = 64 * 1024;
-    if (regular_ && size_ < limit) bytes.reserve(static_cast<std::size_t>(size_) + 1);
+    if (regular_ && size_ < limit) {
+        chunk = static_cast<std::size_t>(size_) + 1;
+        bytes.reserve(chunk);
+    }
     while (!end_) {
         const uint64_t room = limit + 1 - bytes.size(); // one byte past the limit shows there is more
         const std::size_t want = static_cast<std::size_t>(room < chunk ? room : chunk);
@@ -81,7 +86,7 @@ std::vector<uint8_t> InputFile::readToEnd(uint64_t limit, const std::string& wha
             throw FileError("Cannot read file " + name_ + ": it goes on past " + std::to_string(limit) +
                                 " bytes, more than " + what + " can hold",
                             name_);
-        if (chunk < (std::size_t{1} << 24)) chunk *= 2;
+        if (chunk < (std::size_t{1} << 24)) chunk = chunk < 64 * 1024 ? 64 * 1024 : chunk * 2;
     }
     return bytes;
 }
