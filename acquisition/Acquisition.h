@@ -1,5 +1,5 @@
 #pragma once
-// The acquisition cycle without its window: the link, the parameter table,
+// The acquisition cycle without a window: the link, the parameter table,
 // the two periodic timers and the talking and logging commands.
 //
 // One tick (acquisitionTick) polls the engine computer for its mode 1 data
@@ -53,7 +53,7 @@ enum class PromDumpResult {
     Cancelled,  // cancelPromDump() was called, or the acquisition shut down
 };
 
-// Everything the cycle tells its window. Every notification has a no-op
+// Everything the cycle tells its front end. Every notification has a no-op
 // default, so a front end overrides only what it shows.
 class AcquisitionListener {
 public:
@@ -72,10 +72,12 @@ public:
     virtual void errorLines(const std::vector<std::string>& /*lines*/) {}
     // The graph's curves should be set up again (datasets came or went).
     virtual void setupCurves() {}
-    // The dials window should be created and shown (true) or closed (false).
-    virtual void dialsWindow(bool /*open*/) {}
-    // True: the graph panel is on top; false: the periods and error log show.
-    virtual void graphPanelVisible(bool /*visible*/) {}
+    // Talking started with the dials on (true), or stopped (false): the
+    // dials should show, or go.
+    virtual void dialsWanted(bool /*wanted*/) {}
+    // The link is busy (talking or dumping: the periods and the error log
+    // matter now) or idle again (the recorded data matter).
+    virtual void linkActivity(bool /*busy*/) {}
     // Between two addresses of a PROM dump: the next address and bytes so far.
     virtual void promProgress(uint32_t /*nextAddress*/, size_t /*bytesRead*/) {}
     // A PROM dump ended (the state is Idle again).
@@ -175,7 +177,7 @@ public:
     // Seconds until the next try while the link is lost.
     double nextReconnectIn() const;
 
-    // ---- switches of the main window ----
+    // ---- switches ----
 
     void setTestMode(bool on) { testMode_ = on; }
     bool testMode() const { return testMode_; }

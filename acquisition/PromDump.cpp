@@ -43,7 +43,7 @@ bool Acquisition::startPromDump(const std::string& fileName) {
     prom_->Image.reserve(PromEnd - PromStart);
     prom_->Address = PromStart;
     promCancel_ = false;
-    listener_->graphPanelVisible(false);
+    listener_->linkActivity(true);
     promTimer_.start();
     return true;
 }
@@ -149,7 +149,7 @@ void Acquisition::finishPromDump(PromDumpResult result) {
         reportNewErrorLines();
     }
     transition(AcquisitionState::Idle);
-    listener_->graphPanelVisible(true);
+    listener_->linkActivity(false);
     listener_->promDumpFinished(result);
 }
 

@@ -56,8 +56,8 @@ bool Acquisition::startTalking() {
     DecodePosition = 0;
     startAcquisitionTimer();
     startRedrawTimer();
-    listener_->graphPanelVisible(false);
-    if (enableDials_) listener_->dialsWindow(true);
+    listener_->linkActivity(true);
+    if (enableDials_) listener_->dialsWanted(true);
     return transition(talkingState());
 }
 
@@ -65,9 +65,9 @@ void Acquisition::stopTalking() {
     if (!talking()) return;
     if (logging()) stopLogging();
     stopTimers();
-    listener_->graphPanelVisible(true);
+    listener_->linkActivity(false);
     showLastRowOrFirst();
-    if (enableDials_) listener_->dialsWindow(false);
+    if (enableDials_) listener_->dialsWanted(false);
     transition(AcquisitionState::Idle);
 }
 

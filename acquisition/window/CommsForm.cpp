@@ -694,12 +694,13 @@ void TCommsForm::setupCurves() {
     acquisition_->plotChoices().setupCurve();
 }
 
-void TCommsForm::dialsWindow(bool open) {
-    emit dialsWindowRequested(open);
+void TCommsForm::dialsWanted(bool wanted) {
+    emit dialsWindowRequested(wanted);
 }
 
-void TCommsForm::graphPanelVisible(bool visible) {
-    Panels->setCurrentWidget(visible ? GraphPanel : AcqPanel);
+void TCommsForm::linkActivity(bool busy) {
+    // The error log shows while the link is busy, the graph panel otherwise.
+    Panels->setCurrentWidget(busy ? AcqPanel : GraphPanel);
 }
 
 void TCommsForm::promProgress(uint32_t nextAddress, size_t bytesRead) {

@@ -171,8 +171,8 @@ protected:
     void rowRecorded(uint32_t row) override;
     void errorLines(const std::vector<std::string>& lines) override;
     void setupCurves() override;
-    void dialsWindow(bool open) override;
-    void graphPanelVisible(bool visible) override;
+    void dialsWanted(bool wanted) override;
+    void linkActivity(bool busy) override;
     void promProgress(uint32_t nextAddress, size_t bytesRead) override;
     void promDumpFinished(PromDumpResult result) override;
     void datasetWarnings(const std::vector<std::string>& warnings) override;
