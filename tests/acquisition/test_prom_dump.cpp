@@ -148,6 +148,57 @@ TEST_F(PromDumpTest, RefusalsAndUnwritableFile) {
     EXPECT_EQ(readFile(keep), before);
 }
 
+TEST_F(PromDumpTest, RunsFromTheEventLoopAndStopsWhereItIsCancelled) {
+    create();
+    acq.setTestMode(true);
+    std::vector<PromDumpResult> finished;
+    struct : Listener {
+        std::vector<PromDumpResult>* finished = nullptr;
+        void promDumpFinished(PromDumpResult result) override { finished->push_back(result); }
+    } watcher;
+    watcher.finished = &finished;
+    acq.setListener(&watcher);
+
+    // Started, it has read nothing yet: the steps come from the event loop.
+    const fs::path file = dir / "prom.bin";
+    ASSERT_TRUE(acq.startPromDump(file.string()));
+    EXPECT_TRUE(acq.promDumpRunning());
+    EXPECT_EQ(watcher.progress, 0);
+
+    // Cancelled from outside a step half-way: the step under way is the
+    // last, nothing is written, the log says so, and the end is told once.
+    while (watcher.progress < 256)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    acq.cancelPromDump();
+    EXPECT_TRUE(acq.promDumpRunning()); // until its next step
+    while (acq.promDumpRunning())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    EXPECT_EQ(watcher.progress, 256);
+    EXPECT_EQ(acq.promDumpResult(), PromDumpResult::Cancelled);
+    EXPECT_EQ(finished, std::vector<PromDumpResult>{PromDumpResult::Cancelled});
+    EXPECT_EQ(watcher.errors.back(), "PROM dump cancelled");
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_TRUE(messenger.shown.empty());
+    // Nothing more happens afterwards.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(watcher.progress, 256);
+    EXPECT_EQ(finished.size(), 1u);
+
+    // A cancel with no dump running is forgotten: the next one runs through.
+    acq.cancelPromDump();
+    EXPECT_EQ(testing::RunPromDump(acq, file.string()), PromDumpResult::Written);
+    EXPECT_EQ(fs::file_size(file), 32768u);
+
+    // Shutting down ends a running dump at once, as cancelled.
+    finished.clear();
+    ASSERT_TRUE(acq.startPromDump((dir / "gone.bin").string()));
+    QCoreApplication::processEvents();
+    acq.shutdown();
+    EXPECT_FALSE(acq.promDumpRunning());
+    EXPECT_EQ(finished, std::vector<PromDumpResult>{PromDumpResult::Cancelled});
+    EXPECT_FALSE(fs::exists(dir / "gone.bin"));
+}
+
 TEST_F(PromDumpTest, RetriesFailuresAndCutsTheLastReply) {
     SimulatedEcu sim;
     ASSERT_TRUE(sim.Start()) << sim.Error();

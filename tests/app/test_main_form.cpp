@@ -323,6 +323,31 @@ TEST_F(MainFormTest, PromDumpShowsProgressAndHoldsTheLinkCommands) {
     EXPECT_FALSE(frame->PromProgress->isVisible());
     EXPECT_TRUE(c->StartTalkingAction->isEnabled());
     EXPECT_TRUE(frame->SetCommPortAction->isEnabled());
+    EXPECT_EQ(frame->StatusText(), "PROM image written to " + file);
+}
+
+TEST_F(MainFormTest, EscapeCancelsAPromDumpAndNothingIsWritten) {
+    writeSettings();
+    open();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    const QString file = QString::fromStdString(config.file("prom.bin"));
+    frame->PROMDumpActionAccept(file);
+    // The window stays responsive: the dump runs between other events.
+    ASSERT_TRUE(acq().promDumpRunning());
+    EXPECT_TRUE(frame->PromProgress->isVisible());
+    EXPECT_EQ(frame->StateLabel->text(), "Idle");
+    while (frame->PromProgressBar->value() < 0x1000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    QTest::keyClick(frame.get(), Qt::Key_Escape);
+    while (acq().promDumpRunning())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    EXPECT_LT(frame->PromProgressBar->value(), 0x8000);
+    EXPECT_EQ(acq().promDumpResult(), PromDumpResult::Cancelled);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_FALSE(frame->PromProgress->isVisible());
+    EXPECT_EQ(frame->StatusText(), "PROM dump cancelled; no file written");
+    EXPECT_TRUE(frame->CommsForm()->StartTalkingAction->isEnabled());
 }
 
 TEST_F(MainFormTest, CreateIniFileWritesTheTableInForce) {
