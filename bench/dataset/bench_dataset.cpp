@@ -98,7 +98,7 @@ int main() {
     TLogCollection collection;
     const Timer t2;
     collection.openLogs({file.string()}, table);
-    t2.print("FileOpen1Accept (load + derive)", collection.ReadLog(0)->Rows);
+    t2.print("openLogs (load + derive)", collection.ReadLog(0)->Rows);
     std::filesystem::remove(file);
     return 0;
 }
