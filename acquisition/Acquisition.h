@@ -1,14 +1,21 @@
 #pragma once
-// The acquisition cycle without its window: the link, the parameter table,
+// The acquisition cycle without a window: the link, the parameter table,
 // the two periodic timers and the talking and logging commands.
 //
-// One tick (AcquisitionTimer) polls the engine computer for its mode 1 data
+// One tick (acquisitionTick) polls the engine computer for its mode 1 data
 // stream, records the reply as the next row of the dataset being logged and
 // decodes a share of the table into current values; the update tick
-// (RedrawTimer) asks for the live table to be rewritten and keeps the error
+// (updateTick) asks for the live table to be rewritten and keeps the error
 // log to its newest 100 lines. Everything runs on the thread that owns the
-// object; the timers are QTimers, and tests call the two handlers directly.
+// object; the timers are QTimers, and tests call the two ticks directly.
+// What the acquisition is doing is one AcquisitionState (AcquisitionState.h).
+//
+// The files: Acquisition.cpp (set-up, periods, timers, error log),
+// AcquisitionCycle.cpp (the ticks), Recording.cpp (talking and logging),
+// Reconnection.cpp (a device that goes away), PromDump.cpp.
 
+#include "acquisition/AcquisitionState.h"
+#include "acquisition/AcquisitionWaits.h"
 #include "acquisition/PlotChoices.h"
 #include "acquisition/params/ParameterTypes.h"
 #include "acquisition/params/Parameters.h"
@@ -29,8 +36,6 @@ class TALDLComms;
 class TALDLLog;
 class TLogCollection;
 
-enum class AcquisitionState { Idle, Talking, Logging };
-
 // What a period box did with its text.
 enum class PeriodEntry {
     Applied,   // the timer took the new interval
@@ -45,10 +50,10 @@ enum class PromDumpResult {
     LinkFailed, // five failed transactions for one address
     NoData,     // five empty replies in a row
     Failed,     // unexpected error, e.g. the file could not be written
-    Cancelled,  // cancelPromDump() was called
+    Cancelled,  // cancelPromDump() was called, or the acquisition shut down
 };
 
-// Everything the cycle tells its window. Every notification has a no-op
+// Everything the cycle tells its front end. Every notification has a no-op
 // default, so a front end overrides only what it shows.
 class AcquisitionListener {
 public:
@@ -59,6 +64,7 @@ public:
     virtual void refreshLiveTable() {}
     // The live table should show this row of the current dataset.
     virtual void showRow(uint32_t /*row*/) {}
+    // The state changed (once per change; state() already tells the new one).
     virtual void stateChanged(AcquisitionState /*state*/) {}
     // A tick recorded this row (called last in the tick).
     virtual void rowRecorded(uint32_t /*row*/) {}
@@ -66,12 +72,16 @@ public:
     virtual void errorLines(const std::vector<std::string>& /*lines*/) {}
     // The graph's curves should be set up again (datasets came or went).
     virtual void setupCurves() {}
-    // The dials window should be created and shown (true) or closed (false).
-    virtual void dialsWindow(bool /*open*/) {}
-    // True: the graph panel is on top; false: the periods and error log show.
-    virtual void graphPanelVisible(bool /*visible*/) {}
+    // Talking started with the dials on (true), or stopped (false): the
+    // dials should show, or go.
+    virtual void dialsWanted(bool /*wanted*/) {}
+    // The link is busy (talking or dumping: the periods and the error log
+    // matter now) or idle again (the recorded data matter).
+    virtual void linkActivity(bool /*busy*/) {}
     // Between two addresses of a PROM dump: the next address and bytes so far.
     virtual void promProgress(uint32_t /*nextAddress*/, size_t /*bytesRead*/) {}
+    // A PROM dump ended (the state is Idle again).
+    virtual void promDumpFinished(PromDumpResult /*result*/) {}
     // Warnings of a finished recording's derivation (missing parameters etc.).
     virtual void datasetWarnings(const std::vector<std::string>& /*warnings*/) {}
     // The device went away while talking (connected false: "Comm port
@@ -98,36 +108,59 @@ public:
     Acquisition(const Acquisition&) = delete;
     Acquisition& operator=(const Acquisition&) = delete;
 
-    // ---- the window's handlers ----
+    // ---- start and end ----
 
     // Loads and checks the table, creates and connects the link, builds the
     // names and looks up the six positions. False when the table is unusable:
     // the message has been shown (caption "error") and the program must end.
     // A failed connect is not reported here; every tick reports it.
-    bool FormCreate(const AcquisitionSetup& setup);
-    // Stops talking if needed and frees the link (closing the port).
-    void FormDestroy();
+    bool start(const AcquisitionSetup& setup);
+    // Stops talking (and logging) and a PROM dump, and frees the link
+    // (closing the port).
+    void shutdown();
 
-    void AcquisitionTimer();
-    void RedrawTimer();
+    // ---- the two ticks (run by the timers; tests call them directly) ----
 
-    PeriodEntry dlgAcqPeriodExit(const std::string& text);
-    PeriodEntry dlgRedrawPeriodExit(const std::string& text);
+    // Polls once, records the row while logging, decodes, moves the dials,
+    // and syncs the journal when it is due.
+    void acquisitionTick();
+    // Asks for the live table while talking, and trims the error log.
+    void updateTick();
 
-    // False when refused (a PROM dump is running).
-    bool StartTalkingActionExecute();
-    void StopTalkingActionExecute();
-    // False when refused (a PROM dump is running, or already logging).
-    bool StartLoggingActionExecute();
-    void StopLoggingActionExecute();
+    // The periods as a user types them (milliseconds).
+    PeriodEntry setAcquisitionPeriod(const std::string& text);
+    PeriodEntry setUpdatePeriod(const std::string& text);
+
+    // ---- talking and logging ----
+
+    // False when refused (a PROM dump is running, or not started). While
+    // talking already, nothing changes. With the device gone the state is
+    // Reconnecting.
+    bool startTalking();
+    // Stops logging first; nothing happens unless talking.
+    void stopTalking();
+    // Starts talking first when needed. False when refused (a PROM dump is
+    // running, already logging, or talking could not start).
+    bool startLogging();
+    // Finishes the recording (trim, derive, select); nothing happens unless
+    // logging.
+    void stopLogging();
 
     // Stops or restarts the acquisition timer alone, as around a system
-    // suspend: the update timer, the logging state and the row count stay.
+    // suspend: the update timer, the state and the row count stay.
     void setAcquisitionTimerRunning(bool on);
 
-    PromDumpResult DumpProm(const std::string& fileName);
-    // Ends a running dump after the current address; no file is written.
-    void cancelPromDump() { promCancel_ = true; }
+    // ---- the PROM dump ----
+
+    // Starts reading the program memory into fileName: one address a step,
+    // the steps run from the event loop, and promDumpFinished tells the end.
+    // False when refused (talking, or a dump is running): the message has
+    // been shown and nothing started.
+    bool startPromDump(const std::string& fileName);
+    // Ends a running dump at its next step; no file is written.
+    void cancelPromDump();
+    // How the last dump ended (Busy before any).
+    PromDumpResult promDumpResult() const { return promResult_; }
 
     // ---- link ----
 
@@ -138,12 +171,13 @@ public:
     // The reason of the last failed connect, empty after a good one.
     const std::string& connectError() const { return connectError_; }
     // The device went away while talking and has not come back yet: the
-    // ticks try to open it again after 1, 2 and 5 seconds, then every 10.
+    // ticks try to open it again after the waits' reconnect delays (1, 2
+    // and 5 seconds, then every 10).
     bool linkLost() const { return linkLost_; }
     // Seconds until the next try while the link is lost.
     double nextReconnectIn() const;
 
-    // ---- switches of the main window ----
+    // ---- switches ----
 
     void setTestMode(bool on) { testMode_ = on; }
     bool testMode() const { return testMode_; }
@@ -159,6 +193,10 @@ public:
     // Current time in days (any epoch); default: the system clock.
     void setClock(std::function<double()> clock);
     void setRandomSeed(uint32_t seed) { random_.seed(seed); }
+    // The waits (reply timeout, reconnect delays, journal age); the link
+    // made next, or the one open now, takes the reply timeout.
+    void setWaits(const AcquisitionWaits& waits);
+    const AcquisitionWaits& waits() const { return waits_; }
     // The folder of the journals that recordings keep (store/Journal.h);
     // default DefaultJournalFolder() as the object is made. Empty: no
     // journal. Test-mode recordings (pseudo-random bytes) keep none.
@@ -167,10 +205,15 @@ public:
 
     // ---- state ----
 
-    AcquisitionState state() const;
-    bool acquisitionRunning() const { return acquisitionOn_; }
-    bool redrawRunning() const { return redrawOn_; }
-    bool promDumpRunning() const { return promRunning_; }
+    AcquisitionState state() const { return machine_.state(); }
+    // Talking, Logging or Reconnecting (the engine computer is polled, or
+    // waited for).
+    bool talking() const { return IsTalkingState(state()); }
+    bool logging() const { return state() == AcquisitionState::Logging; }
+    bool promDumpRunning() const { return state() == AcquisitionState::Dumping; }
+    // The timers themselves (the acquisition timer pauses around a suspend).
+    bool acquisitionRunning() const { return acquisitionQTimer_.isActive(); }
+    bool redrawRunning() const { return redrawQTimer_.isActive(); }
     uint32_t acquisitionInterval() const { return acqInterval_; }
     uint32_t redrawInterval() const { return redrawInterval_; }
     // The text the period boxes show.
@@ -206,6 +249,11 @@ public:
 private:
     // Runs a timer's handler, turning anything it throws into an error line.
     void guarded(const std::function<void()>& tick);
+    // The one way the state changes; listeners hear of it once.
+    bool transition(AcquisitionState next) { return machine_.transition(next); }
+    // Talking, or Reconnecting while the device is gone.
+    AcquisitionState talkingState() const;
+    std::unique_ptr<TALDLComms> makeLink();
     void stopTimers();
     void startAcquisitionTimer();
     void startRedrawTimer();
@@ -214,9 +262,8 @@ private:
     void reportNewErrorLines();
     std::string writeFailureLine() const;
     void trimErrorLog(size_t keep);
-    void notifyState();
     void showLastRowOrFirst();
-    void acquisitionTick();
+    void poll();
     void startJournal();
     void syncJournal(bool now);
     double nowSeconds() const;
@@ -227,7 +274,10 @@ private:
     // Tries a lost device again at once (a PROM dump does not wait for the
     // ticks' schedule); true when the port is open.
     bool reopenLostLink();
-    PromDumpResult runPromDump(const std::string& fileName);
+    // One address of the dump; the result when the dump ended.
+    std::optional<PromDumpResult> promDumpStep();
+    void runPromStep();
+    void finishPromDump(PromDumpResult result);
 
     static constexpr int32_t ReplyLength = quillmar::ReplyLength;
 
@@ -242,24 +292,35 @@ private:
 
     int32_t MessageNumber = 0;
     int32_t DecodePosition = 0;
-    bool Logging = false;
     TALDLLog* CurrentLog = nullptr; // owned by the collection
     int32_t RowCounter = 0;
     double LogStartTime = 0;
 
     uint32_t acqInterval_ = 200;
     uint32_t redrawInterval_ = 2000;
-    bool acquisitionOn_ = false;
-    bool redrawOn_ = false;
     QTimer acquisitionQTimer_;
     QTimer redrawQTimer_;
 
     bool testMode_ = false;
     bool enableDials_ = false;
     int checkedModeItem_ = -1;
-    bool promRunning_ = false;
-    bool promCancel_ = false;
     bool created_ = false;
+    AcquisitionStateMachine machine_;
+    AcquisitionWaits waits_;
+
+    // The dump in progress: the image so far, the next address, the empty
+    // replies in a row. Its steps are single shots of a 0 ms timer.
+    struct PromDumpRun {
+        std::string FileName;
+        std::vector<uint8_t> Image;
+        uint32_t Address = 0;
+        int EmptyReplies = 0;
+    };
+    std::unique_ptr<PromDumpRun> prom_;
+    QTimer promTimer_;
+    bool promCancel_ = false;
+    bool promStepping_ = false;
+    PromDumpResult promResult_ = PromDumpResult::Busy;
 
     AcquisitionListener defaultListener_;
     AcquisitionListener* listener_ = &defaultListener_;

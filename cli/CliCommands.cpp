@@ -211,10 +211,14 @@ public:
     void refreshLiveTable() override {
         if (onRefresh) onRefresh();
     }
+    void promDumpFinished(PromDumpResult) override {
+        if (onPromDumpFinished) onPromDumpFinished();
+    }
 
     size_t errors = 0;
     std::function<void(uint32_t)> onRow;
     std::function<void()> onRefresh;
+    std::function<void()> onPromDumpFinished;
     std::function<void(const std::string&)> onErrorLine; // instead of stderr
 };
 
@@ -226,7 +230,10 @@ std::optional<int> startAcquisition(Acquisition& acq, const std::string& command
     AcquisitionSetup setup;
     setup.IniPath = link.Ini;
     setup.Port = link.Port;
-    if (!acq.FormCreate(setup)) return ExitBadInput; // the message is out already
+    // Tests shorten the waits (reconnect delays, journal age) with a factor.
+    if (const auto waits = AcquisitionWaits::fromScaleText(std::getenv("QUILLMAR_WAIT_SCALE")))
+        acq.setWaits(*waits);
+    if (!acq.start(setup)) return ExitBadInput; // the message is out already
     if (!link.Port.empty() && !(acq.comms() && acq.comms()->IsOpen())) {
         const std::string why = acq.connectError().empty() ? "unknown error" : acq.connectError();
         if (!link.TestMode) {
@@ -249,7 +256,7 @@ std::optional<int> applyPeriods(Acquisition& acq, const std::string& command, co
                                              " must be a whole number of milliseconds, 1 to 4294967295");
         const std::string text = std::to_string(*ms);
         const PeriodEntry entry =
-            option == std::string("period") ? acq.dlgAcqPeriodExit(text) : acq.dlgRedrawPeriodExit(text);
+            option == std::string("period") ? acq.setAcquisitionPeriod(text) : acq.setUpdatePeriod(text);
         if (entry != PeriodEntry::Applied)
             return badArguments(command, std::string("--") + option + " was not taken");
     }
@@ -416,7 +423,7 @@ int cmdLog(const std::vector<std::string>& args) {
         if (finished) return;
         finished = true;
         // Stops logging (trim, derive) and then talking.
-        acq.StopTalkingActionExecute();
+        acq.stopTalking();
         QCoreApplication::quit();
     };
     listener.onRow = [&](uint32_t row) {
@@ -431,7 +438,7 @@ int cmdLog(const std::vector<std::string>& args) {
         deadline.start(static_cast<int>(std::llround(*secondLimit * 1000.0)));
     }
 
-    if (!acq.StartLoggingActionExecute()) return ExitFailure;
+    if (!acq.startLogging()) return ExitFailure;
     err("Logging to " + outFile + " (Ctrl-C stops and saves)");
     if (acq.currentLog() && acq.currentLog()->Journal())
         err("Journal: " + acq.currentLog()->Journal()->Path());
@@ -572,12 +579,12 @@ int cmdWatch(const std::vector<std::string>& args) {
     if (screen.inPlace()) screen.show("Talking; the table comes with the first update.\n");
 
     SignalPipe signalPipe([&] {
-        acq.StopTalkingActionExecute();
+        acq.stopTalking();
         QCoreApplication::quit();
     });
-    if (!acq.StartTalkingActionExecute()) return ExitFailure;
+    if (!acq.startTalking()) return ExitFailure;
     QCoreApplication::exec();
-    if (acq.acquisitionRunning()) acq.StopTalkingActionExecute();
+    if (acq.acquisitionRunning()) acq.stopTalking();
     return ExitOk;
 }
 
@@ -648,8 +655,9 @@ int cmdDumpProm(const std::vector<std::string>& args) {
     acq.setListener(&listener);
     if (auto bad = startAcquisition(acq, command, link)) return *bad;
     SignalPipe signalPipe([&] { acq.cancelPromDump(); });
-    const PromDumpResult result = acq.DumpProm(outFile);
-    if (result != PromDumpResult::Written) {
+    listener.onPromDumpFinished = [] { QCoreApplication::quit(); };
+    if (acq.startPromDump(outFile)) QCoreApplication::exec();
+    if (acq.promDumpResult() != PromDumpResult::Written) {
         err("quillmar-cli dump-prom: no image written");
         return ExitFailure;
     }

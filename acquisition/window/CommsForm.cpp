@@ -128,9 +128,9 @@ TCommsForm::~TCommsForm() {
     acquisition_->setListener(nullptr);
     acquisition_->plotChoices().Panel = {};
     acquisition_.reset();
-    datasets_.Hooks.SetupCurve = nullptr;
-    datasets_.Hooks.WriteTableData = nullptr;
-    datasets_.Hooks.TimeShiftEnabled = nullptr;
+    datasets_.Hooks.DatasetsChanged = nullptr;
+    datasets_.Hooks.ShowRow = nullptr;
+    datasets_.Hooks.OverlayChanged = nullptr;
 }
 
 // ---- the form --------------------------------------------------------------
@@ -194,7 +194,7 @@ void TCommsForm::buildControls() {
     top->addRow("Log comments", dlgDescription);
     layout->addLayout(top);
     connect(dlgDataSet, &QComboBox::activated, this, [this](int index) {
-        datasets_.dlgDataSetCloseUp(index);
+        datasets_.chooseDataset(index);
         refreshDataSetSelector();
     });
 
@@ -356,12 +356,12 @@ void TCommsForm::buildControls() {
 }
 
 void TCommsForm::installCollectionHooks() {
-    datasets_.Hooks.SetupCurve = [this] {
+    datasets_.Hooks.DatasetsChanged = [this] {
         refreshDataSetSelector();
         if (acquisition_) acquisition_->plotChoices().setupCurve();
     };
-    datasets_.Hooks.WriteTableData = [this](uint32_t row) { WriteTableData(row); };
-    datasets_.Hooks.TimeShiftEnabled = [this](bool enabled) {
+    datasets_.Hooks.ShowRow = [this](uint32_t row) { WriteTableData(row); };
+    datasets_.Hooks.OverlayChanged = [this](bool enabled) {
         dlgTimeShift->setEnabled(enabled);
         dlgTimeShift->setValue(0);
     };
@@ -396,7 +396,7 @@ void TCommsForm::storePlotSelection() {
 }
 
 bool TCommsForm::FormCreate(const AcquisitionSetup& setup) {
-    if (!acquisition_->FormCreate(setup)) return false;
+    if (!acquisition_->start(setup)) return false;
     dlgAcqPeriod->setText(QString::fromStdString(acquisition_->acqPeriodText()));
     dlgRedrawPeriod->setText(QString::fromStdString(acquisition_->redrawPeriodText()));
     SetupTableAndCombos();
@@ -408,7 +408,7 @@ bool TCommsForm::FormCreate(const AcquisitionSetup& setup) {
 }
 
 void TCommsForm::FormDestroy() {
-    acquisition_->FormDestroy();
+    acquisition_->shutdown();
 }
 
 void TCommsForm::reportConnectFailure(const std::string& port) {
@@ -433,41 +433,34 @@ void TCommsForm::appendErrorLog(const QString& line) {
 // ---- state -----------------------------------------------------------------
 
 void TCommsForm::updateCommands() {
-    const AcquisitionState state = acquisition_->state();
-    const bool usable = created_ && !promBusy_;
-    StartTalkingAction->setEnabled(usable && state == AcquisitionState::Idle);
-    StopTalkingAction->setEnabled(state != AcquisitionState::Idle);
-    StartLoggingAction->setEnabled(usable && state != AcquisitionState::Logging);
-    StopLoggingAction->setEnabled(state == AcquisitionState::Logging);
-    PreviousPointAction->setEnabled(state == AcquisitionState::Idle);
-    NextpointAction->setEnabled(state == AcquisitionState::Idle);
+    const Acquisition& acq = *acquisition_;
+    const bool usable = created_ && !acq.promDumpRunning();
+    StartTalkingAction->setEnabled(usable && !acq.talking());
+    StopTalkingAction->setEnabled(acq.talking());
+    StartLoggingAction->setEnabled(usable && !acq.logging());
+    StopLoggingAction->setEnabled(acq.logging());
+    PreviousPointAction->setEnabled(!acq.talking());
+    NextpointAction->setEnabled(!acq.talking());
 }
 
 void TCommsForm::StartTalkingActionExecute() {
-    acquisition_->StartTalkingActionExecute();
+    acquisition_->startTalking();
 }
 
 void TCommsForm::StopTalkingActionExecute() {
-    acquisition_->StopTalkingActionExecute();
+    acquisition_->stopTalking();
 }
 
 void TCommsForm::StartLoggingActionExecute() {
-    acquisition_->StartLoggingActionExecute();
+    acquisition_->startLogging();
 }
 
 void TCommsForm::StopLoggingActionExecute() {
-    acquisition_->StopLoggingActionExecute();
+    acquisition_->stopLogging();
 }
 
-PromDumpResult TCommsForm::DumpProm(const std::string& fileName) {
-    promBusy_ = true;
-    updateCommands();
-    emit promDumpRunning(true);
-    const PromDumpResult result = acquisition_->DumpProm(fileName);
-    promBusy_ = false;
-    updateCommands();
-    emit promDumpRunning(false);
-    return result;
+bool TCommsForm::DumpProm(const std::string& fileName) {
+    return acquisition_->startPromDump(fileName);
 }
 
 // ---- period boxes ------------------------------------------------------------
@@ -478,7 +471,7 @@ void TCommsForm::periodExit(QLineEdit* box, bool acquisition) {
     busy = true;
     const std::string text = box->text().toStdString();
     const PeriodEntry entry =
-        acquisition ? acquisition_->dlgAcqPeriodExit(text) : acquisition_->dlgRedrawPeriodExit(text);
+        acquisition ? acquisition_->setAcquisitionPeriod(text) : acquisition_->setUpdatePeriod(text);
     busy = false;
     if (entry == PeriodEntry::Applied) return;
     // Back into the box, so the entry can be put right.
@@ -583,18 +576,18 @@ void TCommsForm::WriteTableData(int64_t point) {
 }
 
 void TCommsForm::refreshDataSetSelector() {
-    const TDataSetSelector& selector = datasets_.dlgDataSet();
+    const std::vector<std::string>& names = datasets_.datasetNames();
     QSignalBlocker block(dlgDataSet);
-    bool same = dlgDataSet->count() == int(selector.Items.size());
+    bool same = dlgDataSet->count() == int(names.size());
     for (int i = 0; same && i < dlgDataSet->count(); ++i)
-        same = dlgDataSet->itemText(i).toStdString() == selector.Items[size_t(i)];
+        same = dlgDataSet->itemText(i).toStdString() == names[size_t(i)];
     if (!same) {
         dlgDataSet->clear();
-        for (const std::string& name : selector.Items)
+        for (const std::string& name : names)
             dlgDataSet->addItem(QString::fromStdString(name));
     }
-    dlgDataSet->setCurrentIndex(selector.ItemIndex);
-    dlgDataSet->setPlaceholderText(QString::fromStdString(selector.Text));
+    dlgDataSet->setCurrentIndex(datasets_.selectedIndex());
+    dlgDataSet->setPlaceholderText(QString::fromStdString(datasets_.selectionText()));
     emit datasetsChanged();
 }
 
@@ -684,6 +677,7 @@ void TCommsForm::stateChanged(AcquisitionState state) {
     updateCommands();
     refreshDataSetSelector();
     emit acquisitionStateChanged(state);
+    if (state == AcquisitionState::Dumping) emit promDumpRunning(true);
 }
 
 void TCommsForm::rowRecorded(uint32_t row) {
@@ -700,16 +694,22 @@ void TCommsForm::setupCurves() {
     acquisition_->plotChoices().setupCurve();
 }
 
-void TCommsForm::dialsWindow(bool open) {
-    emit dialsWindowRequested(open);
+void TCommsForm::dialsWanted(bool wanted) {
+    emit dialsWindowRequested(wanted);
 }
 
-void TCommsForm::graphPanelVisible(bool visible) {
-    Panels->setCurrentWidget(visible ? GraphPanel : AcqPanel);
+void TCommsForm::linkActivity(bool busy) {
+    // The error log shows while the link is busy, the graph panel otherwise.
+    Panels->setCurrentWidget(busy ? AcqPanel : GraphPanel);
 }
 
 void TCommsForm::promProgress(uint32_t nextAddress, size_t bytesRead) {
     emit promDumpProgress(nextAddress, bytesRead);
+}
+
+void TCommsForm::promDumpFinished(PromDumpResult result) {
+    emit promDumpRunning(false);
+    emit promDumpEnded(result);
 }
 
 void TCommsForm::datasetWarnings(const std::vector<std::string>& warnings) {

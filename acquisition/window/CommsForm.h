@@ -87,8 +87,9 @@ public:
     void dlgAcqPeriodExit();
     void dlgRedrawPeriodExit();
 
-    // Runs a PROM dump on the link (the talking commands are disabled meanwhile).
-    PromDumpResult DumpProm(const std::string& fileName);
+    // Starts a PROM dump on the link (the talking commands are disabled
+    // meanwhile); promDumpEnded tells how it ended. False when refused.
+    bool DumpProm(const std::string& fileName);
 
     // A line for the error log that does not come from the link.
     void appendErrorLog(const QString& line);
@@ -149,6 +150,8 @@ signals:
     void rowLogged(quint32 row);
     // A PROM dump started (true) or ended (false).
     void promDumpRunning(bool running);
+    // A PROM dump ended, after promDumpRunning(false).
+    void promDumpEnded(quillmar::PromDumpResult result);
     void promDumpProgress(quint32 nextAddress, qulonglong bytesRead);
     // The dials window should open or close; the dials' new positions.
     void dialsWindowRequested(bool open);
@@ -168,9 +171,10 @@ protected:
     void rowRecorded(uint32_t row) override;
     void errorLines(const std::vector<std::string>& lines) override;
     void setupCurves() override;
-    void dialsWindow(bool open) override;
-    void graphPanelVisible(bool visible) override;
+    void dialsWanted(bool wanted) override;
+    void linkActivity(bool busy) override;
     void promProgress(uint32_t nextAddress, size_t bytesRead) override;
+    void promDumpFinished(PromDumpResult result) override;
     void datasetWarnings(const std::vector<std::string>& warnings) override;
     void linkStateChanged(bool connected, const std::string& text) override;
 
@@ -190,7 +194,6 @@ private:
 
     TLogCollection& datasets_;
     std::unique_ptr<Acquisition> acquisition_;
-    bool promBusy_ = false;
     bool created_ = false;
 };
 

@@ -100,7 +100,7 @@ void TMainForm::FormCreate() {
     datasets_.Vehicle = DefaultVehicleConstants();
     // "Yes, save" and then no file keeps the dataset open (the collection
     // sees to it), so leaving is refused with the dataset still listed.
-    datasets_.Hooks.SaveAsDialog = [this](const TALDLLog& dataset) { return runLogSaveDialog(&dataset); };
+    datasets_.Hooks.ChooseSaveFile = [this](const TALDLLog& dataset) { return runLogSaveDialog(&dataset); };
 
     ReadRegistry();
 
@@ -271,6 +271,8 @@ void TMainForm::buildStatusBar() {
     PromProgressBar->setMinimumWidth(160);
     PromCancelBtn = new QPushButton("Cancel", PromProgress);
     PromCancelBtn->setObjectName("PromCancelBtn");
+    // Escape cancels too, while the button shows (during a dump).
+    PromCancelBtn->setShortcut(QKeySequence(Qt::Key_Escape));
     row->addWidget(PromAddressLabel);
     row->addWidget(PromProgressBar);
     row->addWidget(PromCancelBtn);
@@ -380,9 +382,9 @@ void TMainForm::FormShow() {
     QTimer::singleShot(0, this, [this] {
         if (!commsForm_ || OfferJournals(datasets_, commsForm_->acquisition().sharedParameters()).empty())
             return;
-        if (datasets_.Hooks.SetupCurve) datasets_.Hooks.SetupCurve();
-        if (TALDLLog* log = datasets_.CurrentDataset(); log && datasets_.Hooks.WriteTableData)
-            datasets_.Hooks.WriteTableData(log->Rows);
+        if (datasets_.Hooks.DatasetsChanged) datasets_.Hooks.DatasetsChanged();
+        if (TALDLLog* log = datasets_.CurrentDataset(); log && datasets_.Hooks.ShowRow)
+            datasets_.Hooks.ShowRow(log->Rows);
     });
 }
 
@@ -497,6 +499,8 @@ void TMainForm::createCommsWindow() {
             [this](bool running) { promDumpRunning(running); });
     connect(commsForm_, &TCommsForm::promDumpProgress, this,
             [this](quint32 address, qulonglong bytes) { promDumpProgress(address, bytes); });
+    connect(commsForm_, &TCommsForm::promDumpEnded, this,
+            [this](PromDumpResult result) { promDumpEnded(result); });
     connect(commsForm_, &TCommsForm::dialsWindowRequested, this, [this](bool open) { setDialsWindow(open); });
     connect(commsForm_, &TCommsForm::dialsPositions, this, [this](float boost, float engineSpeed) {
         if (dials_) dials_->setGaugePositions(boost, engineSpeed);
@@ -540,7 +544,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     // Logging stops (the recording is finished) before datasets are freed.
-    if (acq.state() != AcquisitionState::Idle) commsForm_->StopTalkingActionExecute();
+    if (acq.talking()) commsForm_->StopTalkingActionExecute();
     if (!datasets_.FreeAll()) {
         // A save failed or was not made: the program stays, with the dataset.
         commsForm_->refreshDataSetSelector();
@@ -557,8 +561,7 @@ TMainForm::~TMainForm() {
 
 void TMainForm::FormDestroy() {
     messenger_.setParent(nullptr);
-    if (commsForm_ && commsForm_->acquisition().state() != AcquisitionState::Idle)
-        commsForm_->StopTalkingActionExecute();
+    if (commsForm_ && commsForm_->acquisition().talking()) commsForm_->StopTalkingActionExecute();
     // 1. The datasets (after a close nothing is left to ask about).
     datasets_.FreeAll();
     // 2. The graph window, 3. the acquisition window.
@@ -742,17 +745,17 @@ void TMainForm::FileOpen1Accept(const QStringList& files) {
     std::vector<std::string> names;
     for (const QString& f : files)
         names.push_back(f.toStdString());
-    datasets_.FileOpen1Accept(names, commsForm_->acquisition().sharedParameters());
+    datasets_.openLogs(names, commsForm_->acquisition().sharedParameters());
     commsForm_->refreshDataSetSelector();
 }
 
 void TMainForm::FileSaveActionExecute() {
     if (!commsForm_) return;
     TALDLLog* current = datasets_.CurrentDataset();
-    const bool logging = datasets_.Logging;
+    const bool logging = datasets_.recording() != nullptr;
     // Written when it worked on a dataset with rows: to its file, or to the
     // one Save As gave it (a cancelled dialog leaves it without one).
-    if (datasets_.FileSaveActionExecute() && !logging && current && current->Rows > 0 && current->Saved &&
+    if (datasets_.saveDataset() && !logging && current && current->Rows > 0 && current->Saved &&
         !current->FileName.empty())
         showStatus(QString::fromStdString("Saved " + current->DatasetName() + " to " + current->FileName),
                    10000);
@@ -760,14 +763,14 @@ void TMainForm::FileSaveActionExecute() {
 }
 
 void TMainForm::FileSaveAs1Execute() {
-    if (datasets_.Logging) return;
+    if (datasets_.recording()) return;
     if (const std::optional<std::string> file = runLogSaveDialog(nullptr))
         FileSaveAs1Accept(QString::fromStdString(*file));
 }
 
 void TMainForm::FileSaveAs1Accept(const QString& fileName) {
     if (!commsForm_) return;
-    if (datasets_.FileSaveAs1Accept(fileName.toStdString()) && !fileName.isEmpty()) {
+    if (datasets_.saveDatasetAs(fileName.toStdString()) && !fileName.isEmpty()) {
         TALDLLog* current = datasets_.CurrentDataset();
         if (current && current->Rows > 0 && current->Saved && current->FileName == fileName.toStdString())
             showStatus(QString::fromStdString("Saved " + current->DatasetName() + " to ") + fileName, 10000);
@@ -777,7 +780,7 @@ void TMainForm::FileSaveAs1Accept(const QString& fileName) {
 
 void TMainForm::CloseDataSetActionExecute() {
     if (!commsForm_) return;
-    datasets_.CloseDataSetActionExecute();
+    datasets_.closeDataset();
     commsForm_->refreshDataSetSelector();
 }
 
@@ -789,9 +792,12 @@ void TMainForm::PROMDumpActionExecute() {
 
 void TMainForm::PROMDumpActionAccept(const QString& fileName) {
     if (!commsForm_ || fileName.isEmpty()) return;
-    const PromDumpResult result = commsForm_->DumpProm(fileName.toStdString());
+    if (commsForm_->DumpProm(fileName.toStdString())) promFile_ = fileName;
+}
+
+void TMainForm::promDumpEnded(PromDumpResult result) {
     if (result == PromDumpResult::Written)
-        showStatus("PROM image written to " + fileName, 10000);
+        showStatus("PROM image written to " + promFile_, 10000);
     else if (result == PromDumpResult::Cancelled)
         showStatus("PROM dump cancelled; no file written", 10000);
     if (closeAfterDump_) QTimer::singleShot(0, this, &QWidget::close);
@@ -943,11 +949,16 @@ void TMainForm::updatePortLabel() {
 
 void TMainForm::acquisitionStateChanged() {
     if (!commsForm_) return;
+    // A dump shows its progress beside the label; a device being waited for
+    // says so in the message.
     switch (commsForm_->acquisition().state()) {
     case AcquisitionState::Idle:
+    case AcquisitionState::Dumping:
         StateLabel->setText("Idle");
         break;
     case AcquisitionState::Talking:
+    case AcquisitionState::Reconnecting:
+    case AcquisitionState::NoAnswer:
         StateLabel->setText("Talking");
         break;
     case AcquisitionState::Logging:
@@ -959,8 +970,8 @@ void TMainForm::acquisitionStateChanged() {
 
 void TMainForm::updateCommands() {
     const bool ready = commsForm_ != nullptr;
-    const bool dumping = ready && (dumping_ || commsForm_->acquisition().promDumpRunning());
-    const bool logging = ready && commsForm_->acquisition().state() == AcquisitionState::Logging;
+    const bool dumping = ready && commsForm_->acquisition().promDumpRunning();
+    const bool logging = ready && commsForm_->acquisition().logging();
     const bool haveData = datasets_.Count() > 0;
     FileOpen1->setEnabled(ready && !logging);
     CloseDataSetAction->setEnabled(ready && haveData);
@@ -981,7 +992,6 @@ void TMainForm::updateCommands() {
 }
 
 void TMainForm::promDumpRunning(bool running) {
-    dumping_ = running;
     PromProgress->setVisible(running);
     PortLabel->setVisible(!running); // room for the progress
     if (running) {

@@ -124,6 +124,7 @@ public:
     void FileSaveAs1Accept(const QString& fileName);
     void CloseDataSetActionExecute();
     void PROMDumpActionExecute();
+    // Starts the dump into fileName; the status bar tells how it ended.
     void PROMDumpActionAccept(const QString& fileName);
     void CreateIniFileActionExecute();
     // "Export Data to Excel" and "Export Data to CSV...": the acquisition
@@ -209,6 +210,7 @@ private:
     void acquisitionStateChanged();
     void promDumpRunning(bool running);
     void promDumpProgress(quint32 nextAddress, qulonglong bytesRead);
+    void promDumpEnded(PromDumpResult result);
 
     MainFormOptions options_;
     TLogCollection datasets_;
@@ -228,7 +230,7 @@ private:
     int startStatus_ = 0;
     bool shown_ = false;
     bool closeAfterDump_ = false;
-    bool dumping_ = false;
+    QString promFile_; // the image the running (or last) dump writes
 };
 
 } // namespace quillmar

@@ -39,31 +39,31 @@ int main(int argc, char** argv) {
         Acquisition acq(collection);
         AcquisitionSetup setup;
         setup.Table = BuiltInParameters();
-        acq.FormCreate(setup);
+        acq.start(setup);
         acq.setClock([&day] { return day += 0.1 / 86400.0; });
         acq.setTestMode(true);
-        acq.dlgAcqPeriodExit(periods);
+        acq.setAcquisitionPeriod(periods);
         std::printf("acquisition period %s ms, update period 2000 ms: %lld decode steps a tick\n", periods,
                     static_cast<long long>(acq.decodeSteps()));
 
-        acq.StartTalkingActionExecute();
+        acq.startTalking();
         report("  talking (reply + decode share)", ticks, secondsOf([&] {
                    for (int i = 0; i < ticks; ++i)
-                       acq.AcquisitionTimer();
+                       acq.acquisitionTick();
                }));
-        acq.StopTalkingActionExecute();
+        acq.stopTalking();
 
-        acq.StartLoggingActionExecute();
+        acq.startLogging();
         report("  logging (reply + row append + decode share)", ticks, secondsOf([&] {
                    for (int i = 0; i < ticks; ++i)
-                       acq.AcquisitionTimer();
+                       acq.acquisitionTick();
                }));
         TALDLLog* log = acq.currentLog();
         std::printf("  rows recorded %d, capacity %u rows (%.1f MB)\n", acq.rowCounter(), log->Rows,
                     log->Rows * 71.0 / 1e6);
-        const double finish = secondsOf([&] { acq.StopLoggingActionExecute(); });
+        const double finish = secondsOf([&] { acq.stopLogging(); });
         std::printf("  stop logging (trim + derive %d rows)        %9.3f ms\n", ticks, finish * 1e3);
-        acq.StopTalkingActionExecute();
+        acq.stopTalking();
         // The recording is not saved; leave without the question.
         collection.RemoveDataset(collection.ReadLog(0));
     }

@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
         for (uint32_t d = 0; d < 4; ++d)
             fill(w.datasets.NewDataset(w.form->acquisition().sharedParameters()), rows, d);
         std::printf("4 datasets x %u rows made and derived in %.0f ms\n", rows, msSince(start));
-        w.datasets.SelectDataset(3);
+        w.datasets.selectDataset(3);
         w.choose(w.form->dlgCurve1, "Engine speed");
         w.choose(w.form->dlgCurve2, "Throttle");
 

@@ -97,8 +97,8 @@ int main() {
     t1.print("OpenLogFile (load + derive)", opened.Log->Rows);
     TLogCollection collection;
     const Timer t2;
-    collection.FileOpen1Accept({file.string()}, table);
-    t2.print("FileOpen1Accept (load + derive)", collection.ReadLog(0)->Rows);
+    collection.openLogs({file.string()}, table);
+    t2.print("openLogs (load + derive)", collection.ReadLog(0)->Rows);
     std::filesystem::remove(file);
     return 0;
 }

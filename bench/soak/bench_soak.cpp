@@ -162,12 +162,12 @@ int main(int argc, char** argv) {
     AcquisitionSetup setup;
     setup.Table = BuiltInParameters();
     setup.Port = link;
-    if (!acq.FormCreate(setup) || !acq.comms()->IsOpen()) {
+    if (!acq.start(setup) || !acq.comms()->IsOpen()) {
         std::fprintf(stderr, "cannot open %s: %s\n", link.c_str(), acq.connectError().c_str());
         return 1;
     }
-    acq.dlgAcqPeriodExit("100");
-    acq.StartLoggingActionExecute();
+    acq.setAcquisitionPeriod("100");
+    acq.startLogging();
     const auto started = std::chrono::steady_clock::now();
 
     struct Sample {
@@ -182,9 +182,9 @@ int main(int argc, char** argv) {
     bool sampledStart = false, sampledMiddle = false;
     uint64_t nextUnplug = UnplugEvery, unplugs = 0, ticks = 0;
     while (done() < transactions) {
-        acq.AcquisitionTimer();
+        acq.acquisitionTick();
         ++ticks;
-        if (ticks % 100 == 0) acq.RedrawTimer(); // the update tick trims the error log
+        if (ticks % 100 == 0) acq.updateTick(); // the update tick trims the error log
         if (!sampledStart && done() >= 1000) {
             sample(done());
             sampledStart = true;
@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
     TALDLLog* log = acq.currentLog();
     const std::string journalPath = log && log->Journal() ? log->Journal()->Path() : std::string();
     const uint64_t syncs = log && log->Journal() ? log->Journal()->Syncs() : 0;
-    acq.StopLoggingActionExecute();
+    acq.stopLogging();
     requestsBefore += sim ? sim->RequestCount() : 0;
     sim.reset();
 
@@ -265,9 +265,9 @@ int main(int argc, char** argv) {
 
     // Saved like any recording: the journal goes.
     bool saved = false;
-    if (log && rows > 0) saved = collection.FileSaveAs1Accept((dir / "soak.ecu").string()) && log->Saved;
+    if (log && rows > 0) saved = collection.saveDatasetAs((dir / "soak.ecu").string()) && log->Saved;
     std::printf("saved %s, journal %s\n", saved ? "yes" : "NO", fs::exists(journalPath) ? "KEPT" : "removed");
-    acq.FormDestroy();
+    acq.shutdown();
     fs::remove_all(dir);
     return rows == good.size() && same == rows && journalRows == rows && saved ? 0 : 1;
 }

@@ -52,7 +52,7 @@ long double TALDLLog::ParameterValue(int column, uint32_t row) const {
 std::string TALDLLog::DatasetName() const {
     if (collection_) {
         const int index = collection_->IndexOf(this);
-        if (index >= 0) return collection_->selector_.Items[size_t(index)];
+        if (index >= 0) return collection_->names_[size_t(index)];
     }
     return ownName_;
 }
@@ -62,8 +62,8 @@ void TALDLLog::SetDatasetName(const std::string& name) {
     if (!collection_) return;
     const int index = collection_->IndexOf(this);
     if (index < 0) return;
-    collection_->selector_.Items[size_t(index)] = name;
-    if (collection_->selector_.ItemIndex == index) collection_->selector_.Text = name;
+    collection_->names_[size_t(index)] = name;
+    if (collection_->selected_ == index) collection_->selectionText_ = name;
 }
 
 double TALDLLog::TimeStamp(uint32_t row) const {

@@ -67,7 +67,7 @@ public:
     // row; derived entries answer from Derived. 0 outside the table or rows.
     long double ParameterValue(int column, uint32_t row) const;
 
-    // The dataset's text in the collection's selector (its own name when it
+    // The dataset's name in the collection's list (its own name when it
     // belongs to no collection).
     std::string DatasetName() const;
     void SetDatasetName(const std::string& name);

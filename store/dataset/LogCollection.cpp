@@ -102,7 +102,7 @@ TALDLLog& TLogCollection::NewDataset(std::shared_ptr<const TParameterArray> para
     items_.push_back(std::make_unique<TLogItem>(std::move(log)));
     ref.LogItem = items_.back().get();
     ref.collection_ = this;
-    selector_.Items.emplace_back(name);
+    names_.emplace_back(name);
     return ref;
 }
 
@@ -121,16 +121,16 @@ int TLogCollection::IndexOf(const TALDLLog* dataset) const {
 void TLogCollection::removeAt(int index) {
     auto item = std::move(items_[size_t(index)]);
     items_.erase(items_.begin() + index);
-    selector_.Items.erase(selector_.Items.begin() + index);
-    if (selector_.ItemIndex == index) {
-        selector_.ItemIndex = -1;
-        selector_.Text.clear();
-    } else if (selector_.ItemIndex > index) {
-        --selector_.ItemIndex;
+    names_.erase(names_.begin() + index);
+    if (selected_ == index) {
+        selected_ = -1;
+        selectionText_.clear();
+    } else if (selected_ > index) {
+        --selected_;
     }
-    if (selector_.Items.empty()) selector_.Text = "No data";
+    if (names_.empty()) selectionText_ = "No data";
     TALDLLog* log = item->Dataset();
-    if (log == CurrentLog) CurrentLog = nullptr;
+    if (log == recording_) recording_ = nullptr;
     log->LogItem = nullptr;
     log->collection_ = nullptr;
     // item goes out of scope here and frees the dataset.
@@ -138,7 +138,7 @@ void TLogCollection::removeAt(int index) {
 
 bool TLogCollection::RemoveDataset(TALDLLog* dataset) {
     const int index = IndexOf(dataset);
-    if (index < 0 || (Logging && dataset == CurrentLog)) return false;
+    if (index < 0 || dataset == recording_) return false;
     dataset->RemoveJournal();
     removeAt(index);
     return true;
@@ -147,15 +147,15 @@ bool TLogCollection::RemoveDataset(TALDLLog* dataset) {
 bool TLogCollection::FreeDataset(TALDLLog* dataset) {
     const int index = IndexOf(dataset);
     if (index < 0) return false;
-    if (Logging && dataset == CurrentLog) {
+    if (dataset == recording_) {
         showMessage("Error", dataset->DatasetName() + " is being recorded. Stop logging before closing it.");
         return false;
     }
     if (!dataset->Saved && dataset->RecordCount > 0 &&
         askYesNo("Warning", dataset->DatasetName() + " not saved. Save now?")) {
         std::optional<std::string> file;
-        if (Hooks.SaveAsDialog) file = Hooks.SaveAsDialog(*dataset);
-        // The user asked to save: a cancelled dialog keeps the dataset open
+        if (Hooks.ChooseSaveFile) file = Hooks.ChooseSaveFile(*dataset);
+        // The user asked to save: declining to choose a file keeps the dataset open
         // rather than throwing the recording away.
         if (!file || file->empty()) return false;
         LogFileName = *file;
@@ -175,7 +175,7 @@ bool TLogCollection::FreeDataset(TALDLLog* dataset) {
 
 bool TLogCollection::FreeAll() {
     // A recording runs to its end first, so that it is asked about like the others.
-    if (Logging && Hooks.StopTalking) Hooks.StopTalking();
+    if (recording_ && Hooks.StopTalking) Hooks.StopTalking();
     // A dataset that stays (its save failed or was cancelled) ends the round:
     // the program is not left, so the others need no question yet.
     while (TALDLLog* log = ReadLog(0))
@@ -183,71 +183,71 @@ bool TLogCollection::FreeAll() {
     return true;
 }
 
-void TLogCollection::SelectDataset(int index) {
+void TLogCollection::selectDataset(int index) {
     if (index < 0 || index >= Count()) return;
-    selector_.ItemIndex = index;
-    selector_.Text = selector_.Items[size_t(index)];
+    selected_ = index;
+    selectionText_ = names_[size_t(index)];
 }
 
-void TLogCollection::dlgDataSetCloseUp(int index) {
-    // Picked nothing (the list closed without a choice): the current dataset
-    // shows, and with none selected that is item 0.
+void TLogCollection::chooseDataset(int index) {
+    // No choice: the current dataset shows, and with none selected that is
+    // the first.
     if (index >= 0 && index < Count())
-        SelectDataset(index);
+        selectDataset(index);
     else
         CurrentDataset();
-    if (Hooks.WriteTableData) Hooks.WriteTableData(1);
+    if (Hooks.ShowRow) Hooks.ShowRow(1);
 }
 
 TALDLLog* TLogCollection::CurrentDataset() {
     if (items_.empty()) return nullptr;
-    if (selector_.ItemIndex < 0 || selector_.ItemIndex >= Count()) SelectDataset(0);
-    return ReadLog(selector_.ItemIndex);
+    if (selected_ < 0 || selected_ >= Count()) selectDataset(0);
+    return ReadLog(selected_);
 }
 
 int TLogCollection::CurrentCurve(int curveCount) {
     if (items_.empty() || curveCount <= 0) return 0;
     CurrentDataset();
-    return (curveCount / Count()) * selector_.ItemIndex;
+    return (curveCount / Count()) * selected_;
 }
 
 bool TLogCollection::FinishRecording(TALDLLog& dataset, uint32_t rowCount) {
     if (IndexOf(&dataset) < 0) return false;
-    if (Logging && &dataset == CurrentLog) return false;
+    if (&dataset == recording_) return false;
     if (rowCount == 0) {
         RemoveDataset(&dataset);
         return false;
     }
     dataset.SetRows(rowCount);
     dataset.DeriveChannels(Vehicle);
-    SelectDataset(&dataset);
+    selectDataset(&dataset);
     dataset.Saved = false;
     return true;
 }
 
 void TLogCollection::Open(TALDLLog& dataset, bool askOverlay) {
-    if (Logging || dataset.RecordCount == 0) return;
+    if (recording_ || dataset.RecordCount == 0) return;
     if (Count() > 1 && askOverlay && !askYesNo("Query", "Overlay data?") &&
         askYesNo("Query", "Close current dataset?")) {
         // The dataset selected before this one, or the first.
         TALDLLog* current = CurrentDataset();
         if (current && current != &dataset) FreeDataset(current);
     }
-    if (Hooks.TimeShiftEnabled) Hooks.TimeShiftEnabled(Count() > 1);
-    SelectDataset(&dataset);
+    if (Hooks.OverlayChanged) Hooks.OverlayChanged(Count() > 1);
+    selectDataset(&dataset);
     dataset.SetRows(dataset.Rows);
     dataset.DeriveChannels(Vehicle);
     dataset.Saved = true;
-    if (Hooks.SetupCurve) Hooks.SetupCurve();
-    if (Hooks.WriteTableData) {
+    if (Hooks.DatasetsChanged) Hooks.DatasetsChanged();
+    if (Hooks.ShowRow) {
         TALDLLog* current = CurrentDataset();
-        Hooks.WriteTableData(current ? current->Rows : 1);
+        Hooks.ShowRow(current ? current->Rows : 1);
     }
 }
 
 void TLogCollection::Save(TALDLLog& dataset, const std::string& fileName) {
     // Only the dataset being recorded waits for the end of the recording.
-    if ((Logging && &dataset == CurrentLog) || dataset.Rows == 0 || dataset.RecordCount == 0) return;
+    if (&dataset == recording_ || dataset.Rows == 0 || dataset.RecordCount == 0) return;
     dataset.SaveToFile(fileName);
     dataset.Saved = true;
     // The rows are safe in the file now; a failed save keeps the journal.
@@ -273,9 +273,9 @@ bool TLogCollection::saveShowingErrors(TALDLLog& dataset, const std::string& fil
     }
 }
 
-bool TLogCollection::FileOpen1Accept(const std::vector<std::string>& fileNames,
-                                     std::shared_ptr<const TParameterArray> parameters) {
-    if (Logging) return true;
+bool TLogCollection::openLogs(const std::vector<std::string>& fileNames,
+                              std::shared_ptr<const TParameterArray> parameters) {
+    if (recording_) return true;
     if (Hooks.Talking && Hooks.Talking() && Hooks.StopTalking) Hooks.StopTalking();
     for (size_t f = 0; f < fileNames.size(); ++f) {
         const std::string& fileName = fileNames[f];
@@ -301,25 +301,25 @@ bool TLogCollection::FileOpen1Accept(const std::vector<std::string>& fileNames,
 }
 
 bool TLogCollection::runSaveAs(TALDLLog& dataset) {
-    if (!Hooks.SaveAsDialog) return true;
-    const std::optional<std::string> file = Hooks.SaveAsDialog(dataset);
-    // Cancelled: the dataset keeps the file it had (none).
+    if (!Hooks.ChooseSaveFile) return true;
+    const std::optional<std::string> file = Hooks.ChooseSaveFile(dataset);
+    // No file chosen: the dataset keeps the file it had (none).
     if (!file || file->empty()) return true;
     LogFileName = *file;
     return saveShowingErrors(dataset, *file);
 }
 
-bool TLogCollection::FileSaveAs1Accept(const std::string& fileName) {
+bool TLogCollection::saveDatasetAs(const std::string& fileName) {
     // Saving waits for the end of the recording.
-    if (Logging || fileName.empty()) return true;
+    if (recording_ || fileName.empty()) return true;
     LogFileName = fileName;
     TALDLLog* current = CurrentDataset();
     if (!current) return true;
     return saveShowingErrors(*current, fileName);
 }
 
-bool TLogCollection::FileSaveActionExecute() {
-    if (Logging) return true;
+bool TLogCollection::saveDataset() {
+    if (recording_) return true;
     TALDLLog* current = CurrentDataset();
     // Nothing to write: no dialog either.
     if (!current || current->Rows == 0 || current->RecordCount == 0) return true;
@@ -328,12 +328,12 @@ bool TLogCollection::FileSaveActionExecute() {
     return saveShowingErrors(*current, current->FileName);
 }
 
-void TLogCollection::CloseDataset() {
+void TLogCollection::closeDataset() {
     if (items_.empty()) return;
     if (!FreeDataset(CurrentDataset())) return;
-    if (selector_.Items.empty()) selector_.Text = "No data";
-    if (Hooks.SetupCurve) Hooks.SetupCurve();
-    if (Hooks.WriteTableData) Hooks.WriteTableData(1);
+    if (names_.empty()) selectionText_ = "No data";
+    if (Hooks.DatasetsChanged) Hooks.DatasetsChanged();
+    if (Hooks.ShowRow) Hooks.ShowRow(1);
 }
 
 } // namespace quillmar

@@ -1,9 +1,9 @@
 #pragma once
-// The open datasets: the collection that owns them, the dataset selector
-// (names in collection order, the selected one, the text), which dataset is
-// current, and the log-file commands around them (open, save, save as,
-// close, the unsaved-data question). No widgets: what a window would show
-// goes through TLogCollectionHooks and the messenger (store/base/Messages.h).
+// The open datasets: the collection that owns them, their names in
+// collection order and the selected one, which dataset is current, and the
+// log-file commands around them (open, save, save as, close, the
+// unsaved-data question). No widgets: what a front end would show goes
+// through TLogCollectionHooks and the messenger (store/base/Messages.h).
 
 #include "store/dataset/ALDLLog.h"
 
@@ -26,27 +26,20 @@ private:
     std::unique_ptr<TALDLLog> dataset_;
 };
 
-// The dataset selector of the acquisition window ("Select table/cursor
-// dataset"): item i names the dataset of collection entry i.
-struct TDataSetSelector {
-    std::vector<std::string> Items;
-    int ItemIndex = -1;           // selected item, -1 none
-    std::string Text = "No data"; // what the closed drop-down shows
-};
-
-// What the windows do when the collection changes. Every hook may be left
-// empty (nothing happens).
+// What the collection tells its front end, and asks of it. Every hook may
+// be left empty (nothing happens).
 struct TLogCollectionHooks {
-    // The graph's curves must be rebuilt (datasets came, went or changed).
-    std::function<void()> SetupCurve;
-    // The live table shows this row of the current dataset.
-    std::function<void(uint32_t row)> WriteTableData;
-    // The time-shift scroll bar: enabled (position 0) or disabled.
-    std::function<void(bool enabled)> TimeShiftEnabled;
-    // The Save As dialog for dataset (SuggestedFileName offers a name): the
-    // chosen file name, or nullopt when cancelled.
-    std::function<std::optional<std::string>(const TALDLLog& dataset)> SaveAsDialog;
-    // True while the acquisition timer runs (talking).
+    // Datasets came, went or changed: the list and the graph's curves follow.
+    std::function<void()> DatasetsChanged;
+    // This row of the current dataset should be shown.
+    std::function<void(uint32_t row)> ShowRow;
+    // True when more than one dataset is open after a file was opened, so
+    // one can be shifted in time against the others (from position 0).
+    std::function<void(bool overlaid)> OverlayChanged;
+    // Asks where to save dataset (SuggestedFileName offers a name): the
+    // chosen file name, or nullopt when the user declined.
+    std::function<std::optional<std::string>(const TALDLLog& dataset)> ChooseSaveFile;
+    // True while the engine computer is being talked to.
     std::function<bool()> Talking;
     // Stops talking (and logging) before files are opened.
     std::function<void()> StopTalking;
@@ -93,8 +86,8 @@ public:
 
     // ---- the collection ----
 
-    // A new empty dataset at the end of the collection, listed in the
-    // selector as "Dataset %u" with its 0-based position.
+    // A new empty dataset at the end of the collection, listed
+    // as "Dataset %u" with its 0-based position.
     TALDLLog& NewDataset(std::shared_ptr<const TParameterArray> parameters);
 
     int Count() const { return int(items_.size()); }
@@ -107,7 +100,7 @@ public:
     // or let go by the answer). False when it stays:
     // it is being recorded (refused with a message), or the user chose to
     // save and the file was not written (the failure is shown), or the user
-    // chose to save and then cancelled the Save As dialog.
+    // chose to save and then chose no file.
     bool FreeDataset(TALDLLog* dataset);
     // Frees every dataset, first remaining first, asking about unsaved data
     // (the way out of the program). A recording still running is stopped
@@ -119,36 +112,42 @@ public:
     // Refused (false) for the dataset being recorded while logging.
     bool RemoveDataset(TALDLLog* dataset);
 
-    // ---- the selector ----
+    // ---- the selection ----
 
-    const TDataSetSelector& dlgDataSet() const { return selector_; }
-    // Selects item index (its text becomes the list's text).
-    void SelectDataset(int index);
-    void SelectDataset(const TALDLLog* dataset) { SelectDataset(IndexOf(dataset)); }
-    // The selected item, -1 none.
-    int SelectedIndex() const { return selector_.ItemIndex; }
-    // The user picked item index: select it and show its row 1. With no item
-    // picked (index outside the list) row 1 of the current dataset shows,
-    // which selects item 0 when none is selected.
-    void dlgDataSetCloseUp(int index);
+    // The names of the datasets in collection order ("Dataset 0", a file name).
+    const std::vector<std::string>& datasetNames() const { return names_; }
+    // The selected dataset's position, -1 none.
+    int selectedIndex() const { return selected_; }
+    // The selected dataset's name; "No data" while none is open, empty while
+    // datasets are open but none is selected.
+    const std::string& selectionText() const { return selectionText_; }
+    // Selects the dataset at index (nothing happens outside the list).
+    void selectDataset(int index);
+    void selectDataset(const TALDLLog* dataset) { selectDataset(IndexOf(dataset)); }
+    // The user chose the dataset at index: select it and show its row 1.
+    // With no choice (index outside the list) row 1 of the current dataset
+    // shows, which selects the first when none is selected.
+    void chooseDataset(int index);
 
-    // nullptr when no dataset exists; selects item 0 when none is selected.
+    // nullptr when no dataset exists; selects the first when none is selected.
     TALDLLog* CurrentDataset();
     // Index of the current dataset's first curve among curveCount curves
     // grouped dataset by dataset; 0 when no dataset exists.
     int CurrentCurve(int curveCount);
 
-    // ---- logging state (set by the acquisition cycle) ----
+    // ---- the recording (set by the acquisition cycle) ----
 
-    bool Logging = false;
-    TALDLLog* CurrentLog = nullptr; // the dataset being recorded
+    // The dataset being recorded while logging, nullptr otherwise. It can be
+    // neither saved, closed nor removed, and no file is opened meanwhile.
+    void setRecording(TALDLLog* dataset) { recording_ = dataset; }
+    TALDLLog* recording() const { return recording_; }
 
     // The end of every recording (the acquisition cycle's "Stop logging"):
     // with rows, trims the dataset to rowCount rows, derives its channels,
     // selects it and marks it unsaved, and returns true; with no rows frees
     // it and returns false. The caller then shows the last row (or row 1) and
     // sets up the graph's curves. Refused (false, nothing changed) for the
-    // dataset being recorded while Logging is still set.
+    // dataset still being recorded.
     bool FinishRecording(TALDLLog& dataset, uint32_t rowCount);
 
     // ---- file commands ----
@@ -166,19 +165,18 @@ public:
     // Opens the files in order. On a failure the dataset being loaded is
     // dropped, later files are skipped, the error is shown (caption "Error")
     // and false is returned.
-    bool FileOpen1Accept(const std::vector<std::string>& fileNames,
-                         std::shared_ptr<const TParameterArray> parameters);
+    bool openLogs(const std::vector<std::string>& fileNames,
+                  std::shared_ptr<const TParameterArray> parameters);
     // The Save command: the current dataset to its own file, or through
     // Save As when it has none. False when a save failed (shown). While
     // logging, and for a dataset without rows, nothing happens.
-    bool FileSaveActionExecute();
+    bool saveDataset();
     // Save As confirmed with fileName: the current dataset is written there
     // and keeps it as its own file. False when the save failed (shown); the
     // dataset's file is then as it was. Nothing happens while logging.
-    bool FileSaveAs1Accept(const std::string& fileName);
+    bool saveDatasetAs(const std::string& fileName);
     // Frees the current dataset (asking about unsaved data).
-    void CloseDataset();
-    void CloseDataSetActionExecute() { CloseDataset(); }
+    void closeDataset();
 
     // The last file name chosen in Save As (any dataset's), to seed the
     // dialog; Save does not use it.
@@ -189,13 +187,16 @@ public:
 private:
     friend class TALDLLog;
     void removeAt(int index);
-    // The Save As dialog for dataset, then the save; false when it failed.
+    // Asks for a file for dataset, then saves; false when the save failed.
     bool runSaveAs(TALDLLog& dataset);
     // Saves and shows a failure; false when it failed.
     bool saveShowingErrors(TALDLLog& dataset, const std::string& fileName);
 
     std::vector<std::unique_ptr<TLogItem>> items_;
-    TDataSetSelector selector_;
+    std::vector<std::string> names_;
+    int selected_ = -1;
+    std::string selectionText_ = "No data";
+    TALDLLog* recording_ = nullptr;
 };
 
 } // namespace quillmar

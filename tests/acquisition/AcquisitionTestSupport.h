@@ -1,9 +1,12 @@
 #pragma once
 // Helpers for the acquisition tests: a messenger that records what would have
-// been shown, and a settable clock. (test_main.cpp runs the tests inside a
-// QCoreApplication, which QTimers need.)
+// been shown, a settable clock, and a PROM dump run to its end. (test_main.cpp
+// runs the tests inside a QCoreApplication, which QTimers need.)
 
+#include "acquisition/Acquisition.h"
 #include "store/base/Messages.h"
+
+#include <QCoreApplication>
 
 #include <string>
 #include <utility>
@@ -30,5 +33,14 @@ struct ManualClock {
     double days = 45000.0;
     void advanceSeconds(double s) { days += s / 86400.0; }
 };
+
+// Starts a PROM dump and runs the event loop until it has ended: how it
+// ended, or Busy when it was refused.
+inline PromDumpResult RunPromDump(Acquisition& acq, const std::string& file) {
+    if (!acq.startPromDump(file)) return PromDumpResult::Busy;
+    while (acq.promDumpRunning())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return acq.promDumpResult();
+}
 
 } // namespace quillmar::testing

@@ -71,7 +71,7 @@ protected:
     void create(TParameterArray table) {
         AcquisitionSetup setup;
         setup.Table = std::move(table);
-        ASSERT_TRUE(acq.FormCreate(setup));
+        ASSERT_TRUE(acq.start(setup));
     }
     // Marks every value as not decoded.
     void clearValues() {
@@ -95,31 +95,31 @@ protected:
 TEST_F(CycleTest, EveryTickDecodesMapAndEngineSpeedAndAShareInRoundRobin) {
     create(MakeTable(50, 10, 20));
     acq.setTestMode(true);
-    ASSERT_TRUE(acq.StartTalkingActionExecute());
+    ASSERT_TRUE(acq.startTalking());
     // 49 * 200 / 2000 + 2 = 6 steps: MAP, engine speed and four more.
     EXPECT_EQ(acq.decodeSteps(), 6);
     clearValues();
-    acq.AcquisitionTimer();
+    acq.acquisitionTick();
     EXPECT_EQ(decodedEntries(), (std::set<int>{10, 20, 0, 1, 2, 3}));
     EXPECT_EQ(acq.decodePosition(), 4);
     clearValues();
-    acq.AcquisitionTimer();
+    acq.acquisitionTick();
     EXPECT_EQ(decodedEntries(), (std::set<int>{10, 20, 4, 5, 6, 7}));
 
     // The round robin wraps from the last entry to the first.
-    ASSERT_EQ(acq.dlgAcqPeriodExit("1000"), PeriodEntry::Applied); // 49*1000/2000+2 = 26
+    ASSERT_EQ(acq.setAcquisitionPeriod("1000"), PeriodEntry::Applied); // 49*1000/2000+2 = 26
     for (int i = 0; i < 2; ++i)
-        acq.AcquisitionTimer(); // 8 + 24 + 24 = 56 -> 6
+        acq.acquisitionTick(); // 8 + 24 + 24 = 56 -> 6
     EXPECT_EQ(acq.decodePosition(), 6);
 
     // A period far above the update period never decodes more than the
     // table, yet the position moves as far as the count says.
-    ASSERT_EQ(acq.dlgAcqPeriodExit("4294967295"), PeriodEntry::Applied);
-    ASSERT_EQ(acq.dlgRedrawPeriodExit("1"), PeriodEntry::Applied);
+    ASSERT_EQ(acq.setAcquisitionPeriod("4294967295"), PeriodEntry::Applied);
+    ASSERT_EQ(acq.setUpdatePeriod("1"), PeriodEntry::Applied);
     const int64_t steps = acq.decodeSteps() - 2;
     EXPECT_EQ(steps, int64_t{49} * 4294967295LL);
     clearValues();
-    acq.AcquisitionTimer();
+    acq.acquisitionTick();
     EXPECT_EQ(decodedEntries().size(), 50u);
     EXPECT_EQ(acq.decodePosition(), static_cast<int32_t>((6 + steps % 50) % 50));
 }
@@ -130,7 +130,7 @@ TEST_F(CycleTest, RoundRobinStepsOverTimeAndDerivedEntries) {
     // 64 * 200 / 2000 + 2 = 8: MAP, engine speed, then entries 0..5 of
     // which "Time" (2) and "Distance" (4, derived) are stepped over.
     clearValues();
-    acq.AcquisitionTimer();
+    acq.acquisitionTick();
     EXPECT_EQ(decodedEntries(), (std::set<int>{16, 8, 0, 1, 3, 5}));
     EXPECT_EQ(acq.decodePosition(), 6);
 }
@@ -142,13 +142,13 @@ TEST_F(CycleTest, ShortOrSlowPeriodsStillRefreshEveryValue) {
     acq.setTestMode(true);
     for (const auto& [period, update] :
          std::vector<std::pair<const char*, const char*>>{{"20", "2000"}, {"100", "10000"}}) {
-        ASSERT_EQ(acq.dlgAcqPeriodExit(period), PeriodEntry::Applied);
-        ASSERT_EQ(acq.dlgRedrawPeriodExit(update), PeriodEntry::Applied);
+        ASSERT_EQ(acq.setAcquisitionPeriod(period), PeriodEntry::Applied);
+        ASSERT_EQ(acq.setUpdatePeriod(update), PeriodEntry::Applied);
         EXPECT_EQ(acq.decodeSteps(), 2);
         EXPECT_EQ(acq.roundRobinSteps(), 1);
         clearValues();
         for (int tick = 0; tick < acq.parameterCount(); ++tick)
-            acq.AcquisitionTimer();
+            acq.acquisitionTick();
         std::set<int> expected;
         for (int i = 0; i < acq.parameterCount(); ++i)
             if (acq.parameters()[size_t(i)].Size > 0) expected.insert(i);
@@ -162,11 +162,11 @@ TEST_F(CycleTest, TestModeRecordsRowsWithoutTheLink) {
     create(BuiltInParameters());
     acq.setTestMode(true);
     acq.setEnableDials(true);
-    ASSERT_TRUE(acq.StartLoggingActionExecute());
+    ASSERT_TRUE(acq.startLogging());
     EXPECT_EQ(acq.state(), AcquisitionState::Logging);
     for (int i = 1; i <= 3; ++i) {
         clock.advanceSeconds(0.25);
-        acq.AcquisitionTimer();
+        acq.acquisitionTick();
     }
     EXPECT_TRUE(listener.errors.empty()); // no "Comm port inactive" in test mode
     EXPECT_EQ(acq.rowCounter(), 3);
@@ -188,8 +188,8 @@ TEST_F(CycleTest, TestModeRecordsRowsWithoutTheLink) {
 
     // Test mode off with no port: every tick says so and records nothing.
     acq.setTestMode(false);
-    acq.AcquisitionTimer();
-    acq.AcquisitionTimer();
+    acq.acquisitionTick();
+    acq.acquisitionTick();
     EXPECT_EQ(listener.errors, (std::vector<std::string>{"Comm port inactive", "Comm port inactive"}));
     EXPECT_EQ(acq.rowCounter(), 3);
 }
@@ -197,33 +197,33 @@ TEST_F(CycleTest, TestModeRecordsRowsWithoutTheLink) {
 TEST_F(CycleTest, RecordingGrowsByHundredsAndIsTrimmedAtStop) {
     create(BuiltInParameters());
     acq.setTestMode(true);
-    acq.StartLoggingActionExecute();
+    acq.startLogging();
     TALDLLog* log = acq.currentLog();
     ASSERT_NE(log, nullptr);
     std::vector<uint32_t> capacities;
     for (int i = 1; i <= 250; ++i) {
         clock.advanceSeconds(0.1);
-        acq.AcquisitionTimer();
+        acq.acquisitionTick();
         if (capacities.empty() || capacities.back() != log->Rows) capacities.push_back(log->Rows);
     }
     EXPECT_EQ(capacities, (std::vector<uint32_t>{100, 200, 300}));
-    acq.StopLoggingActionExecute();
+    acq.stopLogging();
     EXPECT_EQ(acq.state(), AcquisitionState::Talking);
     EXPECT_EQ(acq.currentLog(), nullptr);
     ASSERT_EQ(collection.Count(), 1);
     TALDLLog* done = collection.ReadLog(0);
     EXPECT_EQ(done->Rows, 250u);
     EXPECT_FALSE(done->Saved);
-    EXPECT_EQ(collection.SelectedIndex(), 0);
+    EXPECT_EQ(collection.selectedIndex(), 0);
     EXPECT_EQ(done->Derived[TimeSlot].size(), 251u);
     EXPECT_NEAR(done->Derived[TimeSlot][250], 25.0, 1e-4);
     EXPECT_EQ(listener.rowsShown.back(), 250u);
-    EXPECT_FALSE(collection.Logging);
+    EXPECT_EQ(collection.recording(), nullptr);
     // The graph's curves are set up at the start and again at the end.
     EXPECT_EQ(listener.curveSetups, 2);
 
     // Stop talking shows the current dataset's last row.
-    acq.StopTalkingActionExecute();
+    acq.stopTalking();
     EXPECT_EQ(acq.state(), AcquisitionState::Idle);
     EXPECT_EQ(listener.rowsShown.back(), 250u);
 }
@@ -233,21 +233,21 @@ TEST_F(CycleTest, StateRules) {
     acq.setTestMode(true);
     // Start logging from Idle starts talking first; stop right away leaves
     // no dataset behind.
-    ASSERT_TRUE(acq.StartLoggingActionExecute());
+    ASSERT_TRUE(acq.startLogging());
     EXPECT_TRUE(acq.acquisitionRunning());
     EXPECT_TRUE(acq.redrawRunning());
     EXPECT_EQ(collection.Count(), 1);
-    EXPECT_EQ(collection.dlgDataSet().Items.at(0), "Dataset 0");
-    EXPECT_TRUE(collection.Logging);
-    EXPECT_EQ(collection.CurrentLog, acq.currentLog());
-    acq.StopLoggingActionExecute();
+    EXPECT_EQ(collection.datasetNames().at(0), "Dataset 0");
+    ASSERT_NE(acq.currentLog(), nullptr);
+    EXPECT_EQ(collection.recording(), acq.currentLog());
+    acq.stopLogging();
     EXPECT_EQ(collection.Count(), 0);
     EXPECT_EQ(listener.rowsShown.back(), 1u);
 
     // Stop talking while logging stops logging first.
-    acq.StartLoggingActionExecute();
-    acq.AcquisitionTimer();
-    acq.StopTalkingActionExecute();
+    acq.startLogging();
+    acq.acquisitionTick();
+    acq.stopTalking();
     EXPECT_FALSE(acq.acquisitionRunning());
     EXPECT_EQ(collection.Count(), 1);
     EXPECT_EQ(collection.ReadLog(0)->Rows, 1u);
@@ -257,18 +257,18 @@ TEST_F(CycleTest, StateRules) {
     EXPECT_EQ(acq.messageNumber(), 0);
     acq.setCheckedModeItem(0);
     EXPECT_EQ(acq.messageNumber(), 0);
-    acq.StartTalkingActionExecute();
+    acq.startTalking();
     EXPECT_EQ(acq.messageNumber(), -1);
-    acq.StopTalkingActionExecute();
+    acq.stopTalking();
     acq.setCheckedModeItem(5);
-    acq.StartTalkingActionExecute();
+    acq.startTalking();
     EXPECT_EQ(acq.messageNumber(), 4);
 
     // The update tick refreshes the live table only while acquiring.
     const int before = listener.refreshes;
-    acq.RedrawTimer();
-    acq.StopTalkingActionExecute();
-    acq.RedrawTimer();
+    acq.updateTick();
+    acq.stopTalking();
+    acq.updateTick();
     EXPECT_EQ(listener.refreshes, before + 1);
 }
 
@@ -276,12 +276,12 @@ TEST_F(CycleTest, ErrorLogKeepsItsNewestHundredLines) {
     create(BuiltInParameters());
     for (int i = 0; i < 150; ++i)
         acq.errorLog().push_back("line " + std::to_string(i));
-    acq.RedrawTimer();
+    acq.updateTick();
     ASSERT_EQ(acq.errorLog().size(), 100u);
     EXPECT_EQ(acq.errorLog().front(), "line 50");
     EXPECT_EQ(acq.errorLog().back(), "line 149");
     // New lines after a trim are still reported once each.
-    acq.AcquisitionTimer(); // not in test mode, no port
+    acq.acquisitionTick(); // not in test mode, no port
     ASSERT_FALSE(listener.errors.empty());
     EXPECT_EQ(listener.errors.back(), "Comm port inactive");
     EXPECT_EQ(acq.errorLog().size(), 101u);
@@ -293,21 +293,21 @@ TEST_F(CycleTest, PeriodBoxes) {
     EXPECT_EQ(acq.redrawPeriodText(), "2000");
     // Not a number, or 0: focus back, nothing changes, nothing shown.
     for (const char* text : {"0", "", "abc", "12ms", "1.5", "99999999999999999999", " - 3"})
-        EXPECT_EQ(acq.dlgAcqPeriodExit(text), PeriodEntry::FocusBack) << text;
+        EXPECT_EQ(acq.setAcquisitionPeriod(text), PeriodEntry::FocusBack) << text;
     EXPECT_TRUE(messenger.shown.empty());
     EXPECT_EQ(acq.acquisitionInterval(), 200u);
     // Negative or beyond 32 bits: refused with an error box.
-    EXPECT_EQ(acq.dlgAcqPeriodExit("-5"), PeriodEntry::Refused);
-    EXPECT_EQ(acq.dlgRedrawPeriodExit("4294967296"), PeriodEntry::Refused);
+    EXPECT_EQ(acq.setAcquisitionPeriod("-5"), PeriodEntry::Refused);
+    EXPECT_EQ(acq.setUpdatePeriod("4294967296"), PeriodEntry::Refused);
     ASSERT_EQ(messenger.shown.size(), 2u);
     EXPECT_EQ(messenger.shown[0].first, "Error");
     EXPECT_EQ(acq.acquisitionInterval(), 200u);
     EXPECT_EQ(acq.redrawInterval(), 2000u);
     // Accepted at once, also while running.
     acq.setTestMode(true);
-    acq.StartTalkingActionExecute();
-    EXPECT_EQ(acq.dlgAcqPeriodExit(" 250 "), PeriodEntry::Applied);
-    EXPECT_EQ(acq.dlgRedrawPeriodExit("4294967295"), PeriodEntry::Applied);
+    acq.startTalking();
+    EXPECT_EQ(acq.setAcquisitionPeriod(" 250 "), PeriodEntry::Applied);
+    EXPECT_EQ(acq.setUpdatePeriod("4294967295"), PeriodEntry::Applied);
     EXPECT_EQ(acq.acquisitionInterval(), 250u);
     EXPECT_EQ(acq.redrawPeriodText(), "4294967295");
     EXPECT_TRUE(acq.acquisitionRunning());
@@ -321,12 +321,12 @@ TEST_F(CycleTest, BrokenTableStopsStartUp) {
     table.back().Size = 0; // 62 bytes
     AcquisitionSetup setup;
     setup.Table = table;
-    EXPECT_FALSE(acq.FormCreate(setup));
+    EXPECT_FALSE(acq.start(setup));
     ASSERT_EQ(messenger.shown.size(), 1u);
     EXPECT_EQ(messenger.shown[0].first, "error");
     EXPECT_EQ(messenger.shown[0].second.rfind("Total parameters byte length incorrect\n", 0), 0u);
     // Nothing runs with it.
-    EXPECT_FALSE(acq.StartTalkingActionExecute());
+    EXPECT_FALSE(acq.startTalking());
     EXPECT_FALSE(acq.acquisitionRunning());
 }
 
@@ -337,7 +337,7 @@ TEST_F(CycleTest, AProtocolFileThatCannotBeWrittenIsAWarning) {
     { std::ofstream(plain) << "a file, not a folder"; }
     AcquisitionSetup setup;
     setup.IniPath = plain + "/M100 ALDL protocol.ini";
-    ASSERT_TRUE(acq.FormCreate(setup));
+    ASSERT_TRUE(acq.start(setup));
     EXPECT_EQ(acq.parameterCount(), 65);
     ASSERT_EQ(listener.errors.size(), 1u);
     EXPECT_EQ(listener.errors[0].rfind("Warning: ", 0), 0u) << listener.errors[0];

@@ -57,7 +57,7 @@ protected:
         acq.setJournalFolder(journals);
     }
     void TearDown() override {
-        acq.FormDestroy();
+        acq.shutdown();
         sim.reset();
         fs::remove_all(dir);
     }
@@ -72,13 +72,13 @@ protected:
         AcquisitionSetup setup;
         setup.Table = BuiltInParameters();
         setup.Port = link;
-        ASSERT_TRUE(acq.FormCreate(setup));
+        ASSERT_TRUE(acq.start(setup));
         ASSERT_TRUE(acq.comms()->IsOpen()) << acq.connectError();
         acq.comms()->SetWaitLimit(1000); // no spurious "No reply" on a busy machine
     }
     void tick(double seconds = 0.2) {
         clock.advanceSeconds(seconds);
-        acq.AcquisitionTimer();
+        acq.acquisitionTick();
     }
     std::vector<fs::path> journalFiles() const {
         std::vector<fs::path> files;
@@ -102,7 +102,7 @@ protected:
 TEST_F(LinkLossTest, AnUnpluggedAdapterIsToldOnceRetriedAndItsRowsGoOnIntoTheSameRecording) {
     startSim();
     create();
-    ASSERT_TRUE(acq.StartLoggingActionExecute());
+    ASSERT_TRUE(acq.startLogging());
     for (int i = 0; i < 3; ++i)
         tick();
     ASSERT_EQ(acq.rowCounter(), 3);
@@ -144,7 +144,7 @@ TEST_F(LinkLossTest, AnUnpluggedAdapterIsToldOnceRetriedAndItsRowsGoOnIntoTheSam
     EXPECT_EQ(listener.errors.size(), 2u) << listener.errors.back();
     EXPECT_EQ(acq.rowCounter(), 5);
 
-    acq.StopLoggingActionExecute();
+    acq.stopLogging();
     ASSERT_EQ(collection.Count(), 1);
     const TALDLLog* log = collection.ReadLog(0);
     ASSERT_EQ(log->Rows, 5u);
@@ -156,14 +156,14 @@ TEST_F(LinkLossTest, AnUnpluggedAdapterIsToldOnceRetriedAndItsRowsGoOnIntoTheSam
 TEST_F(LinkLossTest, StoppingWhileDisconnectedKeepsWhatWasRecordedAndItsJournal) {
     startSim();
     create();
-    ASSERT_TRUE(acq.StartLoggingActionExecute());
+    ASSERT_TRUE(acq.startLogging());
     tick();
     tick();
     sim.reset();
     tick();
     ASSERT_TRUE(acq.linkLost());
     tick(1.5);
-    acq.StopTalkingActionExecute();
+    acq.stopTalking();
     ASSERT_EQ(collection.Count(), 1);
     TALDLLog* log = collection.ReadLog(0);
     EXPECT_EQ(log->Rows, 2u);
@@ -172,14 +172,14 @@ TEST_F(LinkLossTest, StoppingWhileDisconnectedKeepsWhatWasRecordedAndItsJournal)
     ASSERT_NE(log->Journal(), nullptr);
     EXPECT_EQ(log->Journal()->Buffered(), 0u);
     EXPECT_EQ(journalFiles().size(), 1u);
-    ASSERT_TRUE(collection.FileSaveAs1Accept((dir / "run.ecu").string()));
+    ASSERT_TRUE(collection.saveDatasetAs((dir / "run.ecu").string()));
     EXPECT_TRUE(log->Saved);
     EXPECT_EQ(log->Journal(), nullptr);
     EXPECT_TRUE(journalFiles().empty());
 
     // Talking again later tries the lost device at once.
     startSim();
-    ASSERT_TRUE(acq.StartTalkingActionExecute());
+    ASSERT_TRUE(acq.startTalking());
     tick();
     EXPECT_FALSE(acq.linkLost());
 }
@@ -197,10 +197,10 @@ TEST_F(LinkLossTest, TheJournalHoldsEveryRowAndIsSyncedAboutOnceASecondNotEveryT
         AcquisitionSetup setup;
         setup.Table = BuiltInParameters();
         setup.Port = link;
-        ASSERT_TRUE(cycle.FormCreate(setup));
+        ASSERT_TRUE(cycle.start(setup));
         cycle.comms()->SetWaitLimit(1000);
-        ASSERT_EQ(cycle.dlgAcqPeriodExit("100"), PeriodEntry::Applied);
-        ASSERT_TRUE(cycle.StartLoggingActionExecute());
+        ASSERT_EQ(cycle.setAcquisitionPeriod("100"), PeriodEntry::Applied);
+        ASSERT_TRUE(cycle.startLogging());
         const TALDLLog* log = cycle.currentLog();
         ASSERT_NE(log->Journal(), nullptr);
         path = log->Journal()->Path();
@@ -210,7 +210,7 @@ TEST_F(LinkLossTest, TheJournalHoldsEveryRowAndIsSyncedAboutOnceASecondNotEveryT
 
         for (int i = 0; i < 30; ++i) {
             clock.advanceSeconds(0.1);
-            cycle.AcquisitionTimer();
+            cycle.acquisitionTick();
         }
         ASSERT_EQ(cycle.rowCounter(), 30);
         // A row waits at most a second less one period before it is synced.
@@ -231,7 +231,7 @@ TEST_F(LinkLossTest, TheJournalHoldsEveryRowAndIsSyncedAboutOnceASecondNotEveryT
         TLogCollection thief;
         EXPECT_THROW(RecoverJournal(thief, path), FileError);
 
-        cycle.StopLoggingActionExecute();
+        cycle.stopLogging();
         const TALDLLog* done = datasets.ReadLog(0);
         ASSERT_NE(done, nullptr);
         EXPECT_EQ(done->Journal()->RowsInFile(), 30u);
@@ -253,20 +253,20 @@ TEST_F(LinkLossTest, TheJournalHoldsEveryRowAndIsSyncedAboutOnceASecondNotEveryT
 TEST_F(LinkLossTest, TestModeAndEmptyRecordingsLeaveNoJournal) {
     AcquisitionSetup setup;
     setup.Table = BuiltInParameters();
-    ASSERT_TRUE(acq.FormCreate(setup));
+    ASSERT_TRUE(acq.start(setup));
     acq.setTestMode(true);
-    ASSERT_TRUE(acq.StartLoggingActionExecute());
+    ASSERT_TRUE(acq.startLogging());
     tick();
     EXPECT_EQ(acq.currentLog()->Journal(), nullptr);
-    acq.StopLoggingActionExecute();
+    acq.stopLogging();
     EXPECT_TRUE(journalFiles().empty());
 
     startSim();
     acq.setTestMode(false);
     ASSERT_TRUE(acq.reconnect(link));
-    ASSERT_TRUE(acq.StartLoggingActionExecute());
+    ASSERT_TRUE(acq.startLogging());
     EXPECT_EQ(journalFiles().size(), 1u);
-    acq.StopLoggingActionExecute(); // no rows: the dataset and its journal go
+    acq.stopLogging(); // no rows: the dataset and its journal go
     EXPECT_EQ(collection.Count(), 1);
     EXPECT_TRUE(journalFiles().empty());
 }
@@ -281,7 +281,7 @@ TEST_F(LinkLossTest, APromDumpOpensAPortAgainWhoseAdapterWasReplugged) {
     // dead, opens it again at once and reads everything.
     sim.reset();
     startSim();
-    EXPECT_EQ(acq.DumpProm(image), PromDumpResult::Written);
+    EXPECT_EQ(testing::RunPromDump(acq, image), PromDumpResult::Written);
     EXPECT_TRUE(messenger.shown.empty());
     EXPECT_FALSE(acq.linkLost());
     ASSERT_GE(listener.errors.size(), 3u);
@@ -300,7 +300,7 @@ TEST_F(LinkLossTest, APromDumpOpensAPortAgainWhoseAdapterWasReplugged) {
     sim.reset();
     listener.errors.clear();
     const std::string other = (dir / "other.bin").string();
-    EXPECT_EQ(acq.DumpProm(other), PromDumpResult::LinkFailed);
+    EXPECT_EQ(testing::RunPromDump(acq, other), PromDumpResult::LinkFailed);
     ASSERT_EQ(messenger.shown.size(), 1u);
     EXPECT_EQ(messenger.shown[0],
               (std::pair<std::string, std::string>{"Aborting", "Five consecutive mode 2 command failures"}));
@@ -311,7 +311,7 @@ TEST_F(LinkLossTest, APromDumpOpensAPortAgainWhoseAdapterWasReplugged) {
 
     // Back again: the next dump does not wait for the talking schedule.
     startSim();
-    EXPECT_EQ(acq.DumpProm(other), PromDumpResult::Written);
+    EXPECT_EQ(testing::RunPromDump(acq, other), PromDumpResult::Written);
     EXPECT_FALSE(acq.linkLost());
     EXPECT_EQ(fs::file_size(other), 32768u);
 }

@@ -100,10 +100,10 @@ TEST(PlotChoices, AskingForTheCurrentDatasetChoosesOneAndTheWindowShowsIt) {
     const auto table = std::make_shared<const TParameterArray>(BuiltInParameters());
     TALDLLog& first = datasets.NewDataset(table);
     TALDLLog& second = datasets.NewDataset(table);
-    ASSERT_EQ(datasets.SelectedIndex(), -1); // none chosen yet
+    ASSERT_EQ(datasets.selectedIndex(), -1); // none chosen yet
     EXPECT_EQ(choices.currentDataset(), &first);
-    EXPECT_EQ(datasets.SelectedIndex(), 0);
-    datasets.SelectDataset(&second);
+    EXPECT_EQ(datasets.selectedIndex(), 0);
+    datasets.selectDataset(&second);
     EXPECT_EQ(choices.currentDataset(), &second);
     EXPECT_EQ(chosen, 3);
 }

@@ -61,7 +61,7 @@ protected:
         AcquisitionSetup setup;
         setup.Table = BuiltInParameters();
         setup.Port = port;
-        ASSERT_TRUE(acq.FormCreate(setup));
+        ASSERT_TRUE(acq.start(setup));
         if (!port.empty()) {
             ASSERT_TRUE(acq.comms()->IsOpen()) << acq.connectError();
         }
@@ -85,7 +85,7 @@ TEST_F(PromDumpTest, TestModeDumpsWithoutALink) {
     create();
     acq.setTestMode(true);
     const fs::path file = dir / "prom.bin";
-    EXPECT_EQ(acq.DumpProm(file.string()), PromDumpResult::Written);
+    EXPECT_EQ(testing::RunPromDump(acq, file.string()), PromDumpResult::Written);
     const auto image = readFile(file);
     ASSERT_EQ(image.size(), 32768u);
     for (uint8_t b : image)
@@ -109,22 +109,22 @@ TEST_F(PromDumpTest, RefusalsAndUnwritableFile) {
     create();
     acq.setTestMode(true);
     // While talking: refused, nothing read.
-    acq.StartTalkingActionExecute();
-    EXPECT_EQ(acq.DumpProm((dir / "a.bin").string()), PromDumpResult::Busy);
+    acq.startTalking();
+    EXPECT_EQ(testing::RunPromDump(acq, (dir / "a.bin").string()), PromDumpResult::Busy);
     ASSERT_EQ(messenger.shown.size(), 1u);
     EXPECT_EQ(messenger.shown[0],
               (std::pair<std::string, std::string>{"Error", "Data acquisition is in progress"}));
     EXPECT_TRUE(listener.errors.empty());
-    acq.StopTalkingActionExecute();
+    acq.stopTalking();
 
     // Starting to talk or to log during a dump is refused with the reason.
     listener.onProgress = [this](uint32_t next) {
         if (next == 0x8040) {
-            EXPECT_FALSE(acq.StartTalkingActionExecute());
-            EXPECT_FALSE(acq.StartLoggingActionExecute());
+            EXPECT_FALSE(acq.startTalking());
+            EXPECT_FALSE(acq.startLogging());
         }
     };
-    EXPECT_EQ(acq.DumpProm((dir / "b.bin").string()), PromDumpResult::Written);
+    EXPECT_EQ(testing::RunPromDump(acq, (dir / "b.bin").string()), PromDumpResult::Written);
     ASSERT_EQ(messenger.shown.size(), 3u);
     EXPECT_NE(messenger.shown[1].second.find("PROM dump is in progress"), std::string::npos);
     EXPECT_FALSE(acq.acquisitionRunning());
@@ -133,7 +133,7 @@ TEST_F(PromDumpTest, RefusalsAndUnwritableFile) {
 
     // A file that cannot be written: the message, and no file.
     const fs::path bad = dir / "missing" / "c.bin";
-    EXPECT_EQ(acq.DumpProm(bad.string()), PromDumpResult::Failed);
+    EXPECT_EQ(testing::RunPromDump(acq, bad.string()), PromDumpResult::Failed);
     EXPECT_EQ(messenger.shown.back(),
               (std::pair<std::string, std::string>{"Error", "Exception occurred, PROM dump failed"}));
     EXPECT_FALSE(fs::exists(bad));
@@ -144,8 +144,59 @@ TEST_F(PromDumpTest, RefusalsAndUnwritableFile) {
     listener.onProgress = [this](uint32_t next) {
         if (next == 0x9000) acq.cancelPromDump();
     };
-    EXPECT_EQ(acq.DumpProm(keep.string()), PromDumpResult::Cancelled);
+    EXPECT_EQ(testing::RunPromDump(acq, keep.string()), PromDumpResult::Cancelled);
     EXPECT_EQ(readFile(keep), before);
+}
+
+TEST_F(PromDumpTest, RunsFromTheEventLoopAndStopsWhereItIsCancelled) {
+    create();
+    acq.setTestMode(true);
+    std::vector<PromDumpResult> finished;
+    struct : Listener {
+        std::vector<PromDumpResult>* finished = nullptr;
+        void promDumpFinished(PromDumpResult result) override { finished->push_back(result); }
+    } watcher;
+    watcher.finished = &finished;
+    acq.setListener(&watcher);
+
+    // Started, it has read nothing yet: the steps come from the event loop.
+    const fs::path file = dir / "prom.bin";
+    ASSERT_TRUE(acq.startPromDump(file.string()));
+    EXPECT_TRUE(acq.promDumpRunning());
+    EXPECT_EQ(watcher.progress, 0);
+
+    // Cancelled from outside a step half-way: the step under way is the
+    // last, nothing is written, the log says so, and the end is told once.
+    while (watcher.progress < 256)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    acq.cancelPromDump();
+    EXPECT_TRUE(acq.promDumpRunning()); // until its next step
+    while (acq.promDumpRunning())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    EXPECT_EQ(watcher.progress, 256);
+    EXPECT_EQ(acq.promDumpResult(), PromDumpResult::Cancelled);
+    EXPECT_EQ(finished, std::vector<PromDumpResult>{PromDumpResult::Cancelled});
+    EXPECT_EQ(watcher.errors.back(), "PROM dump cancelled");
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_TRUE(messenger.shown.empty());
+    // Nothing more happens afterwards.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(watcher.progress, 256);
+    EXPECT_EQ(finished.size(), 1u);
+
+    // A cancel with no dump running is forgotten: the next one runs through.
+    acq.cancelPromDump();
+    EXPECT_EQ(testing::RunPromDump(acq, file.string()), PromDumpResult::Written);
+    EXPECT_EQ(fs::file_size(file), 32768u);
+
+    // Shutting down ends a running dump at once, as cancelled.
+    finished.clear();
+    ASSERT_TRUE(acq.startPromDump((dir / "gone.bin").string()));
+    QCoreApplication::processEvents();
+    acq.shutdown();
+    EXPECT_FALSE(acq.promDumpRunning());
+    EXPECT_EQ(finished, std::vector<PromDumpResult>{PromDumpResult::Cancelled});
+    EXPECT_FALSE(fs::exists(dir / "gone.bin"));
 }
 
 TEST_F(PromDumpTest, RetriesFailuresAndCutsTheLastReply) {
@@ -166,7 +217,7 @@ TEST_F(PromDumpTest, RetriesFailuresAndCutsTheLastReply) {
         sim.QueueRawReply(TFrame(2, data).AsBytes());
     };
     const fs::path file = dir / "prom.bin";
-    EXPECT_EQ(acq.DumpProm(file.string()), PromDumpResult::Written);
+    EXPECT_EQ(testing::RunPromDump(acq, file.string()), PromDumpResult::Written);
     EXPECT_TRUE(messenger.shown.empty());
     const auto image = readFile(file);
     ASSERT_EQ(image.size(), 32768u);
@@ -188,7 +239,7 @@ TEST_F(PromDumpTest, FailureLimits) {
     // Five failed transactions for one address abort without a file.
     for (int i = 0; i < 5; ++i)
         sim.QueueRawReply({});
-    EXPECT_EQ(acq.DumpProm((dir / "a.bin").string()), PromDumpResult::LinkFailed);
+    EXPECT_EQ(testing::RunPromDump(acq, (dir / "a.bin").string()), PromDumpResult::LinkFailed);
     ASSERT_EQ(messenger.shown.size(), 1u);
     EXPECT_EQ(messenger.shown[0],
               (std::pair<std::string, std::string>{"Aborting", "Five consecutive mode 2 command failures"}));
@@ -206,7 +257,7 @@ TEST_F(PromDumpTest, FailureLimits) {
             for (int i = 0; i < 5; ++i)
                 sim.QueueRawReply(empty);
     };
-    EXPECT_EQ(acq.DumpProm((dir / "b.bin").string()), PromDumpResult::NoData);
+    EXPECT_EQ(testing::RunPromDump(acq, (dir / "b.bin").string()), PromDumpResult::NoData);
     EXPECT_EQ(messenger.shown.back(), (std::pair<std::string, std::string>{"Error", "ALDL error"}));
     EXPECT_FALSE(fs::exists(dir / "b.bin"));
     const auto lines = dumpLines();
@@ -224,9 +275,9 @@ TEST_F(PromDumpTest, TicksOverThePseudoTerminal) {
     testing::ManualClock clock;
     acq.setClock([&] { return clock.days; });
 
-    acq.StartLoggingActionExecute();
+    acq.startLogging();
     clock.advanceSeconds(0.2);
-    acq.AcquisitionTimer();
+    acq.acquisitionTick();
     // The simulator notes what it sent just after sending it.
     TBytes reply;
     for (int i = 0; i < 1000 && reply.empty(); ++i) {
@@ -235,7 +286,7 @@ TEST_F(PromDumpTest, TicksOverThePseudoTerminal) {
     }
     ASSERT_EQ(reply.size(), 67u);
     const auto engineSpeed = sim.LastValues().at("Engine speed");
-    acq.StopLoggingActionExecute();
+    acq.stopLogging();
     ASSERT_EQ(collection.Count(), 1);
     const TALDLLog* log = collection.ReadLog(0);
     ASSERT_EQ(log->Rows, 1u);
@@ -250,8 +301,8 @@ TEST_F(PromDumpTest, TicksOverThePseudoTerminal) {
     sim.QueueRawReply(TFrame(1, TBytes(62, 1)).AsBytes());
     sim.QueueRawReply(TFrame(1, TBytes(64, 1)).AsBytes());
     acq.parameters()[8].Value = -1;
-    acq.AcquisitionTimer();
-    acq.AcquisitionTimer();
+    acq.acquisitionTick();
+    acq.acquisitionTick();
     EXPECT_DOUBLE_EQ(acq.parameters()[8].Value, -1);
     EXPECT_TRUE(listener.errors.empty());
     EXPECT_EQ(acq.wrongLengthReplies(), 2u);
@@ -260,7 +311,7 @@ TEST_F(PromDumpTest, TicksOverThePseudoTerminal) {
     // the device, not passed over in silence.
     const std::string device = acq.comms()->DevicePath();
     sim.Stop();
-    acq.AcquisitionTimer();
+    acq.acquisitionTick();
     ASSERT_EQ(listener.errors.size(), 1u);
     EXPECT_EQ(listener.errors[0], "Comm port " + device + " disconnected, retrying (Input/output error)");
 }

@@ -53,7 +53,7 @@ protected:
     void record(int rows) {
         form->StartLoggingActionExecute();
         for (int i = 0; i < rows; ++i)
-            acq().AcquisitionTimer();
+            acq().acquisitionTick();
         form->StopTalkingActionExecute();
     }
 
@@ -159,7 +159,7 @@ TEST_F(CommsFormTest, CommandsPanelsAndSelectorFollowTalkingAndLogging) {
     ASSERT_EQ(form->dlgDataSet->count(), 1);
     EXPECT_EQ(form->dlgDataSet->itemText(0), "Dataset 0");
     for (int i = 0; i < 5; ++i)
-        acq().AcquisitionTimer();
+        acq().acquisitionTick();
 
     form->StopLogBtn->click();
     EXPECT_EQ(acq().state(), AcquisitionState::Talking);
@@ -249,8 +249,8 @@ TEST_F(CommsFormTest, ErrorLogShowsLinesAsTheyComeAndKeepsTheNewest100) {
     acq().setTestMode(false); // the link is closed: every tick says so
     form->StartTalkingActionExecute();
     for (int i = 0; i < 150; ++i)
-        acq().AcquisitionTimer();
-    acq().RedrawTimer();
+        acq().acquisitionTick();
+    acq().updateTick();
     EXPECT_EQ(form->dlgErrorLog->document()->blockCount(), 100);
     EXPECT_EQ(form->dlgErrorLog->document()->lastBlock().text(), "Comm port inactive");
     EXPECT_EQ(acq().errorLog().size(), 100u);
@@ -291,7 +291,7 @@ TEST_F(CommsFormTest, ClosingTheLastDatasetSaysNoData) {
     record(3);
     EXPECT_EQ(form->dlgDataSet->currentText(), "Dataset 0");
     messenger.answers = {false}; // "not saved. Save now?" No
-    datasets.CloseDataset();
+    datasets.closeDataset();
     form->refreshDataSetSelector();
     EXPECT_EQ(form->dlgDataSet->count(), 0);
     EXPECT_EQ(form->dlgDataSet->placeholderText(), "No data");

@@ -66,7 +66,7 @@ TEST(AcquisitionCurves, OneCurveADatasetInTheDatasetsColours) {
         EXPECT_TRUE(c.Enabled);
         EXPECT_EQ(c.Series->Points, 50u);
     }
-    f.collection.SelectDataset(2);
+    f.collection.selectDataset(2);
     EXPECT_EQ(f.collection.CurrentCurve(f.curves.Count()), 2);
 }
 

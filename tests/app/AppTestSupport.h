@@ -9,6 +9,8 @@
 #include "app/main/MainForm.h"
 #include "app/main/Settings.h"
 
+#include <QCoreApplication>
+
 #include <memory>
 
 namespace quillmar::testing {
@@ -71,8 +73,16 @@ public:
         TCommsForm* c = frame->CommsForm();
         c->StartLoggingAction->trigger();
         for (int i = 0; i < rows; ++i)
-            acq().AcquisitionTimer();
+            acq().acquisitionTick();
         c->StopTalkingAction->trigger();
+    }
+
+    // "Dump PROM to BIN..." accepted with file, and the event loop run until
+    // the dump has ended.
+    void dumpProm(const QString& file) {
+        frame->PROMDumpActionAccept(file);
+        while (acq().promDumpRunning())
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
 
     PrivateConfig config;

@@ -186,7 +186,7 @@ TEST_F(FileCommandsTest, SaveAndSaveAsAreDisabledWhileLoggingAndSayWhy) {
     EXPECT_TRUE(frame->FileSaveAction->isEnabled());
     EXPECT_TRUE(frame->FileSaveAs1->isEnabled());
     comms().StartLoggingAction->trigger();
-    acq().AcquisitionTimer();
+    acq().acquisitionTick();
     EXPECT_FALSE(frame->FileSaveAction->isEnabled());
     EXPECT_FALSE(frame->FileSaveAs1->isEnabled());
     const QString tip = frame->FileSaveAction->toolTip();
@@ -215,7 +215,7 @@ TEST_F(FileCommandsTest, SaveAndSaveAsAreDisabledWhileLoggingAndSayWhy) {
 
     // Reached some other way, they do nothing and say nothing, also for a
     // dataset that is not being recorded.
-    frame->Datasets().SelectDataset(0);
+    frame->Datasets().selectDataset(0);
     bool dialog = false;
     answerNextModal<QFileDialog>(
         [&](QFileDialog* d) {
@@ -399,8 +399,8 @@ TEST_F(FileCommandsTest, ClosingTheLastDatasetLeavesNoData) {
 TEST_F(FileCommandsTest, LeavingAsksForEveryRecordingAndACancelledSaveKeepsTheProgram) {
     record(3);
     comms().StartLoggingActionExecute(); // still logging when the user leaves
-    acq().AcquisitionTimer();
-    acq().AcquisitionTimer();
+    acq().acquisitionTick();
+    acq().acquisitionTick();
 
     messenger.answers = {true}; // Dataset 0: save now? Yes, then the dialog is cancelled
     answerNextModal<QFileDialog>([](QFileDialog* d) { d->reject(); });

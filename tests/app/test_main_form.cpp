@@ -204,7 +204,7 @@ TEST_F(MainFormTest, FunctionKeysDriveTalkingAndLogging) {
     EXPECT_EQ(acq().state(), AcquisitionState::Logging);
     EXPECT_FALSE(frame->FileOpen1->isEnabled());
     for (int i = 0; i < 4; ++i)
-        acq().AcquisitionTimer();
+        acq().acquisitionTick();
     EXPECT_EQ(frame->StateLabel->text(), "Logging: 4 rows");
     QTest::keyClick(frame.get(), Qt::Key_F4);
     EXPECT_EQ(acq().state(), AcquisitionState::Talking);
@@ -217,7 +217,7 @@ TEST_F(MainFormTest, FunctionKeysDriveTalkingAndLogging) {
 
     // Stop talking from logging stops logging first.
     QTest::keyClick(frame.get(), Qt::Key_F2);
-    acq().AcquisitionTimer();
+    acq().acquisitionTick();
     QTest::keyClick(frame.get(), Qt::Key_F3);
     EXPECT_EQ(acq().state(), AcquisitionState::Idle);
     EXPECT_EQ(frame->Datasets().Count(), 2);
@@ -315,7 +315,7 @@ TEST_F(MainFormTest, PromDumpShowsProgressAndHoldsTheLinkCommands) {
         }
     });
     const QString file = QString::fromStdString(config.file("prom.bin"));
-    frame->PROMDumpActionAccept(file);
+    dumpProm(file);
     EXPECT_EQ(progressCalls, 512);
     EXPECT_TRUE(sawProgress);
     EXPECT_TRUE(linkCommandsOff);
@@ -323,6 +323,31 @@ TEST_F(MainFormTest, PromDumpShowsProgressAndHoldsTheLinkCommands) {
     EXPECT_FALSE(frame->PromProgress->isVisible());
     EXPECT_TRUE(c->StartTalkingAction->isEnabled());
     EXPECT_TRUE(frame->SetCommPortAction->isEnabled());
+    EXPECT_EQ(frame->StatusText(), "PROM image written to " + file);
+}
+
+TEST_F(MainFormTest, EscapeCancelsAPromDumpAndNothingIsWritten) {
+    writeSettings();
+    open();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    const QString file = QString::fromStdString(config.file("prom.bin"));
+    frame->PROMDumpActionAccept(file);
+    // The window stays responsive: the dump runs between other events.
+    ASSERT_TRUE(acq().promDumpRunning());
+    EXPECT_TRUE(frame->PromProgress->isVisible());
+    EXPECT_EQ(frame->StateLabel->text(), "Idle");
+    while (frame->PromProgressBar->value() < 0x1000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    QTest::keyClick(frame.get(), Qt::Key_Escape);
+    while (acq().promDumpRunning())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    EXPECT_LT(frame->PromProgressBar->value(), 0x8000);
+    EXPECT_EQ(acq().promDumpResult(), PromDumpResult::Cancelled);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_FALSE(frame->PromProgress->isVisible());
+    EXPECT_EQ(frame->StatusText(), "PROM dump cancelled; no file written");
+    EXPECT_TRUE(frame->CommsForm()->StartTalkingAction->isEnabled());
 }
 
 TEST_F(MainFormTest, CreateIniFileWritesTheTableInForce) {
@@ -345,7 +370,7 @@ TEST_F(MainFormTest, DemoRecordsTheSimulatedEngineAndKeepsNoSettings) {
     ASSERT_NE(frame->demoEngine(), nullptr);
     EXPECT_TRUE(frame->DemoLabel->isVisible());
     EXPECT_EQ(frame->DemoLabel->text(), "Demo: the data are simulated");
-    acq().dlgAcqPeriodExit("40");
+    acq().setAcquisitionPeriod("40");
     frame->CommsForm()->StartLoggingActionExecute();
     for (int i = 0; i < 300 && acq().rowCounter() < 5; ++i)
         QTest::qWait(20);
@@ -373,7 +398,7 @@ TEST_F(MainFormTest, ReplayPlaysALogBackByteForByte) {
     options.DemoEngine.Pace = false;
     open(false);
     EXPECT_EQ(frame->DemoLabel->text(), "Demo: the data are simulated (replaying drive.ecu)");
-    acq().dlgAcqPeriodExit("10");
+    acq().setAcquisitionPeriod("10");
     frame->CommsForm()->StartLoggingActionExecute();
     for (int i = 0; i < 500 && acq().rowCounter() < 30; ++i)
         QTest::qWait(10);

@@ -67,8 +67,19 @@ std::string journalOf(const std::string& err) {
     return err.substr(at + 9, err.find('\n', at) - at - 9);
 }
 
+// The recordings here run with a tenth of the program's waits (reconnect
+// delays, journal age), so that a lost adapter is tried again within a
+// second and journals are written ten times a second.
 class RecoverTest : public CliTest {
 protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        ::setenv("QUILLMAR_WAIT_SCALE", "0.1", 1);
+    }
+    void TearDown() override {
+        ::unsetenv("QUILLMAR_WAIT_SCALE");
+        CliTest::TearDown();
+    }
     fs::path journals() const { return dir / "state" / "Quillmar"; }
     size_t journalCount() const {
         if (!fs::exists(journals())) return 0;
@@ -87,7 +98,7 @@ TEST_F(RecoverTest, ARecordingKilledOutrightComesBackFromItsJournal) {
     const std::string out = (dir / "run.ecu").string();
     Child child({"log", "--port", sim.DevicePath(), "--out", out, "--period", "20", "--ini", ini}, dir);
     ASSERT_TRUE(child.waitForErr("Journal: "));
-    waitForRequests(sim, 120);
+    waitForRequests(sim, 40);
     child.signal(SIGKILL);
     const CliRun killed = child.wait();
     ASSERT_EQ(killed.status, -SIGKILL);
@@ -103,8 +114,10 @@ TEST_F(RecoverTest, ARecordingKilledOutrightComesBackFromItsJournal) {
         ParseJournal(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), journal);
     EXPECT_EQ(synced.Dropped, 0u);
     const std::vector<Reply> replies = goodReplies(dir / "record.txt");
-    // At most about a second of rows (50 at this period) is missing.
-    EXPECT_GE(synced.RowCount + 100, replies.size());
+    // At most about a tenth of a second of rows (5 at this period) is
+    // missing; more slack for a busy machine.
+    EXPECT_GE(synced.RowCount + 25, replies.size());
+    EXPECT_GT(synced.RowCount, 0u);
 
     const CliRun list = run({"recover", "--list"});
     EXPECT_EQ(list.status, 0) << list.err;
@@ -167,7 +180,7 @@ TEST_F(RecoverTest, AnAdapterThatGoesAwayIsWaitedForAndItsRowsGoOnIntoTheSameFil
     const std::string link = (dir / "adapter").string();
     SimOptions options;
     options.LinkPath = link;
-    options.HangUpAfterSeconds = 1.5;
+    options.HangUpAfterSeconds = 0.3;
     options.RecordPath = (dir / "first.txt").string();
     auto sim = std::make_unique<SimulatedEcu>(options);
     ASSERT_TRUE(sim->Start()) << sim->Error();
@@ -177,7 +190,7 @@ TEST_F(RecoverTest, AnAdapterThatGoesAwayIsWaitedForAndItsRowsGoOnIntoTheSameFil
     sim.reset(); // the node goes too
 
     // Back on the same name a while later.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     options.HangUpAfterSeconds = 0;
     options.RecordPath = (dir / "second.txt").string();
     options.Seed = 2;
@@ -211,7 +224,7 @@ TEST_F(RecoverTest, AnAdapterThatGoesAwayIsWaitedForAndItsRowsGoOnIntoTheSameFil
     double gap = 0;
     for (uint32_t r = 2; r <= saved.Rows; ++r)
         gap = std::max(gap, saved.TimeStamp(r) - saved.TimeStamp(r - 1));
-    EXPECT_GT(gap, 1.0);
+    EXPECT_GT(gap, 0.25);
     EXPECT_EQ(journalCount(), 0u);
 }
 

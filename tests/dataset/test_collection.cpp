@@ -45,10 +45,10 @@ struct Front {
     std::vector<std::string> saveAsFor; // the dataset each dialog was for
 
     void attach(TLogCollection& c) {
-        c.Hooks.SetupCurve = [this] { ++curves; };
-        c.Hooks.WriteTableData = [this](uint32_t row) { tableRows.push_back(row); };
-        c.Hooks.TimeShiftEnabled = [this](bool on) { timeShift.push_back(on); };
-        c.Hooks.SaveAsDialog = [this](const TALDLLog& dataset) -> std::optional<std::string> {
+        c.Hooks.DatasetsChanged = [this] { ++curves; };
+        c.Hooks.ShowRow = [this](uint32_t row) { tableRows.push_back(row); };
+        c.Hooks.OverlayChanged = [this](bool on) { timeShift.push_back(on); };
+        c.Hooks.ChooseSaveFile = [this](const TALDLLog& dataset) -> std::optional<std::string> {
             ++saveAsShown;
             saveAsFor.push_back(dataset.DatasetName());
             if (saveAsAnswers.empty()) return std::nullopt;
@@ -72,7 +72,7 @@ TALDLLog& record(TLogCollection& c, uint32_t n) {
 TEST(LogCollection, NamesByPositionAtCreationNeverRenumbered) {
     MessengerScope ms;
     TLogCollection c;
-    EXPECT_EQ(c.dlgDataSet().Text, "No data");
+    EXPECT_EQ(c.selectionText(), "No data");
     EXPECT_EQ(c.CurrentDataset(), nullptr);
     TALDLLog& a = c.NewDataset(builtInTable());
     TALDLLog& b = c.NewDataset(builtInTable());
@@ -80,26 +80,26 @@ TEST(LogCollection, NamesByPositionAtCreationNeverRenumbered) {
     EXPECT_EQ(b.DatasetName(), "Dataset 1");
     EXPECT_EQ(c.ReadLog(1), &b);
     EXPECT_EQ(c.CurrentDataset(), &a); // none selected: item 0
-    EXPECT_EQ(c.dlgDataSet().Text, "Dataset 0");
+    EXPECT_EQ(c.selectionText(), "Dataset 0");
 
     // Empty datasets close without a question; the next name repeats.
-    c.CloseDataset();
+    c.closeDataset();
     TALDLLog& d = c.NewDataset(builtInTable());
     EXPECT_EQ(d.DatasetName(), "Dataset 1");
     EXPECT_EQ(b.DatasetName(), "Dataset 1");
     // Removal is by position: closing the second "Dataset 1" leaves the first.
     std::vector<uint32_t> shown;
-    c.Hooks.WriteTableData = [&](uint32_t row) { shown.push_back(row); };
-    c.dlgDataSetCloseUp(1);
+    c.Hooks.ShowRow = [&](uint32_t row) { shown.push_back(row); };
+    c.chooseDataset(1);
     EXPECT_EQ(c.CurrentDataset(), &d);
     EXPECT_EQ(shown, std::vector<uint32_t>{1});
-    c.CloseDataset();
+    c.closeDataset();
     ASSERT_EQ(c.Count(), 1);
     EXPECT_EQ(c.ReadLog(0), &b);
     EXPECT_TRUE(ms.m.seen.empty());
     EXPECT_EQ(c.CurrentCurve(6), 0);
-    c.CloseDataset();
-    EXPECT_EQ(c.dlgDataSet().Text, "No data");
+    c.closeDataset();
+    EXPECT_EQ(c.selectionText(), "No data");
     EXPECT_EQ(c.CurrentCurve(6), 0);
 }
 
@@ -114,17 +114,17 @@ TEST(LogCollection, OverlayAndCloseQuestions) {
         Front f;
         f.attach(c);
         // The first file: no question, selected, named after the file.
-        ASSERT_TRUE(c.FileOpen1Accept({first}, builtInTable()));
+        ASSERT_TRUE(c.openLogs({first}, builtInTable()));
         TALDLLog* log = c.ReadLog(0);
-        EXPECT_EQ(c.dlgDataSet().Text, "first.ecu");
-        EXPECT_EQ(c.SelectedIndex(), 0);
+        EXPECT_EQ(c.selectionText(), "first.ecu");
+        EXPECT_EQ(c.selectedIndex(), 0);
         EXPECT_TRUE(log->Saved);
         EXPECT_DOUBLE_EQ(log->Derived[TimeSlot][20], 19 * 0.2);
         EXPECT_EQ(f.timeShift, std::vector<bool>{false});
         EXPECT_EQ(f.tableRows, std::vector<uint32_t>{20});
         EXPECT_TRUE(ms.m.seen.empty());
         ms.m.script = {Answer::No, Answer::Yes};
-        ASSERT_TRUE(c.FileOpen1Accept({second}, builtInTable()));
+        ASSERT_TRUE(c.openLogs({second}, builtInTable()));
         EXPECT_EQ(ms.m.texts(),
                   (std::vector<std::string>{"Query|Overlay data?", "Query|Close current dataset?"}));
         ASSERT_EQ(c.Count(), 1);
@@ -133,9 +133,9 @@ TEST(LogCollection, OverlayAndCloseQuestions) {
         EXPECT_EQ(f.timeShift.back(), false);
         // Loaded from a file: closing asks nothing.
         ms.m.seen.clear();
-        c.CloseDataset();
+        c.closeDataset();
         EXPECT_TRUE(ms.m.seen.empty());
-        EXPECT_EQ(c.dlgDataSet().Text, "No data");
+        EXPECT_EQ(c.selectionText(), "No data");
     }
     {
         // Three files while one is open: asked once; all named after their files.
@@ -143,16 +143,16 @@ TEST(LogCollection, OverlayAndCloseQuestions) {
         TLogCollection c;
         Front f;
         f.attach(c);
-        ASSERT_TRUE(c.FileOpen1Accept({first}, builtInTable()));
+        ASSERT_TRUE(c.openLogs({first}, builtInTable()));
         const std::string third = writeLog(dir, "third.ecu", 5);
         ms.m.script = {Answer::Yes};
-        ASSERT_TRUE(c.FileOpen1Accept({second, third, first}, builtInTable()));
+        ASSERT_TRUE(c.openLogs({second, third, first}, builtInTable()));
         EXPECT_EQ(ms.m.texts(), std::vector<std::string>{"Query|Overlay data?"});
         ASSERT_EQ(c.Count(), 4);
         EXPECT_EQ(c.ReadLog(1)->DatasetName(), "second.ecu");
         EXPECT_EQ(c.ReadLog(2)->DatasetName(), "third.ecu");
         EXPECT_EQ(c.ReadLog(3)->DatasetName(), "first.ecu");
-        EXPECT_EQ(c.SelectedIndex(), 3); // the last opened
+        EXPECT_EQ(c.selectedIndex(), 3); // the last opened
         EXPECT_EQ(f.timeShift.back(), true);
         EXPECT_EQ(c.CurrentCurve(8), 6);
     }
@@ -167,7 +167,7 @@ TEST(LogCollection, EmptyTruncatedMissingAndForeignFiles) {
     // An empty file leaves an empty dataset under its name, with no update.
     const std::string empty = dir.file("empty.ecu");
     std::ofstream(empty).close();
-    ASSERT_TRUE(c.FileOpen1Accept({empty}, builtInTable()));
+    ASSERT_TRUE(c.openLogs({empty}, builtInTable()));
     ASSERT_EQ(c.Count(), 1);
     EXPECT_EQ(c.ReadLog(0)->DatasetName(), "empty.ecu");
     EXPECT_EQ(c.ReadLog(0)->Rows, 0u);
@@ -177,7 +177,7 @@ TEST(LogCollection, EmptyTruncatedMissingAndForeignFiles) {
     const std::string cut = writeLog(dir, "cut.ecu", 10);
     std::filesystem::resize_file(cut, std::filesystem::file_size(cut) - 30);
     ms.m.script = {Answer::Yes}; // overlay
-    ASSERT_TRUE(c.FileOpen1Accept({cut}, builtInTable()));
+    ASSERT_TRUE(c.openLogs({cut}, builtInTable()));
     ASSERT_EQ(c.Count(), 2);
     EXPECT_EQ(c.ReadLog(1)->Rows, 9u);
     bool warned = false;
@@ -189,7 +189,7 @@ TEST(LogCollection, EmptyTruncatedMissingAndForeignFiles) {
     // A missing file: the error names it, its dataset goes, later files are skipped.
     ms.m.seen.clear();
     const std::string good = writeLog(dir, "good.ecu", 10);
-    EXPECT_FALSE(c.FileOpen1Accept({dir.file("missing.ecu"), good}, builtInTable()));
+    EXPECT_FALSE(c.openLogs({dir.file("missing.ecu"), good}, builtInTable()));
     EXPECT_EQ(c.Count(), 2);
     ASSERT_EQ(ms.m.seen.size(), 1u);
     EXPECT_EQ(ms.m.seen[0].caption, "Error");
@@ -200,15 +200,15 @@ TEST(LogCollection, EmptyTruncatedMissingAndForeignFiles) {
     TNumber2DArrayStore other;
     other.Make2D(3, 2, 1);
     other.SaveToFile(dir.file("other.ecu"));
-    EXPECT_FALSE(c.FileOpen1Accept({dir.file("other.ecu")}, builtInTable()));
+    EXPECT_FALSE(c.openLogs({dir.file("other.ecu")}, builtInTable()));
     EXPECT_EQ(c.Count(), 2);
     ASSERT_EQ(ms.m.seen.size(), 1u);
     EXPECT_NE(ms.m.seen[0].text.find("not a log file"), std::string::npos);
 
     // Opening while logging does nothing at all.
-    c.Logging = true;
+    c.setRecording(c.ReadLog(0));
     ms.m.seen.clear();
-    EXPECT_TRUE(c.FileOpen1Accept({good}, builtInTable()));
+    EXPECT_TRUE(c.openLogs({good}, builtInTable()));
     EXPECT_EQ(c.Count(), 2);
     EXPECT_TRUE(ms.m.seen.empty());
 }
@@ -227,7 +227,7 @@ TEST(LogCollection, SaveAndSaveAs) {
     // Save with no file of its own goes through Save As, offered for it.
     const std::string target = dir.file("saved.ecu");
     f.saveAsAnswers = {target};
-    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_TRUE(c.saveDataset());
     EXPECT_EQ(f.saveAsShown, 1);
     EXPECT_EQ(f.saveAsFor, std::vector<std::string>{"Dataset 0"});
     EXPECT_EQ(c.LogFileName, target);
@@ -244,7 +244,7 @@ TEST(LogCollection, SaveAndSaveAs) {
     EXPECT_EQ(c.CurrentDataset(), &b);
     const std::string second = dir.file("second.ecu");
     f.saveAsAnswers = {second};
-    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_TRUE(c.saveDataset());
     EXPECT_EQ(f.saveAsShown, 2);
     EXPECT_EQ(f.saveAsFor.back(), "Dataset 1");
     EXPECT_EQ(OpenLogFile(target, builtInTable()).Log->Rows, 12u);
@@ -252,9 +252,9 @@ TEST(LogCollection, SaveAndSaveAs) {
     EXPECT_EQ(b.FileName, second);
     EXPECT_EQ(a.FileName, target);
     // Each Save after that goes to the dataset's own file, without a dialog.
-    c.SelectDataset(&a);
+    c.selectDataset(&a);
     a.Saved = false;
-    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_TRUE(c.saveDataset());
     EXPECT_EQ(f.saveAsShown, 2);
     EXPECT_TRUE(a.Saved);
     EXPECT_EQ(OpenLogFile(target, builtInTable()).Log->Rows, 12u);
@@ -265,45 +265,43 @@ TEST(LogCollection, SaveAndSaveAs) {
     // dataset being recorded and for every other one.
     TALDLLog& rec = c.NewDataset(builtInTable());
     appendRows(rec, drive(3));
-    c.Logging = true;
-    c.CurrentLog = &rec;
-    c.SelectDataset(&rec);
+    c.setRecording(&rec);
+    c.selectDataset(&rec);
     const std::string other = dir.file("other.ecu");
-    EXPECT_TRUE(c.FileSaveAs1Accept(other));
-    EXPECT_TRUE(c.FileSaveActionExecute());
-    c.SelectDataset(&a);
+    EXPECT_TRUE(c.saveDatasetAs(other));
+    EXPECT_TRUE(c.saveDataset());
+    c.selectDataset(&a);
     a.Saved = false;
-    EXPECT_TRUE(c.FileSaveAs1Accept(other));
-    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_TRUE(c.saveDatasetAs(other));
+    EXPECT_TRUE(c.saveDataset());
     EXPECT_FALSE(std::filesystem::exists(other));
     EXPECT_FALSE(a.Saved);
     EXPECT_EQ(a.FileName, target);
     EXPECT_EQ(c.LogFileName, second);
     EXPECT_EQ(f.saveAsShown, 2);
     EXPECT_TRUE(ms.m.seen.empty());
-    c.Logging = false;
-    c.CurrentLog = nullptr;
+    c.setRecording(nullptr);
     c.RemoveDataset(&rec);
 
     // A dataset without rows: Save writes nothing and shows no dialog.
     TALDLLog& empty = c.NewDataset(builtInTable());
-    c.SelectDataset(&empty);
-    EXPECT_TRUE(c.FileSaveActionExecute());
+    c.selectDataset(&empty);
+    EXPECT_TRUE(c.saveDataset());
     EXPECT_EQ(f.saveAsShown, 2);
     EXPECT_TRUE(empty.FileName.empty());
 
     // A file that cannot be created: the error names it, Saved stays clear
     // and the dataset keeps the file it had.
-    c.SelectDataset(&b);
+    c.selectDataset(&b);
     b.Saved = false;
-    EXPECT_FALSE(c.FileSaveAs1Accept(dir.file("no/such/folder.ecu")));
+    EXPECT_FALSE(c.saveDatasetAs(dir.file("no/such/folder.ecu")));
     ASSERT_FALSE(ms.m.seen.empty());
     EXPECT_EQ(ms.m.seen.back().caption, "Error");
     EXPECT_NE(ms.m.seen.back().text.find("folder.ecu"), std::string::npos);
     EXPECT_FALSE(b.Saved);
     EXPECT_EQ(b.FileName, second);
     // Its next Save still goes to its own file, not to the name that failed.
-    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_TRUE(c.saveDataset());
     EXPECT_TRUE(b.Saved);
     EXPECT_EQ(f.saveAsShown, 2);
 }
@@ -318,13 +316,13 @@ TEST(LogCollection, RecordSaveRecordSaveLeaveLosesNothing) {
     TALDLLog& first = record(c, 5);
     const std::string one = dir.file("one.ecu");
     f.saveAsAnswers = {one};
-    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_TRUE(c.saveDataset());
     ASSERT_TRUE(first.Saved);
     // Record a second run, Save, and cancel the dialog: nothing is written,
     // and the second run is not counted as saved.
     TALDLLog& second = record(c, 9);
     f.saveAsAnswers = {std::nullopt};
-    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_TRUE(c.saveDataset());
     EXPECT_EQ(f.saveAsShown, 2);
     EXPECT_FALSE(second.Saved);
     EXPECT_TRUE(second.FileName.empty());
@@ -351,28 +349,28 @@ TEST(LogCollection, ADatasetWhoseFileIsWrittenOverByAnotherIsNoLongerSaved) {
     Front f;
     f.attach(c);
     // Opened from a file: that is its own file, and Save writes it back there.
-    ASSERT_TRUE(c.FileOpen1Accept({drive1}, builtInTable()));
+    ASSERT_TRUE(c.openLogs({drive1}, builtInTable()));
     TALDLLog* opened = c.ReadLog(0);
     EXPECT_EQ(opened->FileName, drive1);
-    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_TRUE(c.saveDataset());
     EXPECT_EQ(f.saveAsShown, 0);
 
     // Another recording saved over it (the dialog asked before replacing):
     // the rows of the opened dataset are in no file any more.
     TALDLLog& rec = record(c, 3);
-    EXPECT_TRUE(c.FileSaveAs1Accept(dir.file("./drive.ecu")));
+    EXPECT_TRUE(c.saveDatasetAs(dir.file("./drive.ecu")));
     EXPECT_EQ(OpenLogFile(drive1, builtInTable()).Log->Rows, 3u);
     EXPECT_TRUE(rec.Saved);
     EXPECT_FALSE(opened->Saved);
     EXPECT_TRUE(opened->FileName.empty());
 
     // Its Save asks for a file, and closing it asks first.
-    c.SelectDataset(opened);
+    c.selectDataset(opened);
     f.saveAsAnswers = {std::nullopt};
-    EXPECT_TRUE(c.FileSaveActionExecute());
+    EXPECT_TRUE(c.saveDataset());
     EXPECT_EQ(f.saveAsFor, std::vector<std::string>{"drive.ecu"});
     ms.m.script = {Answer::No};
-    c.CloseDataset();
+    c.closeDataset();
     EXPECT_EQ(ms.m.texts(), std::vector<std::string>{"Warning|drive.ecu not saved. Save now?"});
 }
 
@@ -430,7 +428,7 @@ TEST(LogCollection, UnsavedDataQuestion) {
     EXPECT_EQ(c.CurrentDataset(), &third);
 
     // No: freed without saving.
-    c.CloseDataset();
+    c.closeDataset();
     EXPECT_EQ(ms.m.texts(), std::vector<std::string>{"Warning|Dataset 2 not saved. Save now?"});
     EXPECT_EQ(c.Count(), 2);
     EXPECT_EQ(f.tableRows.back(), 1u);
@@ -440,7 +438,7 @@ TEST(LogCollection, UnsavedDataQuestion) {
     TALDLLog* first = c.CurrentDataset();
     ms.m.script = {Answer::Yes};
     f.saveAsAnswers = {dir.file("missing/x.ecu")};
-    c.CloseDataset();
+    c.closeDataset();
     EXPECT_EQ(c.Count(), 2);
     EXPECT_EQ(c.ReadLog(0), first);
     ASSERT_EQ(ms.m.seen.size(), 2u);
@@ -451,14 +449,14 @@ TEST(LogCollection, UnsavedDataQuestion) {
     ms.m.script = {Answer::Yes};
     const std::string file = dir.file("kept.ecu");
     f.saveAsAnswers = {file};
-    c.CloseDataset();
+    c.closeDataset();
     EXPECT_EQ(c.Count(), 1);
     EXPECT_EQ(c.LogFileName, file);
     EXPECT_EQ(OpenLogFile(file, builtInTable()).Log->Rows, 5u);
 
     // Yes, then the dialog is cancelled: the user asked to save, so it stays.
     ms.m.script = {Answer::Yes};
-    c.CloseDataset();
+    c.closeDataset();
     EXPECT_EQ(c.Count(), 1);
     ms.m.script = {Answer::Yes};
     EXPECT_FALSE(c.FreeAll());
@@ -466,9 +464,9 @@ TEST(LogCollection, UnsavedDataQuestion) {
 
     // No: freed at last.
     ms.m.script = {Answer::No};
-    c.CloseDataset();
+    c.closeDataset();
     EXPECT_EQ(c.Count(), 0);
-    EXPECT_EQ(c.dlgDataSet().Text, "No data");
+    EXPECT_EQ(c.selectionText(), "No data");
 }
 
 TEST(LogCollection, RecordingDatasetIsNeverFreedWhileLogging) {
@@ -477,10 +475,9 @@ TEST(LogCollection, RecordingDatasetIsNeverFreedWhileLogging) {
     Front f;
     f.attach(c);
     TALDLLog& rec = c.NewDataset(builtInTable());
-    c.Logging = true;
-    c.CurrentLog = &rec;
+    c.setRecording(&rec);
     appendRows(rec, drive(3));
-    c.CloseDataset();
+    c.closeDataset();
     EXPECT_EQ(c.Count(), 1);
     EXPECT_EQ(ms.m.texts(),
               std::vector<std::string>{"Error|Dataset 0 is being recorded. Stop logging before closing it."});
@@ -493,7 +490,7 @@ TEST(LogCollection, RecordingDatasetIsNeverFreedWhileLogging) {
     EXPECT_EQ(rec.Rows, 3u);
 
     // Once stopped, the recording is finished and can be closed.
-    c.Logging = false;
+    c.setRecording(nullptr);
     EXPECT_TRUE(c.FinishRecording(rec, 3));
     EXPECT_EQ(rec.Rows, 3u);
     EXPECT_FALSE(rec.Saved);
@@ -518,15 +515,14 @@ TEST(LogCollection, DataTheUserAskedToSaveIsNeverLostWhileLogging) {
     TALDLLog& first = record(c, 6);
     TALDLLog& second = c.NewDataset(builtInTable());
     appendRows(second, drive(4));
-    c.Logging = true;
-    c.CurrentLog = &second;
+    c.setRecording(&second);
 
     // Close dataset on Dataset 0, "Yes" with a file name: written, then freed.
-    c.SelectDataset(&first);
+    c.selectDataset(&first);
     ms.m.script = {Answer::Yes};
     const std::string file = dir.file("first.ecu");
     f.saveAsAnswers = {file};
-    c.CloseDataset();
+    c.closeDataset();
     EXPECT_EQ(ms.m.texts(), std::vector<std::string>{"Warning|Dataset 0 not saved. Save now?"});
     EXPECT_EQ(OpenLogFile(file, builtInTable()).Log->Rows, 6u);
     ASSERT_EQ(c.Count(), 1);
@@ -537,8 +533,7 @@ TEST(LogCollection, DataTheUserAskedToSaveIsNeverLostWhileLogging) {
     int stops = 0;
     c.Hooks.StopTalking = [&] {
         ++stops;
-        c.Logging = false;
-        c.CurrentLog = nullptr;
+        c.setRecording(nullptr);
         c.FinishRecording(second, 4);
     };
     ms.m.seen.clear();
@@ -557,19 +552,19 @@ TEST(LogCollection, ClosingTheListWithoutAChoiceShowsRowOneOfTheCurrentDataset) 
     TLogCollection c;
     Front f;
     f.attach(c);
-    c.dlgDataSetCloseUp(-1); // no dataset at all: row 1 of nothing
+    c.chooseDataset(-1); // no dataset at all: row 1 of nothing
     EXPECT_EQ(f.tableRows, std::vector<uint32_t>{1});
     TALDLLog& a = c.NewDataset(builtInTable());
     c.NewDataset(builtInTable());
-    ASSERT_EQ(c.SelectedIndex(), -1);
-    c.dlgDataSetCloseUp(-1);
-    EXPECT_EQ(c.SelectedIndex(), 0);
+    ASSERT_EQ(c.selectedIndex(), -1);
+    c.chooseDataset(-1);
+    EXPECT_EQ(c.selectedIndex(), 0);
     EXPECT_EQ(c.CurrentDataset(), &a);
     EXPECT_EQ(f.tableRows, (std::vector<uint32_t>{1, 1}));
     // An item picked is selected; nothing picked keeps the selection.
-    c.dlgDataSetCloseUp(1);
-    c.dlgDataSetCloseUp(7);
-    EXPECT_EQ(c.SelectedIndex(), 1);
+    c.chooseDataset(1);
+    c.chooseDataset(7);
+    EXPECT_EQ(c.selectedIndex(), 1);
     EXPECT_EQ(f.tableRows.size(), 4u);
 }
 

@@ -379,7 +379,7 @@ TEST(Journal, AJournalOfVersionOneIsStillRecovered) {
     ASSERT_EQ(got[0]->Rows, 5u);
     EXPECT_EQ(std::memcmp(got[0]->RowData(1), source->RowData(1), 3 * JournalRowBytes), 0);
     EXPECT_EQ(std::memcmp(got[0]->RowData(4), source->RowData(5), 2 * JournalRowBytes), 0);
-    EXPECT_TRUE(c.FileSaveAs1Accept(dir.file("v1.ecu")));
+    EXPECT_TRUE(c.saveDatasetAs(dir.file("v1.ecu")));
     EXPECT_FALSE(fs::exists(path));
 }
 
@@ -424,17 +424,17 @@ TEST(Journal, GoesWhenItsRowsAreSavedOrLetGoAndStaysWhenASaveFails) {
     EXPECT_EQ(filesIn(folder), 3u);
 
     // A save into a folder that does not exist fails, named; the journal stays.
-    c.SelectDataset(&failed);
+    c.selectDataset(&failed);
     const std::string nowhere = dir.file("no/such/folder/run.ecu");
-    EXPECT_FALSE(c.FileSaveAs1Accept(nowhere));
+    EXPECT_FALSE(c.saveDatasetAs(nowhere));
     ASSERT_EQ(ms.m.seen.size(), 1u);
     EXPECT_EQ(ms.m.seen[0].caption, "Error");
     EXPECT_NE(ms.m.seen[0].text.find(nowhere), std::string::npos) << ms.m.seen[0].text;
     EXPECT_FALSE(failed.Saved);
     EXPECT_NE(failed.Journal(), nullptr);
 
-    c.SelectDataset(&saved);
-    EXPECT_TRUE(c.FileSaveAs1Accept(dir.file("run.ecu")));
+    c.selectDataset(&saved);
+    EXPECT_TRUE(c.saveDatasetAs(dir.file("run.ecu")));
     EXPECT_EQ(saved.Journal(), nullptr);
     EXPECT_EQ(filesIn(folder), 2u);
 
@@ -514,7 +514,7 @@ TEST(Journal, TheStartUpQuestionRecoversDeletesOrKeepsEachJournal) {
                      60 * 25.0);
 
     // Saved like any recording: the journal goes.
-    EXPECT_TRUE(c.FileSaveAs1Accept(dir.file("recovered.ecu")));
+    EXPECT_TRUE(c.saveDatasetAs(dir.file("recovered.ecu")));
     EXPECT_FALSE(fs::exists(recover));
     TALDLLog reread(builtInTable());
     LoadLogFile(reread, dir.file("recovered.ecu"));
@@ -532,7 +532,7 @@ void expectFailedSaveKeepsEverything(const std::string& file, const std::string&
     MessengerScope ms;
     TALDLLog& big = record(c, journals, 2000); // 142,000 bytes: more than the file system holds
     const std::string journal = big.Journal()->Path();
-    EXPECT_FALSE(c.FileSaveAs1Accept(file));
+    EXPECT_FALSE(c.saveDatasetAs(file));
     ASSERT_EQ(ms.m.seen.size(), 1u);
     EXPECT_EQ(ms.m.seen[0].caption, "Error");
     EXPECT_NE(ms.m.seen[0].text.find(file), std::string::npos) << ms.m.seen[0].text;
@@ -578,7 +578,7 @@ TEST(Journal, SavingIntoAFolderThatIsNotWritableLeavesEverythingAsItWas) {
     TLogCollection c;
     MessengerScope ms;
     TALDLLog& log = record(c, dir.file("state"), 20);
-    EXPECT_FALSE(c.FileSaveAs1Accept(folder + "/run.ecu"));
+    EXPECT_FALSE(c.saveDatasetAs(folder + "/run.ecu"));
     ASSERT_EQ(ms.m.seen.size(), 1u);
     EXPECT_NE(ms.m.seen[0].text.find(folder + "/run.ecu"), std::string::npos);
     EXPECT_FALSE(log.Saved);

@@ -50,7 +50,7 @@ TEST_F(DialsWindowTest, StartTalkingShowsThemAndStopTalkingFreesThem) {
 
     // Every tick moves both needles: the pressure x 100 and the engine speed.
     for (int tick = 0; tick < 3; ++tick) {
-        acq().AcquisitionTimer();
+        acq().acquisitionTick();
         EXPECT_FLOAT_EQ(dials->dlgBoostDial->Position(), float(value(acq().indices().MapIndex) * 100.0));
         EXPECT_FLOAT_EQ(dials->dlgRPMDial->Position(), float(value(acq().indices().EngineSpeedIndex)));
     }
@@ -69,7 +69,7 @@ TEST_F(DialsWindowTest, StartTalkingShowsThemAndStopTalkingFreesThem) {
 TEST_F(DialsWindowTest, TheItemOpensAndFreesThemOnlyWhileTalking) {
     comms().StartTalkingAction->trigger();
     EXPECT_EQ(frame->DialsWindow(), nullptr); // not enabled
-    acq().AcquisitionTimer();
+    acq().acquisitionTick();
     EXPECT_EQ(dialsWindows(), 0);
 
     frame->Enabledials1->trigger(); // checked while talking
@@ -78,7 +78,7 @@ TEST_F(DialsWindowTest, TheItemOpensAndFreesThemOnlyWhileTalking) {
     frame->Enabledials1->trigger(); // unchecked while talking
     EXPECT_EQ(frame->DialsWindow(), nullptr);
     EXPECT_EQ(dialsWindows(), 0);
-    acq().AcquisitionTimer(); // a tick without dials
+    acq().acquisitionTick(); // a tick without dials
     EXPECT_EQ(dialsWindows(), 0);
 
     comms().StopTalkingAction->trigger();
