@@ -38,7 +38,8 @@ TEST(Error, EveryPlaceCombinationReadsAsBefore) {
     stray.tail = " is not INI text: \"milk\"; it is ignored";
     EXPECT_EQ(FormatError(stray), "p.ini, line 3 is not INI text: \"milk\"; it is ignored");
     // The file alone.
-    EXPECT_EQ(FormatError(at({"p.ini"}, "2 more lines are not INI text; they are ignored")),
+    EXPECT_EQ(FormatError(at({"p.ini", std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+                             "2 more lines are not INI text; they are ignored")),
               "p.ini: 2 more lines are not INI text; they are ignored");
     // A section and key without a file, a line without anything else.
     EXPECT_EQ(FormatError(at({std::nullopt, "A", "k", std::nullopt, std::nullopt}, "bad")),
