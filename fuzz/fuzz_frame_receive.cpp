@@ -57,9 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TBytes sent = request.AsBytes();
     TBytes reply;
     int lines = 0;
-    const bool ok = quillmar::ReceiveReply(line, sent, request.Mode, reply, [&](const std::string& l) {
+    const bool ok = quillmar::ReceiveReply(line, sent, request.Mode, reply, [&](const quillmar::Error& e) {
         ++lines;
-        if (l.empty()) std::abort();
+        if (quillmar::FormatError(e).empty()) std::abort();
     });
     // Nothing read past what arrived; a bounded number of waits; at most two
     // lines for one failure, none for a success.

@@ -43,7 +43,14 @@ bool TALDLComms::ConnectPort(const std::string& port) {
     if (auto device = ResolvePort(port)) return ConnectDevice(*device);
     ClosePort();
     setLastError(ENOENT);
-    LastErrorText = "Unknown port \"" + port + "\": give COM1 to COM20 or a device path";
+    Error e;
+    e.kind = ErrorKind::UnknownPort;
+    e.lead = "Unknown port";
+    e.place.file = port;
+    e.quoteFile = true;
+    e.detail = "give COM1 to COM20 or a device path";
+    e.code = ENOENT;
+    setFailure(std::move(e));
     return false;
 }
 
@@ -53,23 +60,26 @@ bool TALDLComms::connected() {
     return true;
 }
 
-void TALDLComms::log(const std::string& line) {
-    if (ErrorLog) ErrorLog->push_back(line);
+void TALDLComms::log(const Error& error) {
+    lastTransactionFailure_ = error;
+    if (ErrorLog) ErrorLog->push_back(FormatError(error));
 }
 
 bool TALDLComms::Transact(uint8_t mode, const TBytes& data, TBytes& reply) {
     reply.clear();
+    lastTransactionFailure_.reset();
     TFrame request(mode, data);
     const TBytes sent = request.AsBytes();
     Purge(PURGE_RXCLEAR);
     if (!WriteBytes(sent)) return false;
     PortSource line(*this);
-    return ReceiveReply(line, sent, request.Mode, reply, [this](const std::string& l) { log(l); });
+    return ReceiveReply(line, sent, request.Mode, reply, [this](const Error& e) { log(e); });
 }
 
 std::optional<TFrame> TALDLComms::ReceiveFrame() {
+    lastTransactionFailure_.reset();
     PortSource line(*this);
-    return ReceiveFrameFrom(line, [this](const std::string& l) { log(l); });
+    return ReceiveFrameFrom(line, [this](const Error& e) { log(e); });
 }
 
 } // namespace quillmar

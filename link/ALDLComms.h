@@ -38,12 +38,18 @@ public:
     // A received frame with a correct check byte, or nothing.
     std::optional<TFrame> ReceiveFrame();
 
+    // The last failure the last Transact or ReceiveFrame logged (a Timeout or
+    // a BadFrame), or nothing. A failed write is in LastFailure().
+    const std::optional<Error>& TransactionFailure() const { return lastTransactionFailure_; }
+
     // The line settings of the link: 8 data bits, no parity, 1 stop bit at 8192 baud.
     static TLineSettings LinkSettings();
 
 private:
     bool connected();
-    void log(const std::string& line);
+    void log(const Error& error);
+
+    std::optional<Error> lastTransactionFailure_;
 };
 
 } // namespace quillmar

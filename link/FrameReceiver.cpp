@@ -2,6 +2,17 @@
 
 namespace quillmar {
 
+namespace {
+
+Error linkError(ErrorKind kind, const std::string& detail) {
+    Error e;
+    e.kind = kind;
+    e.detail = detail;
+    return e;
+}
+
+} // namespace
+
 std::optional<TFrame> ReceiveFrameFrom(ByteSource& line, const LinkLog& log) {
     if (line.Waiting() == 0 && !line.WaitForMore()) return std::nullopt;
 
@@ -21,7 +32,7 @@ std::optional<TFrame> ReceiveFrameFrom(ByteSource& line, const LinkLog& log) {
     if (found && line.Waiting() == 0 && !line.WaitForMore()) found = false;
     const TBytes length = found ? line.Read(1) : TBytes{};
     if (length.empty()) {
-        log("No frame start byte received");
+        log(linkError(ErrorKind::Timeout, "No frame start byte received"));
         return std::nullopt;
     }
 
@@ -31,7 +42,7 @@ std::optional<TFrame> ReceiveFrameFrom(ByteSource& line, const LinkLog& log) {
     const size_t body = lengthByte > FrameLengthBias ? size_t(lengthByte - FrameLengthBias) : 0;
     while (line.Waiting() < body) {
         if (!line.WaitForMore()) {
-            log("Not enough bytes received");
+            log(linkError(ErrorKind::Timeout, "Not enough bytes received"));
             return std::nullopt;
         }
     }
@@ -42,7 +53,7 @@ std::optional<TFrame> ReceiveFrameFrom(ByteSource& line, const LinkLog& log) {
     TFrame frame;
     frame.Parse(bytes);
     if (frame.ComputeCheckByte() != frame.CheckByte) {
-        log("Check byte failure");
+        log(linkError(ErrorKind::BadFrame, "Check byte failure"));
         return std::nullopt;
     }
     return frame;
@@ -52,20 +63,24 @@ bool ReceiveReply(ByteSource& line, const TBytes& sent, uint8_t mode, TBytes& re
     reply.clear();
     const TBytes echo = line.Read(sent.size());
     if (echo != sent) {
-        log("Bad echo (sent: " + BytesToHex(sent) + " received: " + BytesToHex(echo) + ")");
+        Error e;
+        e.kind = echo.empty() ? ErrorKind::Timeout : ErrorKind::BadFrame;
+        e.lead = "Bad echo";
+        e.reason = "sent: " + BytesToHex(sent) + " received: " + BytesToHex(echo);
+        log(e);
         // Something came back, so the engine computer may well answer: its
         // reply is taken off the line (bounded, unlogged) rather than left to
         // arrive in the middle of the next transaction and spoil that too.
-        if (!echo.empty()) ReceiveFrameFrom(line, [](const std::string&) {});
+        if (!echo.empty()) ReceiveFrameFrom(line, [](const Error&) {});
         return false;
     }
     const std::optional<TFrame> answer = ReceiveFrameFrom(line, log);
     if (!answer) {
-        log("No reply");
+        log(linkError(ErrorKind::Timeout, "No reply"));
         return false;
     }
     if (answer->Mode != mode) {
-        log("Reply mode doesn't match");
+        log(linkError(ErrorKind::BadFrame, "Reply mode doesn't match"));
         return false;
     }
     reply = answer->Data;

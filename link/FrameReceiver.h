@@ -5,6 +5,7 @@
 // block of bytes in memory is another (the fuzzer feeds the same routine).
 
 #include "link/Frame.h"
+#include "store/base/Error.h"
 
 #include <cstddef>
 #include <functional>
@@ -26,8 +27,9 @@ public:
     virtual TBytes Read(size_t count) = 0;
 };
 
-// Receives one error-log line.
-using LinkLog = std::function<void(const std::string&)>;
+// Receives one failure of a transaction: a Timeout (nothing, or too little,
+// arrived in time) or a BadFrame; FormatError gives its error-log line.
+using LinkLog = std::function<void(const Error&)>;
 
 // Garbage skipped while hunting for a start byte, at most: longer than any
 // frame, so a stream of noise cannot hold a transaction for long.

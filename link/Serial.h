@@ -3,7 +3,8 @@
 // path, line settings applied at open and restored at close, and blocking
 // operations whose every single wait is bounded by WaitLimit milliseconds.
 // Failures never throw: each call returns false or a short byte string and
-// leaves the system's error code in LastError() and its text in LastErrorText().
+// leaves the system's error code in LastError() and the failure in
+// LastFailure() (as text in LastErrorText).
 
 #include <array>
 #include <cstdint>
@@ -11,6 +12,7 @@
 
 #include "link/Frame.h"
 #include "link/PortTable.h"
+#include "store/base/Error.h"
 
 namespace quillmar {
 
@@ -94,7 +96,7 @@ public:
     virtual bool WriteBytes(const TBytes& bytes);
     // At most count bytes; returns early once one wait passes with nothing arriving.
     TBytes ReadBytes(size_t count);
-    // Puts the system's text for LastError() into LastErrorText().
+    // Makes LastError() the last failure: LastFailure() and LastErrorText.
     void ReportError();
 
     // Empties the receive and/or transmit queues (PURGE_RXCLEAR, PURGE_TXCLEAR).
@@ -119,11 +121,21 @@ public:
     bool LineLost() const { return lineLost_; }
     void SetWaitLimit(uint32_t milliseconds) { waitLimit_ = milliseconds; }
 
-    // The system's text for LastError(), naming the device; set by ReportError.
+    // The last failure: its kind (PermissionDenied, InUse, RateNotKept,
+    // LineLost, PortFailure, UnknownPort), the device as its place and the
+    // system's error number.
+    const Error& LastFailure() const { return lastFailure_; }
+    // The same as text (FormatError): the system's text for LastError(),
+    // naming the device; set by ReportError.
     std::string LastErrorText;
 
 protected:
     void setLastError(uint32_t code) { lastError_ = code; }
+    // Makes error the last failure, LastErrorText its text.
+    void setFailure(Error error) {
+        LastErrorText = FormatError(error);
+        lastFailure_ = std::move(error);
+    }
 
 private:
     struct LineCounts {
@@ -151,6 +163,7 @@ private:
     TLineSettings wantedSettings_;
     int handle_ = -1;
     uint32_t lastError_ = 0;
+    Error lastFailure_;
     bool timedOut_ = false;
     bool isOpen_ = false;
     bool lineLost_ = false;

@@ -41,6 +41,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -149,6 +150,8 @@ public:
     // Why writing failed ("Cannot write the journal <path> (No space left on
     // device)"); empty while all is well.
     const std::string& Failure() const { return failure_; }
+    // The same in parts (kind CannotWrite, the journal, the system's error number).
+    const std::optional<Error>& FailureDetail() const { return failureDetail_; }
     // Rows appended, or found when adopted (an adopted journal takes no rows).
     uint64_t Rows() const { return rows_; }
     // Rows appended but not yet on disk.
@@ -163,11 +166,12 @@ public:
 
 private:
     TJournal(int fd, std::string path);
-    void fail(const std::string& why);
+    void fail(int error);
 
     int fd_ = -1;
     std::string path_;
     std::string failure_;
+    std::optional<Error> failureDetail_;
     std::vector<uint8_t> buffer_;
     uint64_t rows_ = 0;
     uint64_t syncs_ = 0;

@@ -25,6 +25,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -94,6 +95,8 @@ public:
     // Set by LoadFromFile when a cut-off log was loaded in part ("N of M rows
     // loaded"), naming the file; empty otherwise. Callers show it.
     std::string LoadWarning;
+    // The same in parts (kind EndsEarly, the file, the byte where the whole rows end).
+    std::optional<Error> LoadWarningDetail;
 
     virtual void Clear();
     virtual bool Make(uint32_t count, uint32_t recordSize);
@@ -124,11 +127,10 @@ public:
     // file %s (reason)", "Cannot read file %s (reason)"; folders are refused,
     // and a FIFO without a writer reads as empty instead of waiting) or its
     // size fits neither layout ("Cannot load file %s: ..." with the offending
-    // bytes); the store is then unchanged. A pipe or device is read as a
-    // stream to its end, but never past the size its header gives (nor past
-    // MaxStreamedStoreBytes). An empty file changes nothing. A log (1-byte
-    // elements, 71 columns) whose tail is missing loads its whole rows and
-    // sets LoadWarning.
+    // bytes, whose offset is the error's byte offset); the store is then unchanged. A pipe or device is read
+    // as a stream to its end, but never past the size its header gives (nor past MaxStreamedStoreBytes). An
+    // empty file changes nothing. A log (1-byte elements, 71 columns) whose tail is missing loads its whole
+    // rows and sets LoadWarning.
     void LoadFromFile(const std::string& fileName);
     // The most a store read from a pipe or device may hold (a log of about
     // 15 million rows).
@@ -151,6 +153,7 @@ private:
     struct LoadPlan;
     LoadPlan planLoad(const uint8_t* head, std::size_t headLen, uint64_t fileSize,
                       const std::string& name) const;
+    void setEndsEarly(const LoadPlan& plan, const std::string& name);
     void applyLoad(const LoadPlan& plan, const uint8_t* head, std::size_t headLen, MemoryStream& content);
 
     std::list<TStoreItem>::iterator where_;

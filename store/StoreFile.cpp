@@ -162,6 +162,15 @@ void TxyDataStruct::ReadHeader(MemoryStream& stream) {
 // ---------------------------------------------------------------------------
 // Loading
 
+namespace {
+
+Error noMemory(const std::string& name, uint64_t bytes) {
+    return FileProblem(ErrorKind::OutOfMemory, "Cannot load file", name,
+                       "not enough memory for " + std::to_string(bytes) + " bytes");
+}
+
+} // namespace
+
 struct TStore::LoadPlan {
     bool named = true;       // the header has the name block
     uint64_t headerLen = 0;  // content starts here
@@ -173,12 +182,15 @@ struct TStore::LoadPlan {
 
 TStore::LoadPlan TStore::planLoad(const uint8_t* head, std::size_t headLen, uint64_t fileSize,
                                   const std::string& name) const {
-    auto refuse = [&](const std::string& why) {
-        throw FileError("Cannot load file " + name + ": " + why, name);
+    // offset: the first byte the words name.
+    auto refuse = [&](const std::string& why, std::optional<uint64_t> offset) {
+        Error e = FileProblem(ErrorKind::BadContent, "Cannot load file", name, why);
+        e.place.byteOffset = offset;
+        throw FileError(std::move(e));
     };
     if (fileSize < 8 || headLen < 8)
-        refuse("its " + std::to_string(fileSize) +
-               " bytes are too few for a store header (at least 8 bytes)");
+        refuse("its " + std::to_string(fileSize) + " bytes are too few for a store header (at least 8 bytes)",
+               std::nullopt);
     const uint32_t count = le32(head);
     const uint32_t recordSize = le32(head + 4);
     const uint64_t total = uint64_t{count} * recordSize;
@@ -194,17 +206,20 @@ TStore::LoadPlan TStore::planLoad(const uint8_t* head, std::size_t headLen, uint
         const std::size_t fields = plan.named ? 264 : 8; // first byte after the name block
         if (HeaderSize >= 265 && count > 0 && !TNumberStore::ValidElementSize(recordSize))
             refuse("byte 4 gives an element size of " + std::to_string(recordSize) +
-                   " bytes; elements have 1, 2, 4, 6, 8 or 10 bytes");
+                       " bytes; elements have 1, 2, 4, 6, 8 or 10 bytes",
+                   4);
         if (is2D) {
             uint32_t columns = le32(head + fields + 1);
             uint32_t rows = le32(head + fields + 5);
             if (columns == 0 && rows > 0)
                 refuse("bytes " + std::to_string(fields + 1) + " to " + std::to_string(fields + 4) +
-                       " give 0 columns for " + std::to_string(rows) + " rows");
+                           " give 0 columns for " + std::to_string(rows) + " rows",
+                       fields + 1);
             if (uint64_t{columns} * rows != count)
                 refuse("bytes " + std::to_string(fields + 1) + " to " + std::to_string(fields + 8) +
-                       " give " + std::to_string(columns) + " columns by " + std::to_string(rows) +
-                       " rows, but byte 0 gives " + std::to_string(count) + " elements");
+                           " give " + std::to_string(columns) + " columns by " + std::to_string(rows) +
+                           " rows, but byte 0 gives " + std::to_string(count) + " elements",
+                       fields + 1);
         }
         return plan;
     }
@@ -229,10 +244,11 @@ TStore::LoadPlan TStore::planLoad(const uint8_t* head, std::size_t headLen, uint
             return plan;
         }
     }
-    refuse(
-        "it holds " + std::to_string(fileSize) + " bytes, but its header (byte 0: " + std::to_string(count) +
-        " records, byte 4: " + std::to_string(recordSize) + " bytes each) needs " +
-        std::to_string(total + named) + " bytes (" + std::to_string(total + older) + " in the older layout)");
+    refuse("it holds " + std::to_string(fileSize) + " bytes, but its header (byte 0: " +
+               std::to_string(count) + " records, byte 4: " + std::to_string(recordSize) +
+               " bytes each) needs " + std::to_string(total + named) + " bytes (" +
+               std::to_string(total + older) + " in the older layout)",
+           0);
     return plan; // not reached
 }
 
@@ -252,26 +268,35 @@ void TStore::applyLoad(const LoadPlan& plan, const uint8_t* head, std::size_t he
     seek(size());
 }
 
+void TStore::setEndsEarly(const LoadPlan& plan, const std::string& name) {
+    Error e = FileProblem(ErrorKind::EndsEarly, "File", name,
+                          std::to_string(plan.rowsPresent) + " of " + std::to_string(plan.rowsPromised) +
+                              " rows loaded");
+    e.severity = Severity::Warning;
+    e.tail = " ends early";
+    e.place.byteOffset = plan.headerLen + plan.contentLen;
+    LoadWarning = FormatError(e);
+    LoadWarningDetail = std::move(e);
+}
+
 void TStore::LoadFromBytes(const uint8_t* data, std::size_t size, const std::string& name) {
     LoadWarning.clear();
+    LoadWarningDetail.reset();
     if (size == 0) return;
     const std::size_t headLen = size < HeaderSize ? size : HeaderSize;
     LoadPlan plan = planLoad(data, headLen, size, name);
     MemoryStream content;
     if (!content.setSizeForOverwrite(static_cast<std::size_t>(plan.contentLen)))
-        throw FileError("Cannot load file " + name + ": not enough memory for " +
-                            std::to_string(plan.contentLen) + " bytes",
-                        name);
+        throw FileError(noMemory(name, plan.contentLen));
     if (plan.contentLen > 0)
         std::memcpy(content.memory(), data + plan.headerLen, static_cast<std::size_t>(plan.contentLen));
     applyLoad(plan, data, headLen, content);
-    if (plan.cut)
-        LoadWarning = "File " + name + " ends early: " + std::to_string(plan.rowsPresent) + " of " +
-                      std::to_string(plan.rowsPromised) + " rows loaded";
+    if (plan.cut) setEndsEarly(plan, name);
 }
 
 void TStore::LoadFromFile(const std::string& fileName) {
     LoadWarning.clear();
+    LoadWarningDetail.reset();
     InputFile in(fileName);
     std::vector<uint8_t> headBytes(HeaderSize);
     const std::size_t headLen = in.read(headBytes.data(), HeaderSize);
@@ -286,9 +311,7 @@ void TStore::LoadFromFile(const std::string& fileName) {
         const uint64_t fileSize = in.regularSize();
         plan = planLoad(head, headLen, fileSize, fileName);
         if (!content.setSizeForOverwrite(static_cast<std::size_t>(plan.contentLen)))
-            throw FileError("Cannot load file " + fileName + ": not enough memory for " +
-                                std::to_string(plan.contentLen) + " bytes",
-                            fileName);
+            throw FileError(noMemory(fileName, plan.contentLen));
         // The head may already hold the first content bytes (older layout).
         std::size_t have = 0;
         if (headLen > plan.headerLen) {
@@ -296,29 +319,33 @@ void TStore::LoadFromFile(const std::string& fileName) {
             std::memcpy(content.memory(), head + plan.headerLen, have);
         }
         const std::size_t rest = static_cast<std::size_t>(plan.contentLen) - have;
-        if (rest > 0 && in.read(content.memory() + have, rest) != rest)
-            throw FileError("Cannot read file " + fileName + " (it ended early)", fileName);
+        const std::size_t got = rest > 0 ? in.read(content.memory() + have, rest) : 0;
+        if (got != rest) {
+            Error e = FileFailure(ErrorKind::CannotRead, "Cannot read file", fileName, "it ended early");
+            e.place.byteOffset = plan.headerLen + have + got;
+            throw FileError(std::move(e));
+        }
     } else {
         // A pipe or a device: its size shows only at its end. The header
         // says how much a store of it can hold; read no further than that.
         if (headLen < 8) plan = planLoad(head, headLen, headLen, fileName); // refuses
         const uint64_t promised = uint64_t{le32(head)} * le32(head + 4) + HeaderSize;
-        if (promised > MaxStreamedStoreBytes)
-            throw FileError("Cannot load file " + fileName +
-                                ": its header (byte 0: " + std::to_string(le32(head)) + " records, byte 4: " +
+        if (promised > MaxStreamedStoreBytes) {
+            Error e =
+                FileProblem(ErrorKind::TooLarge, "Cannot load file", fileName,
+                            "its header (byte 0: " + std::to_string(le32(head)) + " records, byte 4: " +
                                 std::to_string(le32(head + 4)) + " bytes each) gives more than the " +
-                                std::to_string(MaxStreamedStoreBytes) + " bytes read from a pipe or device",
-                            fileName);
+                                std::to_string(MaxStreamedStoreBytes) + " bytes read from a pipe or device");
+            e.place.byteOffset = 0;
+            throw FileError(std::move(e));
+        }
         // The block grows as the bytes come (a header may promise far more
         // than follows), up to one byte past the promise.
         MemoryStream whole;
         std::size_t got = 0;
         std::size_t chunk = 64 * 1024;
         auto grow = [&](std::size_t size) {
-            if (!whole.setSizeForOverwrite(size))
-                throw FileError("Cannot load file " + fileName + ": not enough memory for " +
-                                    std::to_string(size) + " bytes",
-                                fileName);
+            if (!whole.setSizeForOverwrite(size)) throw FileError(noMemory(fileName, size));
         };
         grow(headLen);
         std::memcpy(whole.memory(), head, headLen);
@@ -330,12 +357,15 @@ void TStore::LoadFromFile(const std::string& fileName) {
             if (chunk < (std::size_t{1} << 24)) chunk *= 2;
         }
         whole.setSize(got);
-        if (got > promised)
-            throw FileError("Cannot load file " + fileName + ": it goes on past the " +
-                                std::to_string(promised) +
+        if (got > promised) {
+            Error e =
+                FileProblem(ErrorKind::TooLarge, "Cannot load file", fileName,
+                            "it goes on past the " + std::to_string(promised) +
                                 " bytes its header (byte 0: " + std::to_string(le32(head)) +
-                                " records, byte 4: " + std::to_string(le32(head + 4)) + " bytes each) gives",
-                            fileName);
+                                " records, byte 4: " + std::to_string(le32(head + 4)) + " bytes each) gives");
+            e.place.byteOffset = promised;
+            throw FileError(std::move(e));
+        }
         plan = planLoad(head, headLen, got, fileName);
         // The content moves to the front of the block, which becomes the store's.
         if (plan.contentLen > 0)
@@ -345,9 +375,7 @@ void TStore::LoadFromFile(const std::string& fileName) {
         content.swapContent(whole);
     }
     applyLoad(plan, head, headLen, content);
-    if (plan.cut)
-        LoadWarning = "File " + fileName + " ends early: " + std::to_string(plan.rowsPresent) + " of " +
-                      std::to_string(plan.rowsPromised) + " rows loaded";
+    if (plan.cut) setEndsEarly(plan, fileName);
 }
 
 // ---------------------------------------------------------------------------

@@ -17,6 +17,15 @@
 namespace quillmar {
 namespace {
 
+// "Cannot read "<path>": <the system's text>".
+Error systemFailure(ErrorKind kind, const std::string& lead, const std::string& path,
+                    const std::error_code& ec) {
+    Error e = FileProblem(kind, lead, path, ec.message());
+    e.quoteFile = true;
+    e.code = ec.value();
+    return e;
+}
+
 constexpr std::string_view Bom = "\xEF\xBB\xBF";
 
 std::string trim(std::string_view s) {
@@ -179,12 +188,12 @@ IniFile IniFile::load(const std::string& path) {
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     if (status.type() == std::filesystem::file_type::not_found) return IniFile();
-    if (ec) throw IniFileError("Cannot read \"" + path + "\": " + ec.message());
+    if (ec) throw IniFileError(systemFailure(ErrorKind::CannotRead, "Cannot read", path, ec));
     try {
         const std::vector<uint8_t> bytes = ReadInputFile(path, MaxIniFileBytes, "a protocol file");
         return fromBytes(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     } catch (const FileError& e) {
-        throw IniFileError(e.what());
+        throw IniFileError(e.error());
     }
 }
 
@@ -215,8 +224,12 @@ std::vector<size_t> IniFile::strayLines() const {
 }
 
 std::string IniFile::strayLineText(size_t n) const {
+    return "line " + std::to_string(n) + " " + strayLineWhy(n);
+}
+
+std::string IniFile::strayLineWhy(size_t n) const {
     const std::string_view bytes = bytesOf(lineAt(n));
-    std::string says = "line " + std::to_string(n) + " is not INI text";
+    std::string says = "is not INI text";
     if (holdsControl(bytes)) return says + " (it holds control characters)";
     // Its first 40 characters.
     const std::string t = decode(trimView(bytes));
@@ -500,11 +513,11 @@ void IniFile::save(const std::string& path) const {
     std::error_code ec;
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-    if (ec) throw IniFileError("Cannot write \"" + path + "\": " + ec.message());
+    if (ec) throw IniFileError(systemFailure(ErrorKind::CannotCreate, "Cannot write", path, ec));
     try {
         WriteFileAtomically(path, toBytes());
     } catch (const FileError& e) {
-        throw IniFileError(e.what());
+        throw IniFileError(e.error());
     }
 }
 

@@ -15,9 +15,10 @@
 // holds non-ASCII bytes (as a Linux editor saves it), is read and written as
 // UTF-8; a file keeps its byte order mark, or its lack of one.
 
+#include "store/base/Error.h"
+
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -26,10 +27,11 @@
 
 namespace quillmar {
 
-// An I/O failure on an INI or protocol file; what() names the file.
-class IniFileError : public std::runtime_error {
+// An I/O failure on an INI or protocol file, or a file refused as the
+// protocol file; what() names the file, error() says the same in parts.
+class IniFileError : public ErrorException {
 public:
-    using std::runtime_error::runtime_error;
+    using ErrorException::ErrorException;
 };
 
 class IniFile {
@@ -57,6 +59,8 @@ public:
     // Why line n (from 1) is not INI text: "line 3 is not INI text: "...""
     // quoting its start, or "... (it holds control characters)".
     std::string strayLineText(size_t n) const;
+    // The same without "line 3 ": "is not INI text: "..."".
+    std::string strayLineWhy(size_t n) const;
 
     bool hasSection(const std::string& section) const;
     std::optional<std::string> value(const std::string& section, const std::string& key) const;

@@ -4,25 +4,39 @@
 
 namespace quillmar {
 
+TableCheck TableCheck::Failed(Error problem) {
+    TableCheck check;
+    check.Ok = false;
+    check.Caption = "error";
+    check.Message = FormatError(problem);
+    if (problem.place.section && problem.place.key)
+        check.Where = "section [" + *problem.place.section + "], key " + *problem.place.key;
+    check.Problem = std::move(problem);
+    return check;
+}
+
 TableCheck CheckParameterTable(const TParameterArray& params, const std::string& fileName) {
     TableCheck result;
     long total = 0;
     for (const auto& p : params)
         total += p.Size;
     if (total != ReplyLength) {
-        result.Ok = false;
-        result.Caption = "error";
         // The box's text, and which file and what sum on a line of its own.
-        result.Message = "Total parameters byte length incorrect\n" + fileName + ": the sizes of its " +
-                         std::to_string(params.size()) + (params.size() == 1 ? " parameter" : " parameters") +
-                         " add up to " + std::to_string(total) + (total == 1 ? " byte" : " bytes") +
-                         "; a reply holds " + std::to_string(ReplyLength) + " data bytes";
-        return result;
+        Error e;
+        e.kind = ErrorKind::TableLength;
+        e.severity = Severity::Fatal;
+        e.title = "Total parameters byte length incorrect";
+        e.place.file = fileName;
+        e.detail = "the sizes of its " + std::to_string(params.size()) +
+                   (params.size() == 1 ? " parameter" : " parameters") + " add up to " +
+                   std::to_string(total) + (total == 1 ? " byte" : " bytes") + "; a reply holds " +
+                   std::to_string(ReplyLength) + " data bytes";
+        return TableCheck::Failed(std::move(e));
     }
     for (size_t i = 0; i < params.size(); ++i) {
         const TParameter& p = params[i];
         if (p.Size == 0) continue; // derived entries are not in the reply
-        const std::string section = "section [Parameter " + std::to_string(i + 1) + "]";
+
         std::string key;
         std::string what;
         const int last = p.Position + p.Size - 1;
@@ -40,11 +54,14 @@ TableCheck CheckParameterTable(const TParameterArray& params, const std::string&
         } else {
             continue;
         }
-        result.Ok = false;
-        result.Caption = "error";
-        result.Where = section + ", key " + key;
-        result.Message = fileName + ", " + result.Where + ": " + what;
-        return result;
+        Error e;
+        e.kind = ErrorKind::TableEntry;
+        e.severity = Severity::Fatal;
+        e.place.file = fileName;
+        e.place.section = "Parameter " + std::to_string(i + 1);
+        e.place.key = key;
+        e.detail = what;
+        return TableCheck::Failed(std::move(e));
     }
     return result;
 }

@@ -7,6 +7,7 @@
 // the column a dataset is asked for.
 
 #include "acquisition/params/ParameterTypes.h"
+#include "store/base/Error.h"
 
 #include <array>
 #include <cstddef>
@@ -120,6 +121,10 @@ struct TableCheck {
     std::string Caption; // "error" when not Ok
     std::string Message; // the message box text
     std::string Where;   // section and key, or empty
+    Error Problem;       // the failure in parts (kind, place); Message is its text
+
+    // A failure: Caption "error", Message the text of problem, Where its section and key.
+    static TableCheck Failed(Error problem);
 };
 
 // The start-up consistency check: every entry with bytes lies within the

@@ -30,25 +30,39 @@ const std::vector<std::string_view>& keyNames() {
 // Why the file cannot be taken as the protocol file, or nullopt: it is not
 // text, or it has no table and a line that is not INI text (a file named by
 // mistake, which writing the table into would damage).
-std::optional<std::string> refusal(const IniFile& ini, const std::string& path) {
+std::optional<Error> refusal(const IniFile& ini, const std::string& path) {
     std::optional<std::string> why = ini.notText();
     if (!why && !ini.hasSection(sectionOf(0))) {
         const std::vector<size_t> stray = ini.strayLines();
         if (!stray.empty()) why = ini.strayLineText(stray.front());
     }
     if (!why) return std::nullopt;
-    return "Cannot use \"" + path + "\" as the protocol file: " + *why + "; it was left unchanged";
+    Error e = FileProblem(ErrorKind::NotAProtocolFile, "Cannot use", path, *why + "; it was left unchanged");
+    e.quoteFile = true;
+    e.tail = " as the protocol file";
+    return e;
 }
 
 // Lines of a file with a table that are not INI text: read past, and said.
-void warnStrayLines(const IniFile& ini, const std::string& path, std::vector<std::string>& warnings) {
+void warnStrayLines(const IniFile& ini, const std::string& path, std::vector<Error>& warnings) {
     constexpr size_t Listed = 3;
     const std::vector<size_t> stray = ini.strayLines();
-    for (size_t i = 0; i < stray.size() && i < Listed; ++i)
-        warnings.push_back(path + ", " + ini.strayLineText(stray[i]) + "; it is ignored");
-    if (stray.size() > Listed)
-        warnings.push_back(path + ": " + std::to_string(stray.size() - Listed) +
-                           " more lines are not INI text; they are ignored");
+    for (size_t i = 0; i < stray.size() && i < Listed; ++i) {
+        Error e;
+        e.kind = ErrorKind::NotIniText;
+        e.severity = Severity::Warning;
+        e.place.file = path;
+        e.place.line = stray[i];
+        e.tail = " " + ini.strayLineWhy(stray[i]) + "; it is ignored";
+        warnings.push_back(std::move(e));
+    }
+    if (stray.size() > Listed) {
+        Error e = FileProblem(ErrorKind::NotIniText, "", path,
+                              std::to_string(stray.size() - Listed) +
+                                  " more lines are not INI text; they are ignored");
+        e.severity = Severity::Warning;
+        warnings.push_back(std::move(e));
+    }
 }
 
 // A whole number in one of the forms ParseIniInteger reads, however many
@@ -80,7 +94,7 @@ bool looksWhole(const std::string& text) {
 class SectionReader {
 public:
     SectionReader(const IniFile& ini, const std::string& section, const std::string& fileName,
-                  std::vector<std::optional<std::string>> values, std::vector<std::string>* warnings)
+                  std::vector<std::optional<std::string>> values, std::vector<Error>* warnings)
         : ini_(ini), section_(section), fileName_(fileName), values_(std::move(values)), warnings_(warnings) {
     }
 
@@ -95,7 +109,7 @@ public:
         if (auto v = ParseIniFloat(*values_[key]))
             field = *v;
         else
-            warn(key, "is not a number", FormatGeneral(field));
+            warn(key, ErrorKind::NotANumber, "is not a number", FormatGeneral(field));
     }
 
     void readBool(Key key, bool& field) const {
@@ -103,7 +117,7 @@ public:
         if (auto v = ParseIniInteger(*values_[key]))
             field = *v != 0;
         else
-            warn(key, "is not a number", field ? "1" : "0");
+            warn(key, ErrorKind::NotANumber, "is not a number", field ? "1" : "0");
     }
 
     void readInteger(Key key, int32_t& field) const {
@@ -111,26 +125,32 @@ public:
         const auto v = ParseIniInteger(*values_[key]);
         if (v && *v >= std::numeric_limits<int32_t>::min() && *v <= std::numeric_limits<int32_t>::max())
             field = static_cast<int32_t>(*v);
+        else if (v || looksWhole(*values_[key]))
+            warn(key, ErrorKind::OutOfRange, "is outside -2147483648..2147483647", std::to_string(field));
         else
-            warn(key,
-                 v || looksWhole(*values_[key]) ? "is outside -2147483648..2147483647" : "is not a number",
-                 std::to_string(field));
+            warn(key, ErrorKind::NotANumber, "is not a number", std::to_string(field));
     }
 
 private:
-    void warn(Key key, const std::string& why, const std::string& kept) const {
+    void warn(Key key, ErrorKind kind, const std::string& why, const std::string& kept) const {
         if (!warnings_) return;
         const std::string name(keyNames()[key]);
-        warnings_->push_back(fileName_ + ", line " + std::to_string(ini_.lineOf(section_, name)) +
-                             ", section [" + section_ + "], key " + name + ": \"" + *values_[key] + "\" " +
-                             why + "; " + name + " stays " + kept);
+        Error e;
+        e.kind = kind;
+        e.severity = Severity::Warning;
+        e.place.file = fileName_;
+        e.place.line = ini_.lineOf(section_, name);
+        e.place.section = section_;
+        e.place.key = name;
+        e.detail = "\"" + *values_[key] + "\" " + why + "; " + name + " stays " + kept;
+        warnings_->push_back(std::move(e));
     }
 
     const IniFile& ini_;
     const std::string& section_;
     const std::string& fileName_;
     std::vector<std::optional<std::string>> values_;
-    std::vector<std::string>* warnings_;
+    std::vector<Error>* warnings_;
 };
 
 // An 8-bit field (Position, Size): a value outside 0..255, or one that is not
@@ -145,11 +165,15 @@ void readByte(const SectionReader& r, Key key, const std::string& s, uint8_t& fi
         return;
     }
     if (range.Ok) {
-        range.Ok = false;
-        range.Caption = "error";
-        range.Where = "section [" + s + "], key " + std::string(keyNames()[key]);
-        const std::string why = v || looksWhole(*text) ? " is outside 0..255" : " is not a number";
-        range.Message = fileName + ", " + range.Where + ": \"" + *text + "\"" + why;
+        const bool whole = v || looksWhole(*text);
+        Error e;
+        e.kind = whole ? ErrorKind::OutOfRange : ErrorKind::NotANumber;
+        e.severity = Severity::Fatal;
+        e.place.file = fileName;
+        e.place.section = s;
+        e.place.key = std::string(keyNames()[key]);
+        e.detail = "\"" + *text + "\"" + (whole ? " is outside 0..255" : " is not a number");
+        range = TableCheck::Failed(std::move(e));
     }
 }
 
@@ -160,7 +184,7 @@ std::string DefaultIniPath() {
 }
 
 TableCheck ReadParameters(const IniFile& ini, TParameterArray& params, const std::string& fileName,
-                          std::vector<std::string>* warnings) {
+                          std::vector<Error>* warnings) {
     TableCheck range;
     size_t count = 0;
     for (size_t i = 0;; ++i) {
@@ -208,7 +232,7 @@ void WriteParameters(IniFile& ini, const TParameterArray& params) {
 
 void SaveIniFile(const std::string& path, const TParameterArray& params) {
     IniFile ini = IniFile::load(path);
-    if (auto refused = refusal(ini, path)) throw IniFileError(*refused);
+    if (auto refused = refusal(ini, path)) throw IniFileError(std::move(*refused));
     WriteParameters(ini, params);
     ini.save(path);
 }
@@ -216,10 +240,12 @@ void SaveIniFile(const std::string& path, const TParameterArray& params) {
 LoadResult LoadIniFile(const std::string& path, TParameterArray& params, MissingTable missing) {
     LoadResult result;
     const IniFile ini = IniFile::load(path);
-    if (auto refused = refusal(ini, path)) throw IniFileError(*refused);
+    if (auto refused = refusal(ini, path)) throw IniFileError(std::move(*refused));
     if (ini.hasSection(sectionOf(0))) {
-        warnStrayLines(ini, path, result.Warnings);
-        result.Range = ReadParameters(ini, params, path, &result.Warnings);
+        warnStrayLines(ini, path, result.WarningDetails);
+        result.Range = ReadParameters(ini, params, path, &result.WarningDetails);
+        for (const Error& w : result.WarningDetails)
+            result.Warnings.push_back(FormatError(w));
         return result;
     }
     params = BuiltInParameters();
@@ -230,6 +256,7 @@ LoadResult LoadIniFile(const std::string& path, TParameterArray& params, Missing
         SaveIniFile(path, params);
     } catch (const IniFileError& e) {
         result.WriteError = e.what();
+        result.WriteFailure = e.error();
     }
     return result;
 }
@@ -240,11 +267,7 @@ TableCheck LoadCheckedParameters(const std::string& path, TParameterArray& param
     try {
         loaded = LoadIniFile(path, params, missing);
     } catch (const IniFileError& e) {
-        TableCheck failed;
-        failed.Ok = false;
-        failed.Caption = "error";
-        failed.Message = e.what();
-        return failed;
+        return TableCheck::Failed(e.error());
     }
     if (writeError) *writeError = loaded.WriteError;
     if (result) *result = loaded;

@@ -8,6 +8,7 @@
 #include "acquisition/params/IniFile.h"
 #include "acquisition/params/Parameters.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,11 +36,16 @@ struct LoadResult {
     bool FileMissing = false;
     // Why writing the built-in table failed (the table is in force anyway).
     std::string WriteError;
+    // The same in parts (kind, place), when writing failed.
+    std::optional<Error> WriteFailure;
     // Values that did not convert (the field kept its value) and lines that
     // are not INI text (read past), each naming the file and line: "<file>,
     // line 12, section [Parameter 6], key Factor: "0,0l9" is not a number;
     // Factor stays 0".
     std::vector<std::string> Warnings;
+    // The same warnings in parts: the kind (NotANumber, OutOfRange,
+    // NotIniText) and the place (file, line, section, key).
+    std::vector<Error> WarningDetails;
     // A Position or Size outside 0..255 or not a number (the entry keeps its
     // previous value); Ok when the file had none. Message names the file,
     // section and key and quotes the value ("<file>, section [Parameter 3],
@@ -75,7 +81,7 @@ void WriteParameters(IniFile& ini, const TParameterArray& params);
 // LoadResult, values that do not convert added to warnings (when given).
 TableCheck ReadParameters(const IniFile& ini, TParameterArray& params,
                           const std::string& fileName = ProtocolFileName,
-                          std::vector<std::string>* warnings = nullptr);
+                          std::vector<Error>* warnings = nullptr);
 
 // The whole start-up: load the table from path, then run
 // CheckParameterTable. Returns the first failure (a file that cannot be read

@@ -65,7 +65,17 @@ bool isOurTemporaryName(const std::string& name, std::size_t prefixLength) {
 } // namespace
 
 std::string CheckSaveTarget(const std::string& fileName) {
-    if (fileName.empty()) throw FileError("Cannot create file: no file name given", fileName);
+    if (fileName.empty()) {
+        Error e;
+        e.kind = ErrorKind::CannotCreate;
+        e.lead = "Cannot create file";
+        e.detail = "no file name given";
+        throw FileError(std::move(e));
+    }
+    auto cannotCreate = [&](int err) {
+        return FileError(
+            FileFailure(ErrorKind::CannotCreate, "Cannot create file", fileName, std::strerror(err), err));
+    };
     // Follow a chain of symbolic links by hand: realpath gives up on a link
     // whose target does not exist yet, and that target is the file to create.
     std::string target = fileName;
@@ -73,23 +83,21 @@ std::string CheckSaveTarget(const std::string& fileName) {
     for (int hops = 0;; ++hops) {
         if (::lstat(target.c_str(), &st) != 0) {
             if (errno == ENOENT) return target; // a new file
-            throw FileError("Cannot create file " + fileName + " (" + std::strerror(errno) + ")", fileName);
+            throw cannotCreate(errno);
         }
         if (!S_ISLNK(st.st_mode)) break;
-        if (hops >= 40)
-            throw FileError("Cannot create file " + fileName + " (" + std::strerror(ELOOP) + ")", fileName);
+        if (hops >= 40) throw cannotCreate(ELOOP);
         std::string link(PATH_MAX, '\0');
         const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
-        if (n <= 0)
-            throw FileError("Cannot create file " + fileName + " (" + std::strerror(errno) + ")", fileName);
+        if (n <= 0) throw cannotCreate(errno);
         link.resize(static_cast<std::size_t>(n));
         target = link[0] == '/' ? link : folderOf(target) + "/" + link;
     }
     if (!S_ISREG(st.st_mode)) {
         const std::string what = NotARegularFileText(st.st_mode);
-        if (target == fileName)
-            throw FileError("Cannot write file " + fileName + ": it is " + what, fileName);
-        throw FileError("Cannot write file " + fileName + ": it points to " + target + ", " + what, fileName);
+        throw FileError(
+            FileProblem(ErrorKind::NotRegularFile, "Cannot write file", fileName,
+                        target == fileName ? "it is " + what : "it points to " + target + ", " + what));
     }
     return target;
 }
@@ -131,27 +139,29 @@ void WriteFileAtomically(const std::string& fileName, std::initializer_list<std:
     // but a regular file.
     const std::string target = CheckSaveTarget(fileName);
     // The system's reason, with the file it concerns when a link led there.
-    auto because = [&](int err) {
+    auto failure = [&](ErrorKind kind, int err) {
         const std::string reason = std::strerror(err);
-        return " (" + (target == fileName ? reason : target + ": " + reason) + ")";
+        return FileError(
+            FileFailure(kind, kind == ErrorKind::CannotWrite ? "Cannot write file" : "Cannot create file",
+                        fileName, target == fileName ? reason : target + ": " + reason, err));
     };
     struct stat st {};
     // A file the user may not write stays as it is, although the rename could replace it.
     if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0)
-        throw FileError("Cannot create file " + fileName + because(errno), fileName);
+        throw failure(ErrorKind::CannotCreate, errno);
 
     const std::string folder = folderOf(target);
     SweepSaveLeftovers(folder);
     std::string temp = folder + "/" + SaveTemporaryPrefix + "XXXXXX";
     Descriptor file(::mkostemp(temp.data(), O_CLOEXEC));
-    if (file.get() < 0) throw FileError("Cannot create file " + fileName + because(errno), fileName);
+    if (file.get() < 0) throw failure(ErrorKind::CannotCreate, errno);
     // Held while it is written, so that no other save's sweep takes it for a leftover.
     ::flock(file.get(), LOCK_EX | LOCK_NB);
 
     auto fail = [&](int err) {
         if (file.get() >= 0) file.close();
         ::unlink(temp.c_str());
-        throw FileError("Cannot write file " + fileName + because(err), fileName);
+        throw failure(ErrorKind::CannotWrite, err);
     };
     // mkstemp makes the file private: keep the permissions of the file being
     // replaced, and give a new file the usual ones.
@@ -172,7 +182,7 @@ void WriteFileAtomically(const std::string& fileName, std::initializer_list<std:
     if (::rename(temp.c_str(), target.c_str()) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());
-        throw FileError("Cannot create file " + fileName + because(err), fileName);
+        throw failure(ErrorKind::CannotCreate, err);
     }
     // Make the rename itself durable.
     Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -22,19 +22,23 @@ InputFile::InputFile(const std::string& fileName) : name_(fileName) {
     fd_ = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd_ < 0) {
         // A missing file needs no reason; others say why.
-        if (errno == ENOENT) throw FileError("Cannot open file " + fileName, fileName);
-        throw FileError("Cannot open file " + fileName + " (" + std::strerror(errno) + ")", fileName);
+        const int err = errno;
+        if (err == ENOENT)
+            throw FileError(FileFailure(ErrorKind::CannotOpen, "Cannot open file", fileName, "", err));
+        throw FileError(
+            FileFailure(ErrorKind::CannotOpen, "Cannot open file", fileName, std::strerror(err), err));
     }
     struct stat st {};
     if (::fstat(fd_, &st) != 0) {
         const int err = errno;
         ::close(fd_);
-        throw FileError("Cannot open file " + fileName + " (" + std::strerror(err) + ")", fileName);
+        throw FileError(
+            FileFailure(ErrorKind::CannotOpen, "Cannot open file", fileName, std::strerror(err), err));
     }
     if (S_ISDIR(st.st_mode)) {
         ::close(fd_);
-        throw FileError("Cannot open file " + fileName + ": it is " + NotARegularFileText(st.st_mode),
-                        fileName);
+        throw FileError(FileProblem(ErrorKind::NotRegularFile, "Cannot open file", fileName,
+                                    "it is " + NotARegularFileText(st.st_mode)));
     }
     regular_ = S_ISREG(st.st_mode);
     size_ = regular_ && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
@@ -54,7 +58,9 @@ std::size_t InputFile::read(uint8_t* data, std::size_t count) {
         const ssize_t n = ::read(fd_, data + done, count - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw FileError("Cannot read file " + name_ + " (" + std::strerror(errno) + ")", name_);
+            const int err = errno;
+            throw FileError(
+                FileFailure(ErrorKind::CannotRead, "Cannot read file", name_, std::strerror(err), err));
         }
         if (n == 0) {
             end_ = true;
@@ -82,10 +88,13 @@ std::vector<uint8_t> InputFile::readToEnd(uint64_t limit, const std::string& wha
         bytes.resize(at + want);
         const std::size_t got = read(bytes.data() + at, want);
         bytes.resize(at + got);
-        if (bytes.size() > limit)
-            throw FileError("Cannot read file " + name_ + ": it goes on past " + std::to_string(limit) +
-                                " bytes, more than " + what + " can hold",
-                            name_);
+        if (bytes.size() > limit) {
+            Error e = FileProblem(ErrorKind::TooLarge, "Cannot read file", name_,
+                                  "it goes on past " + std::to_string(limit) + " bytes, more than " + what +
+                                      " can hold");
+            e.place.byteOffset = limit;
+            throw FileError(std::move(e));
+        }
         if (chunk < (std::size_t{1} << 24)) chunk = chunk < 64 * 1024 ? 64 * 1024 : chunk * 2;
     }
     return bytes;

@@ -6,6 +6,8 @@
 // command line prints to stderr, and tests answer from a script. Core code
 // never prints and never opens a window itself.
 
+#include "store/base/Error.h"
+
 #include <string>
 
 namespace quillmar {
@@ -25,6 +27,11 @@ public:
         (void)byDefault;
         return ask(caption, text, Buttons::YesNo);
     }
+    // Tells of a failure or a warning: an OK box captioned after its severity
+    // ("Warning", "Error") with FormatError's text, as showMessage would.
+    virtual void report(const Error& error) {
+        ask(SeverityCaption(error.severity), FormatError(error), Buttons::Ok);
+    }
 };
 
 // The process-wide messenger. Until a front end installs one, questions are
@@ -38,6 +45,9 @@ Messenger* setMessenger(Messenger* m);
 // Short forms for the boxes the program shows.
 inline void showMessage(const std::string& caption, const std::string& text) {
     messenger().ask(caption, text, Buttons::Ok);
+}
+inline void report(const Error& error) {
+    messenger().report(error);
 }
 // byDefault is the answer Enter gives: No for a question whose Yes loses
 // something for good.

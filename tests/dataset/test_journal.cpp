@@ -271,6 +271,22 @@ TEST(Journal, HeadersThatAreNotAJournalsAreNamedAndLeftAlone) {
                                      "they are moved or deleted.");
     EXPECT_EQ(filesIn(folder), 5u);
     EXPECT_THROW(RecoverJournal(c, folder + "/c.journal"), FileError);
+
+    // The kinds, as a program tells them apart.
+    const auto kindOf = [&](const std::string& name) {
+        bool held = false;
+        try {
+            InspectJournal(folder + "/" + name, held);
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.error().place.file, folder + "/" + name);
+            return e.error().kind;
+        }
+        return ErrorKind::Other;
+    };
+    EXPECT_EQ(kindOf("a.journal"), ErrorKind::BadContent);
+    EXPECT_EQ(kindOf("b.journal"), ErrorKind::NewerVersion);
+    EXPECT_EQ(kindOf("c.journal"), ErrorKind::BadContent);
+    EXPECT_EQ(kindOf("missing.journal"), ErrorKind::CannotOpen);
     EXPECT_EQ(c.Count(), 0);
 
     // One alone is named as one, beside the question about a readable one.

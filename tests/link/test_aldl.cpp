@@ -74,7 +74,8 @@ TEST(ALDLComms, ConnectsAtTheLinkRate) {
     EXPECT_EQ(byNumber.PortNumber(), 11);
     EXPECT_FALSE(byNumber.ConnectPort("serial-one"));
     EXPECT_FALSE(byNumber.IsOpen());
-    EXPECT_NE(byNumber.LastErrorText.find("serial-one"), std::string::npos);
+    EXPECT_EQ(byNumber.LastErrorText, "Unknown port \"serial-one\": give COM1 to COM20 or a device path");
+    EXPECT_EQ(byNumber.LastFailure().kind, ErrorKind::UnknownPort);
     SetPortDevice(11, "");
 }
 
@@ -148,12 +149,13 @@ TEST(ALDLComms, ReplyFailures) {
     struct Case {
         SimFault fault;
         Lines lines;
+        ErrorKind last; // of the last line
     };
     const Case cases[] = {
-        {SimFault::Silence, {"No reply"}},
-        {SimFault::BadCheck, {"Check byte failure", "No reply"}},
-        {SimFault::Truncated, {"Not enough bytes received", "No reply"}},
-        {SimFault::WrongMode, {"Reply mode doesn't match"}},
+        {SimFault::Silence, {"No reply"}, ErrorKind::Timeout},
+        {SimFault::BadCheck, {"Check byte failure", "No reply"}, ErrorKind::Timeout},
+        {SimFault::Truncated, {"Not enough bytes received", "No reply"}, ErrorKind::Timeout},
+        {SimFault::WrongMode, {"Reply mode doesn't match"}, ErrorKind::BadFrame},
     };
     for (const Case& c : cases) {
         Bench b(faultEvery(c.fault, 2));
@@ -162,8 +164,11 @@ TEST(ALDLComms, ReplyFailures) {
         EXPECT_FALSE(b.request(reply)) << SimFaultName(c.fault);
         EXPECT_TRUE(reply.empty());
         EXPECT_EQ(b.log, c.lines) << SimFaultName(c.fault);
+        ASSERT_TRUE(b.link.TransactionFailure()) << SimFaultName(c.fault);
+        EXPECT_EQ(b.link.TransactionFailure()->kind, c.last) << SimFaultName(c.fault);
         // The next transaction starts clean.
         EXPECT_TRUE(b.request(reply)) << SimFaultName(c.fault);
+        EXPECT_FALSE(b.link.TransactionFailure());
         EXPECT_EQ(reply.size(), 63u);
     }
 }

@@ -49,6 +49,7 @@ struct Outcome {
     bool ok;
     TBytes reply;
     Lines log;
+    std::vector<ErrorKind> kinds;
     size_t left;
 };
 
@@ -56,7 +57,10 @@ Outcome receive(const TBytes& line, size_t burst = 1000) {
     const TBytes sent = TFrame(1, {}).AsBytes();
     MemoryLine source(line, burst);
     Outcome o;
-    o.ok = ReceiveReply(source, sent, 1, o.reply, [&](const std::string& l) { o.log.push_back(l); });
+    o.ok = ReceiveReply(source, sent, 1, o.reply, [&](const Error& e) {
+        o.log.push_back(FormatError(e));
+        o.kinds.push_back(e.kind);
+    });
     o.left = source.left();
     return o;
 }
@@ -82,6 +86,12 @@ TEST(FrameReceiver, TakesOffTheLineExactlyOneEchoAndOneReply) {
     EXPECT_EQ(receive(echo + TBytes(300, 0x11)).log, (Lines{"No frame start byte received", "No reply"}));
     EXPECT_EQ(receive(echo).log, (Lines{"No reply"}));
     EXPECT_EQ(receive(echo + TFrame(2, data).AsBytes()).log, (Lines{"Reply mode doesn't match"}));
+    // What arrived wrong is a bad frame; what did not arrive in time, a time-out.
+    using K = std::vector<ErrorKind>;
+    EXPECT_EQ(receive(echo + bad).kinds, (K{ErrorKind::BadFrame, ErrorKind::Timeout}));
+    EXPECT_EQ(receive(echo + TBytes(reply.begin(), reply.begin() + 9)).kinds,
+              (K{ErrorKind::Timeout, ErrorKind::Timeout}));
+    EXPECT_EQ(receive(echo + TFrame(2, data).AsBytes()).kinds, (K{ErrorKind::BadFrame}));
 }
 
 TEST(FrameReceiver, TheReplyBehindAnAlteredEchoIsTakenOffTheLine) {
@@ -95,6 +105,8 @@ TEST(FrameReceiver, TheReplyBehindAnAlteredEchoIsTakenOffTheLine) {
     EXPECT_EQ(o.left, 0u);
     // Nothing at all came back: nothing more is waited for.
     EXPECT_EQ(receive({}).log, (Lines{"Bad echo (sent: F4 56 01 B5  received: )"}));
+    EXPECT_EQ(o.kinds, std::vector<ErrorKind>{ErrorKind::BadFrame});
+    EXPECT_EQ(receive({}).kinds, std::vector<ErrorKind>{ErrorKind::Timeout});
 }
 
 } // namespace

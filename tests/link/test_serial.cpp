@@ -94,6 +94,10 @@ TEST(Serial, OpenFailuresCarryTheSystemText) {
     EXPECT_EQ(port.LastError(), uint32_t(ENOENT));
     EXPECT_NE(port.LastErrorText.find("No such file or directory"), std::string::npos);
     EXPECT_NE(port.LastErrorText.find("/dev/quillmar-no-such-port"), std::string::npos);
+    EXPECT_EQ(port.LastErrorText, "No such file or directory: /dev/quillmar-no-such-port");
+    EXPECT_EQ(port.LastFailure().kind, ErrorKind::PortFailure);
+    EXPECT_EQ(port.LastFailure().place.file, "/dev/quillmar-no-such-port");
+    EXPECT_EQ(port.LastFailure().code, ENOENT);
 
     // Not a terminal: the settings cannot be read, and nothing stays held.
     EXPECT_FALSE(port.OpenDevice("/dev/null"));
@@ -112,6 +116,12 @@ TEST(Serial, OpenFailuresCarryTheSystemText) {
     EXPECT_EQ(probe.LastErrorText.find("Join the group"), std::string::npos) << probe.LastErrorText;
     EXPECT_EQ(probe.LastErrorText,
               std::string("Permission denied: ") + pty.path + ". " + PermissionAdvice(pty.path));
+    EXPECT_EQ(probe.LastFailure().kind, ErrorKind::PermissionDenied);
+    EXPECT_EQ(FormatError(probe.LastFailure()), probe.LastErrorText);
+    // The line going away while open is said as such.
+    probe.fail(EIO);
+    EXPECT_EQ(probe.LastFailure().kind, ErrorKind::LineLost);
+    EXPECT_EQ(probe.LastErrorText, std::string("Input/output error: ") + pty.path);
 }
 
 TEST(Serial, PermissionAdviceNamesOnlyAGroupThatMayOpenTheDevice) {
@@ -137,6 +147,8 @@ TEST(Serial, OpenIsExclusive) {
     EXPECT_FALSE(second.IsOpen());
     EXPECT_NE(second.LastError(), 0u);
     EXPECT_NE(second.LastErrorText.find("in use"), std::string::npos) << second.LastErrorText;
+    EXPECT_EQ(second.LastFailure().kind, ErrorKind::InUse);
+    EXPECT_EQ(second.LastErrorText, FormatError(second.LastFailure()));
 
     // Another process is kept out just the same.
     const pid_t child = fork();

@@ -142,6 +142,8 @@ TEST(TableCheck, SizesAndEntriesPastTheReply) {
     const auto c = CheckParameterTable(t, "p.ini");
     EXPECT_FALSE(c.Ok);
     EXPECT_EQ(c.Message.rfind("p.ini, section [Parameter 65], key Position: ", 0), 0u) << c.Message;
+    EXPECT_EQ(c.Problem.kind, ErrorKind::TableEntry);
+    EXPECT_EQ(c.Problem.place, (Place{"p.ini", "Parameter 65", "Position", std::nullopt, std::nullopt}));
     t = BuiltInParameters();
     t[0].Position = 0;
     EXPECT_EQ(CheckParameterTable(t).Where, "section [Parameter 1], key Position");

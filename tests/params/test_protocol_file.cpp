@@ -132,6 +132,10 @@ TEST_F(ProtocolFileTest, GapEndsTheTableAndFailsTheCheck) {
     EXPECT_EQ(c.Message,
               "Total parameters byte length incorrect\n" + path_ +
                   ": the sizes of its 2 parameters add up to 5 bytes; a reply holds 63 data bytes");
+    EXPECT_EQ(c.Problem.kind, ErrorKind::TableLength);
+    EXPECT_EQ(c.Problem.severity, Severity::Fatal);
+    EXPECT_EQ(c.Problem.place.file, path_);
+    EXPECT_TRUE(c.Where.empty());
 }
 
 TEST_F(ProtocolFileTest, OutOfRangeEntriesAreRefusedByName) {
@@ -142,6 +146,10 @@ TEST_F(ProtocolFileTest, OutOfRangeEntriesAreRefusedByName) {
     TableCheck c = LoadCheckedParameters(path_, loaded);
     EXPECT_FALSE(c.Ok);
     EXPECT_EQ(c.Message, path_ + ", section [Parameter 30], key Position: \"300\" is outside 0..255");
+    EXPECT_EQ(c.Problem.kind, ErrorKind::OutOfRange);
+    EXPECT_EQ(c.Problem.place.section, "Parameter 30");
+    EXPECT_EQ(c.Problem.place.key, "Position");
+    EXPECT_EQ(c.Where, "section [Parameter 30], key Position");
 
     // Not a number, or too long for any number: said so, quoted.
     for (const auto& [value, says] : std::vector<std::pair<std::string, std::string>>{
@@ -246,6 +254,19 @@ TEST_F(ProtocolFileTest, ValuesThatDoNotConvertAreSaidWithFileLineSectionAndKey)
         said("Signed=yes", 20, "Signed", "yes", "is not a number", "0"),
     };
     EXPECT_EQ(result.Warnings, expected);
+    // The same warnings in parts, each text the formatting of its parts.
+    ASSERT_EQ(result.WarningDetails.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(FormatError(result.WarningDetails[i]), expected[i]);
+        EXPECT_EQ(result.WarningDetails[i].severity, Severity::Warning);
+        EXPECT_EQ(result.WarningDetails[i].place.file, path_);
+    }
+    const Error& icon = result.WarningDetails[3];
+    EXPECT_EQ(icon.kind, ErrorKind::OutOfRange);
+    EXPECT_EQ(icon.place.section, "Parameter 9");
+    EXPECT_EQ(icon.place.key, "Icon");
+    EXPECT_EQ(icon.place.line, lineHolding("Icon=99999999999"));
+    EXPECT_EQ(result.WarningDetails[0].kind, ErrorKind::NotANumber);
 }
 
 TEST_F(ProtocolFileTest, FilesThatAreNoProtocolFileAreRefusedAndLeftAsTheyAre) {
@@ -282,12 +303,15 @@ TEST_F(ProtocolFileTest, FilesThatAreNoProtocolFileAreRefusedAndLeftAsTheyAre) {
             EXPECT_FALSE(c.Ok) << why;
             EXPECT_EQ(c.Caption, "error");
             EXPECT_EQ(c.Message, says);
+            EXPECT_EQ(c.Problem.kind, ErrorKind::NotAProtocolFile);
+            EXPECT_EQ(c.Problem.place.file, path_);
         }
         try {
             SaveIniFile(path_, BuiltInParameters()); // "Create ini file"
             ADD_FAILURE() << "written: " << why;
         } catch (const IniFileError& e) {
             EXPECT_EQ(std::string(e.what()), says);
+            EXPECT_EQ(e.error().kind, ErrorKind::NotAProtocolFile);
         }
         EXPECT_EQ(read(), bytes) << why; // byte for byte
         EXPECT_EQ(
@@ -333,6 +357,10 @@ TEST_F(ProtocolFileTest, LinesThatAreNotIniTextInATableAreReadPastAndSaid) {
                   path_ + ", line " + std::to_string(notes + 1) + " is not INI text: \"note\"; it is ignored",
                   path_ + ": 2 more lines are not INI text; they are ignored",
               }));
+    ASSERT_EQ(r.WarningDetails.size(), 4u);
+    EXPECT_EQ(r.WarningDetails[0].kind, ErrorKind::NotIniText);
+    EXPECT_EQ(r.WarningDetails[0].place.line, first);
+    EXPECT_EQ(r.WarningDetails[3].place.line, std::nullopt);
     EXPECT_EQ(read(), before);
     // "Create ini file" keeps them.
     SaveIniFile(path_, loaded);

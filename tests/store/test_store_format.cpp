@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -247,6 +249,12 @@ TEST(StoreFormat, CutOffLogLoadsItsWholeRowsWithAWarning) {
     EXPECT_EQ(back.GetElement(71, 7), log.GetElement(71, 7));
     EXPECT_NE(back.LoadWarning.find("7 of 10 rows loaded"), std::string::npos);
     EXPECT_NE(back.LoadWarning.find(dir.file("cut.ecu")), std::string::npos);
+    // In parts: a warning, where the whole rows end.
+    ASSERT_TRUE(back.LoadWarningDetail);
+    EXPECT_EQ(back.LoadWarningDetail->kind, ErrorKind::EndsEarly);
+    EXPECT_EQ(back.LoadWarningDetail->severity, Severity::Warning);
+    EXPECT_EQ(back.LoadWarningDetail->place.byteOffset, 273u + 7 * 71);
+    EXPECT_EQ(back.LoadWarning, "File " + dir.file("cut.ecu") + " ends early: 7 of 10 rows loaded");
     // The same from memory, and an older-layout log cut short.
     std::vector<uint8_t> old(full.begin(), full.begin() + 8);
     old.insert(old.end(), full.begin() + 264, full.begin() + 273 + 3 * 71 + 5);
@@ -262,6 +270,7 @@ TEST(StoreFormat, CutOffLogLoadsItsWholeRowsWithAWarning) {
     // A clean load clears an earlier warning.
     none.LoadFromBytes(full.data(), full.size(), "whole.ecu");
     EXPECT_TRUE(none.LoadWarning.empty());
+    EXPECT_FALSE(none.LoadWarningDetail);
     EXPECT_EQ(none.Rows, 10u);
 }
 
@@ -270,7 +279,9 @@ TEST(StoreFormat, HostileHeadersAreRefusedAndChangeNothing) {
     fillLog(target, 2);
     target.StoreName = "mine";
     const auto before = target.SaveToBytes();
-    auto refuse = [&](std::vector<uint8_t> bytes, const char* expected) {
+    // offset: the byte the refusal names (nullopt: none).
+    auto refuse = [&](std::vector<uint8_t> bytes, const char* expected,
+                      std::optional<uint64_t> offset = uint64_t{0}) {
         SCOPED_TRACE(expected);
         try {
             target.LoadFromBytes(bytes.data(), bytes.size(), "bad.ecu");
@@ -278,6 +289,10 @@ TEST(StoreFormat, HostileHeadersAreRefusedAndChangeNothing) {
         } catch (const FileError& e) {
             EXPECT_NE(std::string(e.what()).find("bad.ecu"), std::string::npos) << e.what();
             EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+            EXPECT_EQ(e.error().kind, ErrorKind::BadContent);
+            EXPECT_EQ(e.error().place.file, "bad.ecu");
+            EXPECT_EQ(e.error().place.byteOffset, offset);
+            EXPECT_EQ(FormatError(e.error()), e.what());
         }
         EXPECT_EQ(target.SaveToBytes(), before);
     };
@@ -292,16 +307,16 @@ TEST(StoreFormat, HostileHeadersAreRefusedAndChangeNothing) {
     put32(m, 4, 1);
     put32(m, 265, 0x80000002);
     put32(m, 269, 2); // 0x100000004 elements, 4 after a 32-bit wrap
-    refuse(m, "columns");
+    refuse(m, "columns", 265);
     // Element size that no number store has.
     std::vector<uint8_t> e(273 + 6, 0);
     put32(e, 0, 2);
     put32(e, 4, 3);
     put32(e, 265, 2);
     put32(e, 269, 1);
-    refuse(e, "element size");
+    refuse(e, "element size", 4);
     // Too short for any header, and one byte too many.
-    refuse({1, 2, 3}, "too few");
+    refuse({1, 2, 3}, "too few", std::nullopt);
     auto longer = before;
     longer.push_back(0);
     refuse(longer, "needs");
