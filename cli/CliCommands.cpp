@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
 
 #include "acquisition/Acquisition.h"
+#include "acquisition/params/LiveTable.h"
 #include "acquisition/params/Parameters.h"
 #include "acquisition/params/ProtocolFile.h"
 #include "app/sheet/ExportTables.h"
@@ -509,31 +510,6 @@ int cmdLog(const std::vector<std::string>& args) {
 
 // ---- watch ------------------------------------------------------------------
 
-// One line per parameter and one per flag bit; or, for a screen, the bits
-// that are on named after their parameter's line, so the table fits.
-std::string liveTableText(const TParameterArray& params, bool bitsInline) {
-    std::string text;
-    for (const TParameter& p : params) {
-        text += ParameterLine(p, p.Value);
-        if (p.Flags && bitsInline) {
-            std::string on;
-            for (size_t b = 0; b < p.BitNames.size(); ++b)
-                if (BitIsOn(p.Value, static_cast<int>(b))) on += (on.empty() ? "" : ", ") + p.BitNames[b];
-            text += on.empty() ? " [none on]" : " [" + on + "]";
-        }
-        text += '\n';
-        if (p.Flags && !bitsInline) {
-            for (size_t b = 0; b < p.BitNames.size(); ++b) {
-                text += "  ";
-                text += BitLine(p.BitNames[b], BitIsOn(p.Value, static_cast<int>(b)));
-                text += '\n';
-            }
-        }
-    }
-    text += '\n';
-    return text;
-}
-
 int cmdWatch(const std::vector<std::string>& args) {
     const std::string command = "watch";
     ParsedOptions o;
@@ -560,7 +536,7 @@ int cmdWatch(const std::vector<std::string>& args) {
     const std::string where = link.Port.empty() ? std::string("(test mode)") : link.Port;
     LiveScreen screen(stdout, "quillmar-cli watch " + where + "  Ctrl-C ends");
     listener.onErrorLine = [&](const std::string& line) { screen.note(line); };
-    listener.onRefresh = [&] { screen.show(liveTableText(acq.parameters(), screen.inPlace())); };
+    listener.onRefresh = [&] { screen.show(LiveTableText(acq.parameters(), screen.inPlace())); };
     // Whatever the acquisition reports while it goes, the screen has gone.
     struct Unhook {
         CliListener& listener;

@@ -1,5 +1,6 @@
 #include "acquisition/window/CommsForm.h"
 
+#include "acquisition/params/LiveTable.h"
 #include "acquisition/params/Parameters.h"
 #include "acquisition/window/FlagImageList.h"
 #include "link/ALDLComms.h"
@@ -570,14 +571,10 @@ void TCommsForm::WriteTableData(int64_t point) {
         const double value =
             acquiring ? p.Value : static_cast<double>(current->ParameterValue(i + 1, uint32_t(point)));
         QTreeWidgetItem* node = ParameterTree->topLevelItem(i);
-        node->setText(0, QString::fromStdString(ParameterLine(p, value)));
-        if (!p.Flags) continue;
-        const int bits = int(p.Size) * 8;
-        for (int b = 0; b < bits && b < node->childCount(); ++b) {
-            const std::string& bitName =
-                size_t(b) < p.BitNames.size() ? p.BitNames[size_t(b)] : std::string();
-            node->child(b)->setText(0, QString::fromStdString(BitLine(bitName, BitIsOn(value, b))));
-        }
+        const LiveTableLines lines = LiveLinesOf(p, value);
+        node->setText(0, QString::fromStdString(lines.Line));
+        for (int b = 0; b < int(lines.BitLines.size()) && b < node->childCount(); ++b)
+            node->child(b)->setText(0, QString::fromStdString(lines.BitLines[size_t(b)]));
     }
     dlgPointNo->setText(QString::number(point));
 }
