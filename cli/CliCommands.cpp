@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
 
 #include "acquisition/Acquisition.h"
+#include "acquisition/ConnectAdvice.h"
 #include "acquisition/params/LiveTable.h"
 #include "acquisition/params/Parameters.h"
 #include "acquisition/params/ProtocolFile.h"
@@ -232,6 +233,9 @@ std::optional<int> startAcquisition(Acquisition& acq, const std::string& command
         const std::string why = acq.connectError().empty() ? "unknown error" : acq.connectError();
         if (!link.TestMode) {
             err("quillmar-cli " + command + ": cannot open port " + link.Port + ": " + why);
+            const uint32_t code = acq.comms() ? acq.comms()->LastError() : 0;
+            if (const std::string advice = ConnectAdvice(code, AdviceFor::CommandLine); !advice.empty())
+                err(advice);
             return ExitFailure;
         }
         err("Warning: cannot open port " + link.Port + " (" + why + "); test mode needs none");
