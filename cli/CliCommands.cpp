@@ -2,6 +2,7 @@
 
 #include "acquisition/Acquisition.h"
 #include "acquisition/ConnectAdvice.h"
+#include "acquisition/Settings.h"
 #include "acquisition/params/LiveTable.h"
 #include "acquisition/params/Parameters.h"
 #include "acquisition/params/ProtocolFile.h"
@@ -25,7 +26,6 @@
 #include "store/dataset/LogCollection.h"
 
 #include <QCoreApplication>
-#include <QSettings>
 #include <QTimer>
 
 #include <algorithm>
@@ -156,18 +156,6 @@ int badArguments(const std::string& command, const std::string& why) {
 
 // ---- shared steps -----------------------------------------------------------
 
-// COMn entries pointed elsewhere in the user's settings.
-void loadPortOverrides() {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillmar", "Quillmar");
-    settings.beginGroup("Software/Quillmar");
-    for (uint8_t n = FirstPortNumber; n <= LastPortNumber; ++n) {
-        const QString key = QStringLiteral("Ports/COM%1").arg(n);
-        const QString device = settings.value(key).toString().trimmed();
-        if (!device.isEmpty()) SetPortDevice(n, device.toStdString());
-    }
-    settings.endGroup();
-}
-
 // The options log, watch and dump-prom share.
 struct LinkOptions {
     std::string Port;
@@ -223,7 +211,7 @@ public:
 // Creates the acquisition, loads the table, connects. Returns an exit
 // status on failure.
 std::optional<int> startAcquisition(Acquisition& acq, const std::string& command, const LinkOptions& link) {
-    loadPortOverrides();
+    LoadPortOverrides(*OpenSettings()); // COMn pointed elsewhere in the user's settings
     acq.setTestMode(link.TestMode);
     AcquisitionSetup setup;
     setup.IniPath = link.Ini;
