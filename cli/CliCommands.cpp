@@ -1,6 +1,9 @@
 #include "cli/CliCommands.h"
 
 #include "acquisition/Acquisition.h"
+#include "acquisition/ConnectAdvice.h"
+#include "acquisition/Settings.h"
+#include "acquisition/params/LiveTable.h"
 #include "acquisition/params/Parameters.h"
 #include "acquisition/params/ProtocolFile.h"
 #include "app/sheet/ExportTables.h"
@@ -23,7 +26,6 @@
 #include "store/dataset/LogCollection.h"
 
 #include <QCoreApplication>
-#include <QSettings>
 #include <QTimer>
 
 #include <algorithm>
@@ -154,18 +156,6 @@ int badArguments(const std::string& command, const std::string& why) {
 
 // ---- shared steps -----------------------------------------------------------
 
-// COMn entries pointed elsewhere in the user's settings.
-void loadPortOverrides() {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillmar", "Quillmar");
-    settings.beginGroup("Software/Quillmar");
-    for (uint8_t n = FirstPortNumber; n <= LastPortNumber; ++n) {
-        const QString key = QStringLiteral("Ports/COM%1").arg(n);
-        const QString device = settings.value(key).toString().trimmed();
-        if (!device.isEmpty()) SetPortDevice(n, device.toStdString());
-    }
-    settings.endGroup();
-}
-
 // The options log, watch and dump-prom share.
 struct LinkOptions {
     std::string Port;
@@ -225,7 +215,7 @@ public:
 // Creates the acquisition, loads the table, connects. Returns an exit
 // status on failure.
 std::optional<int> startAcquisition(Acquisition& acq, const std::string& command, const LinkOptions& link) {
-    loadPortOverrides();
+    LoadPortOverrides(*OpenSettings()); // COMn pointed elsewhere in the user's settings
     acq.setTestMode(link.TestMode);
     AcquisitionSetup setup;
     setup.IniPath = link.Ini;
@@ -238,6 +228,9 @@ std::optional<int> startAcquisition(Acquisition& acq, const std::string& command
         const std::string why = acq.connectError().empty() ? "unknown error" : acq.connectError();
         if (!link.TestMode) {
             err("quillmar-cli " + command + ": cannot open port " + link.Port + ": " + why);
+            const uint32_t code = acq.comms() ? acq.comms()->LastError() : 0;
+            if (const std::string advice = ConnectAdvice(code, AdviceFor::CommandLine); !advice.empty())
+                err(advice);
             return ExitFailure;
         }
         err("Warning: cannot open port " + link.Port + " (" + why + "); test mode needs none");
@@ -516,31 +509,6 @@ int cmdLog(const std::vector<std::string>& args) {
 
 // ---- watch ------------------------------------------------------------------
 
-// One line per parameter and one per flag bit; or, for a screen, the bits
-// that are on named after their parameter's line, so the table fits.
-std::string liveTableText(const TParameterArray& params, bool bitsInline) {
-    std::string text;
-    for (const TParameter& p : params) {
-        text += ParameterLine(p, p.Value);
-        if (p.Flags && bitsInline) {
-            std::string on;
-            for (size_t b = 0; b < p.BitNames.size(); ++b)
-                if (BitIsOn(p.Value, static_cast<int>(b))) on += (on.empty() ? "" : ", ") + p.BitNames[b];
-            text += on.empty() ? " [none on]" : " [" + on + "]";
-        }
-        text += '\n';
-        if (p.Flags && !bitsInline) {
-            for (size_t b = 0; b < p.BitNames.size(); ++b) {
-                text += "  ";
-                text += BitLine(p.BitNames[b], BitIsOn(p.Value, static_cast<int>(b)));
-                text += '\n';
-            }
-        }
-    }
-    text += '\n';
-    return text;
-}
-
 int cmdWatch(const std::vector<std::string>& args) {
     const std::string command = "watch";
     ParsedOptions o;
@@ -567,7 +535,7 @@ int cmdWatch(const std::vector<std::string>& args) {
     const std::string where = link.Port.empty() ? std::string("(test mode)") : link.Port;
     LiveScreen screen(stdout, "quillmar-cli watch " + where + "  Ctrl-C ends");
     listener.onErrorLine = [&](const std::string& line) { screen.note(line); };
-    listener.onRefresh = [&] { screen.show(liveTableText(acq.parameters(), screen.inPlace())); };
+    listener.onRefresh = [&] { screen.show(LiveTableText(acq.parameters(), screen.inPlace())); };
     // Whatever the acquisition reports while it goes, the screen has gone.
     struct Unhook {
         CliListener& listener;

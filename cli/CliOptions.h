@@ -1,8 +1,10 @@
 #pragma once
 // Command-line options of quillmar-cli: "--name value", "--name=value" and
-// bare "--flag" options after the command word, plus positional arguments.
+// bare "--flag" options after the command word, plus positional arguments,
+// through the programs' one parser (store/base/CommandLine.h).
 
-#include <map>
+#include "store/base/CommandLine.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,22 +17,19 @@ struct OptionSpec {
 };
 
 struct ParsedOptions {
-    std::map<std::string, std::string> Values; // flags map to ""
+    ParsedCommandLine Line;
     std::vector<std::string> Positional;
     std::string Error; // empty when the line parsed
 
-    bool has(const std::string& name) const { return Values.count(name) != 0; }
-    std::string value(const std::string& name) const;
+    bool has(const std::string& name) const { return Line.has("--" + name); }
+    // The last value given; empty when the option is not given.
+    std::string value(const std::string& name) const { return Line.value("--" + name); }
+    // Every value given, in order.
+    std::vector<std::string> values(const std::string& name) const { return Line.values("--" + name); }
 };
 
 // Parses args (the words after the command). "--help" is always known.
 ParsedOptions ParseOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
-
-// Numbers on the command line follow one rule: decimal digits only, no
-// blanks around them, no '+'; a '-' only where negative numbers are allowed.
-
-// A whole number within [low, high]; nullopt otherwise (blanks, '+', junk).
-std::optional<long long> ParseWholeNumber(const std::string& text, long long low, long long high);
 
 // A non-negative decimal number of seconds (digits with an optional
 // fraction); nullopt otherwise.

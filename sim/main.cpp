@@ -5,16 +5,15 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "acquisition/demo/SimulatedEcu.h"
+#include "store/base/CommandLine.h"
 
 using namespace quillmar;
 
@@ -47,40 +46,51 @@ void usage(std::ostream& out) {
            "Numbers are decimal digits, with a decimal point where fractions make sense.\n";
 }
 
-// The numbers of the options follow one rule: decimal digits with at most
-// one decimal point (whole numbers: none), nothing around them. So there are
-// no infinities and no exponents, and a limit keeps huge values, which would
-// hang the model (it steps through the time given) or overflow the
-// nanosecond clocks, out.
+// The numbers of the options follow the command lines' one rule
+// (ParseDecimalNumber): decimal digits with at most one decimal point (whole
+// numbers: none), nothing around them. So there are no infinities and no
+// exponents, and a limit keeps huge values, which would hang the model (it
+// steps through the time given) or overflow the nanosecond clocks, out.
 bool number(const std::string& text, double& value, double limit, bool whole = false) {
-    int digits = 0, points = 0;
-    for (const char c : text) {
-        if (c >= '0' && c <= '9')
-            ++digits;
-        else if (c == '.' && !whole)
-            ++points;
-        else
-            return false;
-    }
-    if (digits == 0 || points > 1) return false;
-    value = std::strtod(text.c_str(), nullptr);
-    return std::isfinite(value) && value <= limit;
+    const std::optional<double> parsed = ParseDecimalNumber(text, whole);
+    if (!parsed) return false;
+    value = *parsed;
+    return value <= limit;
+}
+
+std::vector<CommandLineOption> simOptions() {
+    std::vector<CommandLineOption> options = {
+        {"--help", false, {"-h"}}, {"--version", false, {}},   {"--pace", false, {}},
+        {"--link", true, {}},      {"--prom", true, {}},       {"--record", true, {}},
+        {"--replay", true, {}},    {"--turnaround", true, {}}, {"--step", true, {}},
+        {"--hang-up", true, {}},   {"--seed", true, {}}};
+    for (size_t k = 0; k < SimFaultCount; ++k)
+        options.push_back({std::string("--") + SimFaultName(SimFault(k)), true, {}});
+    return options;
 }
 
 // The fault an option names (--no-echo ...), or -1.
-int faultOption(const std::string& arg) {
+int faultOption(const std::string& name) {
     for (size_t k = 0; k < SimFaultCount; ++k)
-        if (arg == std::string("--") + SimFaultName(SimFault(k))) return int(k);
+        if (name == std::string("--") + SimFaultName(SimFault(k))) return int(k);
     return -1;
 }
 
 int run(int argc, char** argv) {
     SimOptions options;
-    const std::vector<std::string> withValue = {"--link",       "--prom", "--record",  "--replay",
-                                                "--turnaround", "--step", "--hang-up", "--seed"};
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
+    // Every word is an option word: "--name=value", "--" and other words are
+    // unknown options.
+    CommandLineSyntax syntax;
+    syntax.InlineValues = false;
+    syntax.DoubleDashEnds = false;
+    syntax.Positionals = false;
+    const ParsedCommandLine line =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), simOptions(), syntax);
+    // The options take effect in the order given, up to the first that is wrong.
+    for (const CommandLineItem& item : line.Items) {
+        const std::string& arg = item.Name;
+        const std::string& value = item.Value;
+        if (arg == "--help") {
             usage(std::cout);
             return 0;
         }
@@ -88,25 +98,11 @@ int run(int argc, char** argv) {
             std::cout << "quillmar-ecusim " << QUILLMAR_VERSION << "\n";
             return 0;
         }
-        if (arg == "--pace") {
-            options.Pace = true;
-            continue;
-        }
-        const int fault = faultOption(arg);
-        if (fault < 0 && std::find(withValue.begin(), withValue.end(), arg) == withValue.end()) {
-            std::cerr << "quillmar-ecusim: unknown option " << arg << "\n";
-            usage(std::cerr);
-            return 2;
-        }
-        if (i + 1 >= argc) {
-            std::cerr << "quillmar-ecusim: " << arg << " needs a value\n";
-            usage(std::cerr);
-            return 2;
-        }
-        const std::string value = argv[++i];
         double v = 0;
         bool ok = true;
-        if (arg == "--link")
+        if (arg == "--pace")
+            options.Pace = true;
+        else if (arg == "--link")
             options.LinkPath = value;
         else if (arg == "--prom")
             options.PromPath = value;
@@ -125,13 +121,23 @@ int run(int argc, char** argv) {
             options.Seed = uint32_t(v);
         } else {
             ok = number(value, v, 1e9, true);
-            options.FaultEvery[size_t(fault)] = unsigned(v);
+            options.FaultEvery[size_t(faultOption(arg))] = unsigned(v);
         }
         if (!ok) {
             std::cerr << "quillmar-ecusim: " << arg << " needs a number of 0 or more within its range, not \""
                       << value << "\"\n";
             return 2;
         }
+    }
+    if (line.Problem == CommandLineProblem::UnknownOption) {
+        std::cerr << "quillmar-ecusim: unknown option " << line.ProblemWord << "\n";
+        usage(std::cerr);
+        return 2;
+    }
+    if (line.Problem == CommandLineProblem::NeedsValue) {
+        std::cerr << "quillmar-ecusim: " << line.ProblemName << " needs a value\n";
+        usage(std::cerr);
+        return 2;
     }
 
     struct sigaction sa {};

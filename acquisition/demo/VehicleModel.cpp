@@ -1,5 +1,7 @@
 #include "acquisition/demo/VehicleModel.h"
 
+#include "acquisition/params/Parameters.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -150,11 +152,11 @@ std::map<std::string, double> VehicleModel::Values() const {
     v["Engine run time"] = std::fmod(time_, 65536);
     v["TPS voltage"] = 0.46 + throttle_ * 0.04;
     v["Throttle"] = throttle_;
-    v["Engine speed"] = rpm_;
-    v["Speed"] = speed_;
-    v["Barometer"] = Barometer;
-    v["Manifold press (abs)."] = map;
-    v["Injector pulse width"] = pulse;
+    v[KnownName::EngineSpeed] = rpm_;
+    v[KnownName::Speed] = speed_;
+    v[KnownName::Barometer] = Barometer;
+    v[KnownName::ManifoldPressure] = map;
+    v[KnownName::InjectorPulseWidth] = pulse;
     v["Spark advance"] = spark;
     v["Coolant temp."] = coolant_;
     v["MAT"] = airTemp_;

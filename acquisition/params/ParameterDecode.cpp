@@ -113,14 +113,36 @@ int32_t IndexOfName(const std::vector<std::string>& parameterNames, const std::s
     return -1;
 }
 
+const char* KnownParameterName(KnownParameter which) {
+    switch (which) {
+    case KnownParameter::Time:
+        return KnownName::Time;
+    case KnownParameter::Speed:
+        return KnownName::Speed;
+    case KnownParameter::EngineSpeed:
+        return KnownName::EngineSpeed;
+    case KnownParameter::ManifoldPressure:
+        return KnownName::ManifoldPressure;
+    case KnownParameter::Barometer:
+        return KnownName::Barometer;
+    case KnownParameter::InjectorPulseWidth:
+        return KnownName::InjectorPulseWidth;
+    }
+    return "";
+}
+
+int32_t FindKnownParameter(const std::vector<std::string>& parameterNames, KnownParameter which) {
+    return IndexOfName(parameterNames, KnownParameterName(which));
+}
+
 ParameterIndices FindParameterIndices(const std::vector<std::string>& parameterNames) {
     ParameterIndices ix;
-    ix.SpeedIndex = IndexOfName(parameterNames, "Speed");
-    ix.TimeIndex = IndexOfName(parameterNames, "Time");
-    ix.MapIndex = IndexOfName(parameterNames, "Manifold press (abs).");
-    ix.BarometerIndex = IndexOfName(parameterNames, "Barometer");
-    ix.InjectorIndex = IndexOfName(parameterNames, "Injector pulse width");
-    ix.EngineSpeedIndex = IndexOfName(parameterNames, "Engine speed");
+    ix.SpeedIndex = FindKnownParameter(parameterNames, KnownParameter::Speed);
+    ix.TimeIndex = FindKnownParameter(parameterNames, KnownParameter::Time);
+    ix.MapIndex = FindKnownParameter(parameterNames, KnownParameter::ManifoldPressure);
+    ix.BarometerIndex = FindKnownParameter(parameterNames, KnownParameter::Barometer);
+    ix.InjectorIndex = FindKnownParameter(parameterNames, KnownParameter::InjectorPulseWidth);
+    ix.EngineSpeedIndex = FindKnownParameter(parameterNames, KnownParameter::EngineSpeed);
     return ix;
 }
 

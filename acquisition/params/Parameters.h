@@ -74,15 +74,35 @@ std::vector<std::string> MakeParameterNames(const TParameterArray& params);
 // upward do not fit in Mask and get 0.
 std::vector<TFlagDef> MakeFlagDefs(const TParameterArray& params);
 
+// The parameters the program looks for by name: the derived channels, the
+// dials and the acquisition graph read them.
+enum class KnownParameter { Time, Speed, EngineSpeed, ManifoldPressure, Barometer, InjectorPulseWidth };
+
+namespace KnownName {
+inline constexpr const char* Time = "Time";
+inline constexpr const char* Speed = "Speed";
+inline constexpr const char* EngineSpeed = "Engine speed";
+inline constexpr const char* ManifoldPressure = "Manifold press (abs).";
+inline constexpr const char* Barometer = "Barometer";
+inline constexpr const char* InjectorPulseWidth = "Injector pulse width";
+} // namespace KnownName
+
+// The name the table gives the parameter (one of KnownName).
+const char* KnownParameterName(KnownParameter which);
+
+// Position of the parameter in parameterNames (first occurrence), -1 when
+// absent: the one lookup of a well-known parameter.
+int32_t FindKnownParameter(const std::vector<std::string>& parameterNames, KnownParameter which);
+
 // Positions in ParameterNames of the names the derived channels need; -1 when
 // absent; the first occurrence counts.
 struct ParameterIndices {
-    int32_t SpeedIndex = -1;       // "Speed"
-    int32_t TimeIndex = -1;        // "Time"
-    int32_t MapIndex = -1;         // "Manifold press (abs)."
-    int32_t BarometerIndex = -1;   // "Barometer"
-    int32_t InjectorIndex = -1;    // "Injector pulse width"
-    int32_t EngineSpeedIndex = -1; // "Engine speed"
+    int32_t SpeedIndex = -1;       // KnownName::Speed
+    int32_t TimeIndex = -1;        // KnownName::Time
+    int32_t MapIndex = -1;         // KnownName::ManifoldPressure
+    int32_t BarometerIndex = -1;   // KnownName::Barometer
+    int32_t InjectorIndex = -1;    // KnownName::InjectorPulseWidth
+    int32_t EngineSpeedIndex = -1; // KnownName::EngineSpeed
 };
 ParameterIndices FindParameterIndices(const std::vector<std::string>& parameterNames);
 

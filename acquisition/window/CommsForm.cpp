@@ -1,9 +1,10 @@
 #include "acquisition/window/CommsForm.h"
 
+#include "acquisition/ConnectAdvice.h"
+#include "acquisition/params/LiveTable.h"
 #include "acquisition/params/Parameters.h"
 #include "acquisition/window/FlagImageList.h"
 #include "link/ALDLComms.h"
-#include "link/PortTable.h"
 #include "store/base/Cp1252.h"
 #include "store/dataset/ALDLLog.h"
 #include "store/dataset/LogCollection.h"
@@ -30,7 +31,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cerrno>
 
 namespace quillmar {
 
@@ -412,15 +412,8 @@ void TCommsForm::FormDestroy() {
 }
 
 void TCommsForm::reportConnectFailure(const std::string& port) {
-    std::string line = "Cannot open " + port;
-    if (const auto device = ResolvePort(port); device && *device != port) line += " (" + *device + ")";
-    const std::string& why = acquisition_->connectError();
-    if (!why.empty()) line += ": " + why;
     const uint32_t code = acquisition_->comms() ? acquisition_->comms()->LastError() : 0;
-    if (code == ENOENT || code == ENODEV || code == ENXIO)
-        line += ". Plug the adapter in, or choose the port it is on with Setup > Set comm port.";
-    else if (code == EBUSY || code == EWOULDBLOCK)
-        line += " Close the other program, then choose Setup > Set comm port and OK.";
+    const std::string line = ConnectFailureLine(port, acquisition_->connectError(), code);
     lastConnectFailure_ = QString::fromStdString(line);
     appendErrorLog(lastConnectFailure_);
     emit linkStatusChanged(false, lastConnectFailure_);
@@ -563,14 +556,10 @@ void TCommsForm::WriteTableData(int64_t point) {
         const double value =
             acquiring ? p.Value : static_cast<double>(current->ParameterValue(i + 1, uint32_t(point)));
         QTreeWidgetItem* node = ParameterTree->topLevelItem(i);
-        node->setText(0, QString::fromStdString(ParameterLine(p, value)));
-        if (!p.Flags) continue;
-        const int bits = int(p.Size) * 8;
-        for (int b = 0; b < bits && b < node->childCount(); ++b) {
-            const std::string& bitName =
-                size_t(b) < p.BitNames.size() ? p.BitNames[size_t(b)] : std::string();
-            node->child(b)->setText(0, QString::fromStdString(BitLine(bitName, BitIsOn(value, b))));
-        }
+        const LiveTableLines lines = LiveLinesOf(p, value);
+        node->setText(0, QString::fromStdString(lines.Line));
+        for (int b = 0; b < int(lines.BitLines.size()) && b < node->childCount(); ++b)
+            node->child(b)->setText(0, QString::fromStdString(lines.BitLines[size_t(b)]));
     }
     dlgPointNo->setText(QString::number(point));
 }

@@ -1,6 +1,7 @@
 #include "app/main/AppOptions.h"
 
 #include "link/PortTable.h"
+#include "store/base/CommandLine.h"
 
 namespace quillmar {
 
@@ -9,61 +10,51 @@ namespace quillmar {
 #endif
 
 AppOptions ParseAppOptions(const std::vector<std::string>& args) {
+    static const std::vector<CommandLineOption> options = {
+        {"--help", false, {"-h"}}, {"--version", false, {"-v"}}, {"--demo", false, {}},
+        {"--replay", true, {}},    {"--port", true, {}},         {"--ini", true, {}}};
+    CommandLineSyntax syntax;
+    syntax.SingleDashOptions = true;
+    const ParsedCommandLine line = ParseCommandLine(args, options, syntax);
     AppOptions o;
-    bool optionsEnded = false;
-    for (size_t i = 0; i < args.size() && o.Error.empty(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg.compare(0, 1, "-") != 0) {
-            o.Files.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::string name = arg;
-        std::string value;
-        bool hasValue = false;
-        if (const auto eq = arg.find('='); eq != std::string::npos && arg.compare(0, 2, "--") == 0) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-            hasValue = true;
-        }
-        auto takeValue = [&]() -> bool {
-            if (hasValue) return true;
-            if (i + 1 >= args.size()) {
-                o.Error = name + " needs a value";
-                return false;
-            }
-            value = args[++i];
-            return true;
-        };
-        if (name == "--help" || name == "-h") {
+    // The options take effect in the order given, up to the first that is wrong.
+    for (const CommandLineItem& item : line.Items) {
+        const std::string& value = item.Value;
+        if (item.Name.empty()) {
+            o.Files.push_back(value);
+        } else if (item.Name == "--help") {
             o.Help = true;
-        } else if (name == "--version" || name == "-v") {
+        } else if (item.Name == "--version") {
             o.Version = true;
-        } else if (name == "--demo") {
+        } else if (item.Name == "--demo") {
             o.Demo = true;
-        } else if (name == "--replay") {
-            if (!takeValue()) break;
+        } else if (item.Name == "--replay") {
             if (value.empty()) o.Error = "--replay needs a log file";
             o.ReplayPath = value;
-        } else if (name == "--port") {
-            if (!takeValue()) break;
+        } else if (item.Name == "--port") {
             if (!ResolvePort(value))
                 o.Error = "'" + value + "' is not a port: give COM1..COM20 or a device path";
             o.Port = value;
-        } else if (name == "--ini") {
-            if (!takeValue()) break;
+        } else if (item.Name == "--ini") {
             if (value.empty()) o.Error = "--ini needs a file name";
             o.IniPath = value;
-        } else {
-            o.Error = "unknown option '" + arg + "'";
         }
-        if ((name == "--help" || name == "--version" || name == "--demo") && hasValue)
-            o.Error = name + " takes no value";
+        if (!o.Error.empty()) return o;
     }
-    if (o.Error.empty() && !o.ReplayPath.empty() && !o.Demo) o.Error = "--replay works with --demo only";
+    switch (line.Problem) {
+    case CommandLineProblem::None:
+        break;
+    case CommandLineProblem::UnknownOption:
+        o.Error = "unknown option '" + line.ProblemWord + "'";
+        return o;
+    case CommandLineProblem::NeedsValue:
+        o.Error = line.ProblemName + " needs a value";
+        return o;
+    case CommandLineProblem::TakesNoValue:
+        o.Error = line.ProblemName + " takes no value";
+        return o;
+    }
+    if (!o.ReplayPath.empty() && !o.Demo) o.Error = "--replay works with --demo only";
     if (o.Error.empty() && o.Demo && !o.Port.empty())
         o.Error = "--demo and --port cannot be combined: the demo brings its own engine computer";
     return o;

@@ -3,7 +3,7 @@
 #include "acquisition/params/ProtocolFile.h"
 #include "acquisition/window/CommsForm.h"
 #include "app/gauge/DialDialog.h"
-#include "app/main/Settings.h"
+#include "acquisition/Settings.h"
 #include "app/main/ToolIcons.h"
 #include "app/sheet/window/GraphExports.h"
 #include "app/sheet/window/SheetCommands.h"

@@ -113,7 +113,8 @@ void fillSeries(TDatasetCurve& curve, const TALDLLog& log, int32_t xIndex, const
 
 TPlotLists::TPlotLists(const TParameterArray& parameters)
     : Parameters(&parameters), ParameterNames(MakeParameterNames(parameters)),
-      FlagDefs(MakeFlagDefs(parameters)), SpeedIndex(FindParameterIndices(ParameterNames).SpeedIndex) {}
+      FlagDefs(MakeFlagDefs(parameters)),
+      SpeedIndex(FindKnownParameter(ParameterNames, KnownParameter::Speed)) {}
 
 uint32_t DatasetRowOf(const TCurve& curve, uint32_t point) {
     const auto* dataset = dynamic_cast<const TDatasetCurve*>(&curve);

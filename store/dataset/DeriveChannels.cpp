@@ -128,11 +128,11 @@ std::vector<std::string> MissingParameterWarnings(const DeriveColumns& c) {
             w.push_back(std::string("The parameter table has no \"") + name + "\": " + channels +
                         " cannot be derived and are 0.");
     };
-    missing(c.Speed, "Speed", "Distance, Acceleration, Power, Gear, Calc. speed and Smoothed speed");
-    missing(c.EngineSpeed, "Engine speed", "Gear, Calc. speed and Injector duty");
-    missing(c.Injector, "Injector pulse width", "Injector duty");
-    missing(c.Map, "Manifold press (abs).", "Boost");
-    missing(c.Barometer, "Barometer", "Boost");
+    missing(c.Speed, KnownName::Speed, "Distance, Acceleration, Power, Gear, Calc. speed and Smoothed speed");
+    missing(c.EngineSpeed, KnownName::EngineSpeed, "Gear, Calc. speed and Injector duty");
+    missing(c.Injector, KnownName::InjectorPulseWidth, "Injector duty");
+    missing(c.Map, KnownName::ManifoldPressure, "Boost");
+    missing(c.Barometer, KnownName::Barometer, "Boost");
     return w;
 }
 

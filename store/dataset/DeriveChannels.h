@@ -16,11 +16,11 @@ namespace quillmar {
 // ParameterNames positions of the five values the derivation reads; -1 when
 // the table has no entry of that name.
 struct DeriveColumns {
-    int Speed = -1;       // "Speed"
-    int EngineSpeed = -1; // "Engine speed"
-    int Injector = -1;    // "Injector pulse width"
-    int Map = -1;         // "Manifold press (abs)."
-    int Barometer = -1;   // "Barometer"
+    int Speed = -1;       // KnownName::Speed
+    int EngineSpeed = -1; // KnownName::EngineSpeed
+    int Injector = -1;    // KnownName::InjectorPulseWidth
+    int Map = -1;         // KnownName::ManifoldPressure
+    int Barometer = -1;   // KnownName::Barometer
 };
 
 DeriveColumns FindDeriveColumns(const TParameterArray& parameters);

@@ -7,7 +7,7 @@
 
 #include "acquisition/window/CommsForm.h"
 #include "app/main/MainForm.h"
-#include "app/main/Settings.h"
+#include "acquisition/Settings.h"
 
 #include <QCoreApplication>
 

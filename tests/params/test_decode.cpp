@@ -66,6 +66,18 @@ TEST(BuiltInTable, SizesAndBitNames) {
     EXPECT_EQ(FindParameterIndices(names).EngineSpeedIndex, 9);
     EXPECT_EQ(IndexOfName(names, "Oxygen sensor (integrator)?"), 24); // first of two
     EXPECT_EQ(FindParameterIndices({"blank", "Throttle"}).SpeedIndex, -1);
+    // Every well-known parameter is in the built-in table, under the one name
+    // every lookup uses.
+    for (const KnownParameter k :
+         {KnownParameter::Time, KnownParameter::Speed, KnownParameter::EngineSpeed,
+          KnownParameter::ManifoldPressure, KnownParameter::Barometer, KnownParameter::InjectorPulseWidth}) {
+        const int32_t at = FindKnownParameter(names, k);
+        ASSERT_GT(at, 0) << KnownParameterName(k);
+        EXPECT_EQ(names[size_t(at)], KnownParameterName(k));
+    }
+    EXPECT_EQ(FindKnownParameter(names, KnownParameter::EngineSpeed),
+              FindParameterIndices(names).EngineSpeedIndex);
+    EXPECT_EQ(FindKnownParameter({"blank", "Speed", "Speed"}, KnownParameter::Speed), 1);
 }
 
 TEST(Decode, BothByteOrdersSignsAndScaling) {

@@ -1,3 +1,4 @@
+#include "acquisition/params/LiveTable.h"
 #include "acquisition/params/Parameters.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,36 @@ TEST(LiveLines, ValueUnitsAndBits) {
                                              "C");
     EXPECT_EQ(BitLine("At idle", BitIsOn(0x81, 7)), "At idle: On");
     EXPECT_EQ(BitLine("bit 1", BitIsOn(0x81, 1)), "bit 1: Off");
+}
+
+// The window's tree and quillmar-cli watch show the same lines.
+TEST(LiveLines, TheTableAsLinesAndAsText) {
+    TParameterArray table = {entry(8), TParameter{}};
+    TParameter& flags = table[1];
+    flags.Name = "Flags 30" + std::string(BitNameSeparator) + "Throttle>0" + BitNameSeparator + "" +
+                 BitNameSeparator + "Closed loop";
+    flags.Flags = true;
+    flags.Size = 1;
+    FillBitNames(table);
+    table[0].Value = 850;
+    flags.Value = 0x05;
+
+    const LiveTableLines lines = LiveLinesOf(flags, flags.Value);
+    ASSERT_EQ(lines.BitLines.size(), 8u); // every bit, named or not
+    EXPECT_EQ(lines.BitLines[0], "Throttle>0: On");
+    EXPECT_EQ(lines.BitLines[1], ": Off");
+    EXPECT_EQ(lines.BitLines[2], "Closed loop: On");
+    EXPECT_TRUE(LiveLinesOf(table[0], 850).BitLines.empty());
+
+    const std::string text = LiveTableText(table, false);
+    EXPECT_EQ(text.substr(0, text.find('\n') + 1), "Engine speed: 850.0 RPM\n");
+    EXPECT_NE(text.find(lines.Line + "\n  Throttle>0: On\n  : Off\n  Closed loop: On\n  : Off\n"),
+              std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 2), "\n\n");
+    EXPECT_EQ(LiveTableText(table, true),
+              "Engine speed: 850.0 RPM\n" + lines.Line + " [Throttle>0, Closed loop]\n\n");
+    table[1].Value = 0;
+    EXPECT_NE(LiveTableText(table, true).find(" [none on]\n"), std::string::npos);
 }
 
 TEST(LiveLines, PatternsFromTheFileAreChecked) {

@@ -1,4 +1,4 @@
-#include "app/main/Settings.h"
+#include "acquisition/Settings.h"
 
 #include "link/PortTable.h"
 
