@@ -5,6 +5,7 @@
 #include "store/Journal.h"
 #include "store/base/Messages.h"
 #include "store/dataset/ALDLLog.h"
+#include "store/dataset/LiveDerivation.h"
 #include "store/dataset/LogCollection.h"
 
 #include <sys/stat.h>
@@ -175,6 +176,13 @@ bool Acquisition::FormCreate(const AcquisitionSetup& setup) {
     ParameterNames = MakeParameterNames(*Parameters);
     Indices = FindParameterIndices(ParameterNames);
     DecodePosition = 0;
+    live_ = std::make_unique<TLiveDerivation>(Parameters);
+    liveEntries_.clear();
+    for (size_t i = 0; i < Parameters->size(); ++i) {
+        const TParameter& p = (*Parameters)[i];
+        const int slot = p.Size == 0 ? DerivedSlot(p.Name) : -1;
+        if (slot >= 0) liveEntries_.emplace_back(static_cast<int>(i), slot);
+    }
     created_ = true;
     return true;
 }
@@ -382,6 +390,7 @@ void Acquisition::acquisitionTick() {
 
     // 2. The row of the dataset being logged.
     const bool recorded = Logging && CurrentLog;
+    double rowTime = 0;
     if (recorded) {
         ++RowCounter;
         const uint32_t row = static_cast<uint32_t>(RowCounter);
@@ -397,6 +406,7 @@ void Acquisition::acquisitionTick() {
         const long double elapsed =
             std::fabs(static_cast<long double>(clock_()) - static_cast<long double>(LogStartTime)) * 86400.0L;
         const double t = static_cast<double>(elapsed);
+        rowTime = t;
         CurrentLog->WriteRow(row, data, t);
         if (TJournal* journal = CurrentLog->Journal()) journal->Append(CurrentLog->RowData(row));
         if (Indices.TimeIndex >= 1 && Indices.TimeIndex <= static_cast<int>(Parameters->size()))
@@ -421,6 +431,8 @@ void Acquisition::acquisitionTick() {
         DecodePosition = static_cast<int32_t>((DecodePosition % count + steps % count) % count);
     }
 
+    deriveLive(data, recorded, rowTime);
+
     // 4. The dials.
     if (enableDials_) {
         auto valueAt = [this](int32_t index) -> double {
@@ -433,6 +445,23 @@ void Acquisition::acquisitionTick() {
 
     // Last, so that the listener may stop logging from here.
     if (recorded) listener_->rowRecorded(static_cast<uint32_t>(RowCounter));
+}
+
+// The derived entries of the table get the values of the rows so far, and
+// so does the row just recorded (the finished recording's derivation
+// replaces them).
+void Acquisition::deriveLive(const uint8_t* data, bool recorded, double rowTime) {
+    if (!live_) return;
+    if (!recorded && live_->rows() == 0) liveStart_ = nowSeconds();
+    const double t = recorded ? rowTime : nowSeconds() - liveStart_;
+    const DerivedValues& values = live_->addRow(data, t);
+    for (const auto& [index, slot] : liveEntries_)
+        (*Parameters)[static_cast<size_t>(index)].Value = values[static_cast<size_t>(slot)];
+    if (recorded) {
+        const uint32_t row = static_cast<uint32_t>(RowCounter);
+        for (size_t slot = 0; slot < values.size(); ++slot)
+            if (row < CurrentLog->Derived[slot].size()) CurrentLog->Derived[slot][row] = values[slot];
+    }
 }
 
 std::string Acquisition::writeFailureLine() const {
@@ -541,6 +570,7 @@ bool Acquisition::StartTalkingActionExecute() {
     if (linkLost_) nextReconnect_ = nowSeconds();
     DecodePosition = 0;
     Logging = false;
+    if (live_) live_->reset();
     startAcquisitionTimer();
     startRedrawTimer();
     listener_->graphPanelVisible(false);
@@ -578,6 +608,7 @@ bool Acquisition::StartLoggingActionExecute() {
     listener_->setupCurves();
     CurrentLog = &collection_.NewDataset(Parameters);
     RowCounter = 0;
+    if (live_) live_->reset();
     startRedrawTimer();
     LogStartTime = clock_();
     CurrentLog->StartTime = LogStartTime;
@@ -607,6 +638,8 @@ void Acquisition::StopLoggingActionExecute() {
         listener_->showRow(1);
     }
     CurrentLog = nullptr;
+    // Talking goes on: its Time counts from the next reply.
+    if (live_) live_->reset();
     listener_->setupCurves();
     notifyState();
 }

@@ -21,12 +21,14 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillmar {
 
 class TALDLComms;
 class TALDLLog;
+class TLiveDerivation;
 class TLogCollection;
 
 enum class AcquisitionState { Idle, Talking, Logging };
@@ -187,6 +189,9 @@ public:
     // What the graph panel chooses for the acquisition graph.
     PlotChoices& plotChoices() { return plotChoices_; }
     TALDLLog* currentLog() const { return CurrentLog; }
+    // The derived channels of the rows so far while talking or logging;
+    // null before FormCreate.
+    const TLiveDerivation* liveDerivation() const { return live_.get(); }
     int32_t rowCounter() const { return RowCounter; }
     int32_t messageNumber() const { return MessageNumber; }
     int32_t decodePosition() const { return DecodePosition; }
@@ -217,6 +222,7 @@ private:
     void notifyState();
     void showLastRowOrFirst();
     void acquisitionTick();
+    void deriveLive(const uint8_t* data, bool recorded, double rowTime);
     void startJournal();
     void syncJournal(bool now);
     double nowSeconds() const;
@@ -277,6 +283,12 @@ private:
     int reconnectAttempts_ = 0;
     double lostAt_ = 0;        // nowSeconds() of the loss
     double nextReconnect_ = 0; // nowSeconds() of the next try
+
+    // Derived values of the rows so far; Time counts from the first reply
+    // while talking and from the recording's start while logging.
+    std::unique_ptr<TLiveDerivation> live_;
+    std::vector<std::pair<int, int>> liveEntries_; // (table index, derived slot)
+    double liveStart_ = 0;                         // nowSeconds() of the first reply
 
     PlotChoices plotChoices_{collection_};
 };

@@ -6,6 +6,7 @@
 #include "link/PortTable.h"
 #include "store/base/Cp1252.h"
 #include "store/dataset/ALDLLog.h"
+#include "store/dataset/LiveDerivation.h"
 #include "store/dataset/LogCollection.h"
 
 #include <QAction>
@@ -571,6 +572,10 @@ void TCommsForm::WriteTableData(int64_t point) {
             acquiring ? p.Value : static_cast<double>(current->ParameterValue(i + 1, uint32_t(point)));
         QTreeWidgetItem* node = ParameterTree->topLevelItem(i);
         node->setText(0, QString::fromStdString(ParameterLine(p, value)));
+        // A live value that the rows still to come will change says so.
+        const QString note =
+            acquiring && p.Size == 0 ? QString::fromStdString(LiveValueNote(p.Name)) : QString();
+        if (node->toolTip(0) != note) node->setToolTip(0, note);
         if (!p.Flags) continue;
         const int bits = int(p.Size) * 8;
         for (int b = 0; b < bits && b < node->childCount(); ++b) {
