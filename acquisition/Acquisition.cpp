@@ -7,6 +7,7 @@
 #include "link/ALDLComms.h"
 #include "store/Journal.h"
 #include "store/base/Messages.h"
+#include "store/dataset/LiveDerivation.h"
 #include "store/dataset/LogCollection.h"
 
 #include <algorithm>
@@ -182,6 +183,13 @@ bool Acquisition::start(const AcquisitionSetup& setup) {
     ParameterNames = MakeParameterNames(*Parameters);
     Indices = FindParameterIndices(ParameterNames);
     DecodePosition = 0;
+    live_ = std::make_unique<TLiveDerivation>(Parameters);
+    liveEntries_.clear();
+    for (size_t i = 0; i < Parameters->size(); ++i) {
+        const TParameter& p = (*Parameters)[i];
+        const int slot = p.Size == 0 ? DerivedSlot(p.Name) : -1;
+        if (slot >= 0) liveEntries_.emplace_back(static_cast<int>(i), slot);
+    }
     created_ = true;
     return true;
 }

@@ -28,12 +28,14 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillmar {
 
 class TALDLComms;
 class TALDLLog;
+class TLiveDerivation;
 class TLogCollection;
 
 // What a period box did with its text.
@@ -230,6 +232,9 @@ public:
     // What the graph panel chooses for the acquisition graph.
     PlotChoices& plotChoices() { return plotChoices_; }
     TALDLLog* currentLog() const { return CurrentLog; }
+    // The derived channels of the rows so far while talking or logging;
+    // null before FormCreate.
+    const TLiveDerivation* liveDerivation() const { return live_.get(); }
     int32_t rowCounter() const { return RowCounter; }
     int32_t messageNumber() const { return MessageNumber; }
     int32_t decodePosition() const { return DecodePosition; }
@@ -264,6 +269,7 @@ private:
     void trimErrorLog(size_t keep);
     void showLastRowOrFirst();
     void poll();
+    void deriveLive(const uint8_t* data, bool recorded, double rowTime);
     void startJournal();
     void syncJournal(bool now);
     double nowSeconds() const;
@@ -338,6 +344,12 @@ private:
     int reconnectAttempts_ = 0;
     double lostAt_ = 0;        // nowSeconds() of the loss
     double nextReconnect_ = 0; // nowSeconds() of the next try
+
+    // Derived values of the rows so far; Time counts from the first reply
+    // while talking and from the recording's start while logging.
+    std::unique_ptr<TLiveDerivation> live_;
+    std::vector<std::pair<int, int>> liveEntries_; // (table index, derived slot)
+    double liveStart_ = 0;                         // nowSeconds() of the first reply
 
     PlotChoices plotChoices_{collection_};
 };

@@ -7,6 +7,7 @@
 #include "link/ALDLComms.h"
 #include "store/Journal.h"
 #include "store/dataset/ALDLLog.h"
+#include "store/dataset/LiveDerivation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -93,6 +94,7 @@ void Acquisition::poll() {
 
     // 2. The row of the dataset being logged.
     const bool recorded = logging() && CurrentLog;
+    double rowTime = 0;
     if (recorded) {
         ++RowCounter;
         const uint32_t row = static_cast<uint32_t>(RowCounter);
@@ -108,6 +110,7 @@ void Acquisition::poll() {
         const long double elapsed =
             std::fabs(static_cast<long double>(clock_()) - static_cast<long double>(LogStartTime)) * 86400.0L;
         const double t = static_cast<double>(elapsed);
+        rowTime = t;
         CurrentLog->WriteRow(row, data, t);
         if (TJournal* journal = CurrentLog->Journal()) journal->Append(CurrentLog->RowData(row));
         if (Indices.TimeIndex >= 1 && Indices.TimeIndex <= static_cast<int>(Parameters->size()))
@@ -132,6 +135,8 @@ void Acquisition::poll() {
         DecodePosition = static_cast<int32_t>((DecodePosition % count + steps % count) % count);
     }
 
+    deriveLive(data, recorded, rowTime);
+
     // 4. The dials.
     if (enableDials_) {
         auto valueAt = [this](int32_t index) -> double {
@@ -144,6 +149,23 @@ void Acquisition::poll() {
 
     // Last, so that the listener may stop logging from here.
     if (recorded) listener_->rowRecorded(static_cast<uint32_t>(RowCounter));
+}
+
+// The derived entries of the table get the values of the rows so far, and
+// so does the row just recorded (the finished recording's derivation
+// replaces them).
+void Acquisition::deriveLive(const uint8_t* data, bool recorded, double rowTime) {
+    if (!live_) return;
+    if (!recorded && live_->rows() == 0) liveStart_ = nowSeconds();
+    const double t = recorded ? rowTime : nowSeconds() - liveStart_;
+    const DerivedValues& values = live_->addRow(data, t);
+    for (const auto& [index, slot] : liveEntries_)
+        (*Parameters)[static_cast<size_t>(index)].Value = values[static_cast<size_t>(slot)];
+    if (recorded) {
+        const uint32_t row = static_cast<uint32_t>(RowCounter);
+        for (size_t slot = 0; slot < values.size(); ++slot)
+            if (row < CurrentLog->Derived[slot].size()) CurrentLog->Derived[slot][row] = values[slot];
+    }
 }
 
 std::string Acquisition::writeFailureLine() const {

@@ -6,6 +6,7 @@
 #include "store/Journal.h"
 #include "store/base/Messages.h"
 #include "store/dataset/ALDLLog.h"
+#include "store/dataset/LiveDerivation.h"
 #include "store/dataset/LogCollection.h"
 
 #include <algorithm>
@@ -54,6 +55,7 @@ bool Acquisition::startTalking() {
     // A device still missing is tried again at the first tick.
     if (linkLost_) nextReconnect_ = nowSeconds();
     DecodePosition = 0;
+    if (live_) live_->reset();
     startAcquisitionTimer();
     startRedrawTimer();
     listener_->linkActivity(true);
@@ -91,6 +93,7 @@ bool Acquisition::startLogging() {
     listener_->setupCurves();
     CurrentLog = &collection_.NewDataset(Parameters);
     RowCounter = 0;
+    if (live_) live_->reset();
     startRedrawTimer();
     LogStartTime = clock_();
     CurrentLog->StartTime = LogStartTime;
@@ -123,6 +126,8 @@ void Acquisition::stopLogging() {
         listener_->showRow(1);
     }
     CurrentLog = nullptr;
+    // Talking goes on: its Time counts from the next reply.
+    if (live_) live_->reset();
     listener_->setupCurves();
     transition(talkingState());
 }

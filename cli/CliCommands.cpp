@@ -17,6 +17,7 @@
 #include "cli/CliTerminal.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
+#include "store/Bookmarks.h"
 #include "store/Journal.h"
 #include "store/base/AtomicFile.h"
 #include "store/base/Cp1252.h"
@@ -138,7 +139,8 @@ const char* const TableHelp = "Usage: quillmar-cli table FILE.ecu [--ini FILE]\n
 
 const char* const InfoHelp = "Usage: quillmar-cli info FILE.ecu [--ini FILE]\n"
                              "Opens a log file as the desktop program does and prints its rows, columns,\n"
-                             "duration, distance and comment. A cut-off file is reported on stderr.\n";
+                             "duration, distance and comment, then the bookmarks saved beside it\n"
+                             "(FILE.ecu.bookmarks). A cut-off file is reported on stderr.\n";
 
 const char* const DumpHelp =
     "Usage: quillmar-cli dump-prom --port PORT --out FILE.bin [--test-mode] [--ini FILE]\n"
@@ -598,6 +600,18 @@ int cmdInfo(const std::vector<std::string>& args) {
     out("Duration: " + fixed3(duration) + " s");
     out("Distance: " + fixed3(distance) + " miles");
     out("Comment: " + cp1252ToUtf8(log.StoreName));
+    // The bookmarks saved beside the log, when there are any.
+    try {
+        if (const std::optional<BookmarkRead> marks = ReadBookmarks(BookmarksFileName(o.Positional[0]))) {
+            for (const std::string& warning : marks->Warnings)
+                err("Warning: " + warning);
+            for (const Bookmark& b : marks->Bookmarks)
+                out("Bookmark " + std::to_string(b.Number) + " at " + FormatBookmarkTime(b.Time) + " s" +
+                    (b.Note.empty() ? std::string() : ": " + b.Note));
+        }
+    } catch (const FileError& e) {
+        err(std::string("Warning: ") + e.what());
+    }
     std::fflush(stdout);
     return ExitOk;
 }

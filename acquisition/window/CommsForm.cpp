@@ -7,6 +7,7 @@
 #include "link/ALDLComms.h"
 #include "store/base/Cp1252.h"
 #include "store/dataset/ALDLLog.h"
+#include "store/dataset/LiveDerivation.h"
 #include "store/dataset/LogCollection.h"
 
 #include <QAction>
@@ -558,6 +559,10 @@ void TCommsForm::WriteTableData(int64_t point) {
         QTreeWidgetItem* node = ParameterTree->topLevelItem(i);
         const LiveTableLines lines = LiveLinesOf(p, value);
         node->setText(0, QString::fromStdString(lines.Line));
+        // A live value that the rows still to come will change says so.
+        const QString note =
+            acquiring && p.Size == 0 ? QString::fromStdString(LiveValueNote(p.Name)) : QString();
+        if (node->toolTip(0) != note) node->setToolTip(0, note);
         for (int b = 0; b < int(lines.BitLines.size()) && b < node->childCount(); ++b)
             node->child(b)->setText(0, QString::fromStdString(lines.BitLines[size_t(b)]));
     }

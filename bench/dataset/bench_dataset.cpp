@@ -1,8 +1,10 @@
-// Deriving channels and opening logs of 100,000 and 1,000,000 rows.
+// Deriving channels and opening logs of 100,000 and 1,000,000 rows, and the
+// live derivation's cost per row at 1,000 and 100,000 rows.
 // Prints the figures; no pass or fail.
 
 #include "acquisition/params/Parameters.h"
 #include "store/dataset/ALDLLog.h"
+#include "store/dataset/LiveDerivation.h"
 #include "store/dataset/LogCollection.h"
 
 #include <algorithm>
@@ -85,6 +87,25 @@ int main() {
         t.print("DeriveChannels", rows);
         std::printf("%-36s %10u %10u\n", "  spline points kept", rows, log->LastDerive().SplinePoints);
     }
+
+    // The live derivation: the cost of a row must not grow with the rows
+    // before it. Rows 0.1 s apart, as fast as the link delivers them.
+    std::printf("\n%-36s %10s %10s %10s\n", "live derivation", "rows", "us/row", "last 1k");
+    for (uint32_t rows : {1000u, 100000u}) {
+        auto log = makeDrive(rows, table);
+        TLiveDerivation live(table);
+        const Clock::time_point start = Clock::now();
+        Clock::time_point lastThousand = start;
+        for (uint32_t i = 1; i <= rows; ++i) {
+            if (i == rows - 999) lastThousand = Clock::now();
+            live.addRow(log->RowData(i), log->TimeStamp(i));
+        }
+        const Clock::time_point end = Clock::now();
+        const double all = std::chrono::duration<double, std::micro>(end - start).count() / rows;
+        const double last = std::chrono::duration<double, std::micro>(end - lastThousand).count() / 1000;
+        std::printf("%-36s %10u %10.2f %10.2f\n", "TLiveDerivation::addRow", rows, all, last);
+    }
+    std::printf("\n");
 
     const std::filesystem::path file =
         std::filesystem::temp_directory_path() / ("quillmar-bench-" + std::to_string(::getpid()) + ".ecu");

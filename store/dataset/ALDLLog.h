@@ -40,12 +40,24 @@ enum DerivedChannel : int {
 
 // What the last derivation chose; for callers that show it and for tests.
 struct DeriveInfo {
-    int64_t K = 0;             // 1.5 s over the mean time step, truncated
-    int StartWindow = 1;       // moving-average window of the gear detection
-    int SteadyWindow = 1;      // the same after the first row with a steady gear
-    int SmoothWindow = 1;      // window of "Smoothed speed"
-    bool SplineUsed = false;   // false with fewer than two distinct time stamps
-    uint32_t SplinePoints = 0; // points the "Calc. speed" spline went through
+    int64_t K = 0;               // 1.5 s over the mean time step, truncated
+    int StartWindow = 1;         // moving-average window of the gear detection
+    int SteadyWindow = 1;        // the same after the first row with a steady gear
+    int SmoothWindow = 1;        // window of "Smoothed speed"
+    bool SplineUsed = false;     // false with fewer than two distinct time stamps
+    uint32_t SplinePoints = 0;   // points the "Calc. speed" spline went through
+    uint32_t FirstSteadyRow = 0; // the first row in a steady gear; 0: none
+};
+
+// For deriving a stretch of rows out of a longer recording (the trailing
+// rows of one still being recorded): what the longer recording has settled.
+struct DeriveOptions {
+    // The moving-average window the whole recording's time steps give
+    // (ChooseWindow); 0: chosen from these rows' own time steps.
+    int Window = 0;
+    // A row before these was already in a steady gear: the gear detection
+    // starts with the steady window.
+    bool SteadyFromStart = false;
 };
 
 class TALDLLog : public TNumber2DArrayStore {
@@ -73,7 +85,8 @@ public:
     void SetDatasetName(const std::string& name);
 
     // Fills Derived for every row. Warnings name parameters the table lacks.
-    void DeriveChannels(const VehicleConstants& vehicle = DefaultVehicleConstants());
+    void DeriveChannels(const VehicleConstants& vehicle = DefaultVehicleConstants(),
+                        const DeriveOptions& options = {});
 
     // The 8-byte time stamp of row (1..Rows); 0 outside.
     double TimeStamp(uint32_t row) const;

@@ -197,6 +197,10 @@ void ZeroMissingChannels(std::array<TDoubleArray, DerivedChannelCount>& derived,
     if (c.Map < 0 || c.Barometer < 0) zero(BoostSlot);
 }
 
+double AddDistance(double distance, long double speed, long double dt) {
+    return static_cast<double>(distance + speed * dt / 3600.0L);
+}
+
 double ReadTimeStamp(const uint8_t* p) {
     uint64_t bits = 0;
     for (int k = 7; k >= 0; --k)
@@ -204,7 +208,7 @@ double ReadTimeStamp(const uint8_t* p) {
     return std::bit_cast<double>(bits);
 }
 
-void TALDLLog::DeriveChannels(const VehicleConstants& vehicle) {
+void TALDLLog::DeriveChannels(const VehicleConstants& vehicle, const DeriveOptions& options) {
     info_ = DeriveInfo{};
     const DeriveColumns columns = FindDeriveColumns(*Parameters);
     deriveWarnings_ = MissingParameterWarnings(columns);
@@ -267,16 +271,22 @@ void TALDLLog::DeriveChannels(const VehicleConstants& vehicle) {
 
     MS.SortByX();
     MR.SortByX();
-    const WindowChoice choice = ChooseWindow(MS.GetX(1), MS.GetX(MS.Points), MS.Points);
+    WindowChoice choice = ChooseWindow(MS.GetX(1), MS.GetX(MS.Points), MS.Points);
+    if (options.Window > 0) choice.Window = options.Window;
     info_.K = choice.K;
     info_.StartWindow = info_.SteadyWindow = choice.Window;
     const MeanSeries ms(MS), mr(MR);
     int window = choice.Window;
+    bool shrunk = false;
+    if (options.SteadyFromStart) {
+        shrunk = true;
+        window = SteadyWindow(window);
+        info_.SteadyWindow = window;
+    }
 
     // Gears and spline points; the spline's points are kept here until the
     // unusable ones are dropped.
     std::vector<double> csX(T.begin(), T.end()), csY(size_t(R) + 1, 0.0);
-    bool shrunk = false;
     int pg = 0;
     for (uint32_t i = 1; i <= R; ++i) {
         const long double v = ms.mean(i, window);
@@ -291,6 +301,7 @@ void TALDLLog::DeriveChannels(const VehicleConstants& vehicle) {
         } else if (gear != -2) {
             csY[i] = static_cast<double>(static_cast<long double>(vehicle.SpeedPerEngineSpeed(gear)) *
                                          vehicle.SpeedFactor * n);
+            if (info_.FirstSteadyRow == 0) info_.FirstSteadyRow = i;
             if (!shrunk) {
                 shrunk = true;
                 window = SteadyWindow(window);
@@ -368,7 +379,7 @@ void TALDLLog::DeriveChannels(const VehicleConstants& vehicle) {
         const double boost = static_cast<double>(value(mapEntry, row) - value(baroEntry, row));
         BOOST[i] = boost < 0 ? 0 : boost;
         if (dt != 0) {
-            DIST[i] = static_cast<double>(DIST[i - 1] + speedRaw[i] * dt / 3600.0L);
+            DIST[i] = AddDistance(DIST[i - 1], speedRaw[i], dt);
             ACC[i] = static_cast<double>(dv / dt / 9.81L);
             PWR[i] = static_cast<double>(dE / dt * 1.341L);
         } else {

@@ -63,6 +63,9 @@ int DetectGear(long double speed, long double engineSpeed, const VehicleConstant
 void ZeroMissingChannels(std::array<TDoubleArray, DerivedChannelCount>& derived, const DeriveColumns& columns,
                          uint32_t rows);
 
+// Distance (miles) after dt seconds at speed (mph), from distance.
+double AddDistance(double distance, long double speed, long double dt);
+
 // The 8-byte little-endian double at p.
 double ReadTimeStamp(const uint8_t* p);
 

@@ -92,6 +92,27 @@ TEST_F(CommsFormTest, LiveLinesShowValuesUnitsAndEveryBit) {
     form->StopTalkingActionExecute();
 }
 
+TEST_F(CommsFormTest, LiveDerivedValuesSayWhenTheyAreProvisional) {
+    form->StartTalkingActionExecute();
+    for (int i = 0; i < 5; ++i)
+        acq().acquisitionTick();
+    form->WriteTableData(0);
+    // Pseudo-random replies: a duty that is not 0 reaches the tree.
+    const double duty = acq().parameters()[size_t(entryIndex("Injector duty"))].Value;
+    EXPECT_GT(duty, 0);
+    EXPECT_NE(line("Injector duty"), QString::fromStdString(ParameterLine(
+                                         acq().parameters()[size_t(entryIndex("Injector duty"))], 0)));
+    for (const char* name : {"Gear", "Calc. speed", "Smoothed speed", "Acceleration", "Power"})
+        EXPECT_TRUE(node(name)->toolTip(0).contains("Provisional")) << name;
+    for (const char* name : {"Time", "Distance", "Boost", "Injector duty", "Engine speed"})
+        EXPECT_TRUE(node(name)->toolTip(0).isEmpty()) << name;
+    // A finished recording's values are final.
+    form->StartLoggingActionExecute();
+    acq().acquisitionTick();
+    form->StopTalkingActionExecute();
+    EXPECT_TRUE(node("Gear")->toolTip(0).isEmpty());
+}
+
 TEST_F(CommsFormTest, SelectorsFollowTheTreeOnceEachAfterRebuilds) {
     const TParameterArray& table = BuiltInParameters();
     int bits = 0;

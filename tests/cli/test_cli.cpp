@@ -52,6 +52,19 @@ TEST_F(CliTest, LogsFromTheSimulatorAndReadsTheFileBack) {
     EXPECT_NE(cut.out.find("Rows: 3\n"), std::string::npos) << cut.out;
     EXPECT_NE(cut.err.find("Warning: "), std::string::npos);
     EXPECT_NE(cut.err.find("cut.ecu"), std::string::npos) << cut.err;
+
+    // Bookmarks beside the log follow the other lines; a line that is not
+    // one is said on stderr with the file and its line.
+    std::ofstream(out + ".bookmarks") << "0.120\t1\tLaunch\n2.500\t2\t\nrubbish\n3.000\t3\tShift 2\xC2\xBD\n";
+    const CliRun marked = run({"info", out, "--ini", ini});
+    ASSERT_EQ(marked.status, 0) << marked.err;
+    const size_t comment = marked.out.find("Comment: ");
+    ASSERT_NE(comment, std::string::npos);
+    EXPECT_EQ(
+        marked.out.substr(marked.out.find('\n', comment) + 1),
+        "Bookmark 1 at 0.120 s: Launch\nBookmark 2 at 2.500 s\nBookmark 3 at 3.000 s: Shift 2\xC2\xBD\n");
+    EXPECT_EQ(marked.err,
+              "Warning: " + out + ".bookmarks line 3: not a bookmark (time, tab, number, tab, note)\n");
 }
 
 TEST_F(CliTest, InterruptStopsAndSavesEvenWhenRepeated) {
