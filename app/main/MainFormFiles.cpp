@@ -147,8 +147,8 @@ void TMainForm::ExportDataToExcelExecute() {
     // The acquisition window's dataset, through that window's spreadsheet connection.
     Acquisition& acq = commsForm_->acquisition();
     if (const std::optional<std::string> path =
-            ExportDatasetToExcel(commsForm_, ExcelAppOf(*commsForm_), acq.parameters(),
-                                 commsForm_->CurrentDataset(), acq.state() == AcquisitionState::Logging))
+            ExportDatasetToExcel(ExcelAppOf(*commsForm_), acq.parameters(), commsForm_->CurrentDataset(),
+                                 acq.state() == AcquisitionState::Logging))
         showStatus(QString::fromStdString(WorkbookStatusText(*path)), 10000);
 }
 

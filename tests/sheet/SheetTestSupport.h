@@ -6,6 +6,7 @@
 #include "store/dataset/ALDLLog.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ struct FakeDesktop {
     bool hasProgram = true;
     std::string folder;
     std::vector<std::string> opened;
+    // Called as a workbook is opened (what the screen shows then).
+    std::function<void()> whileOpening;
     SpreadsheetEnvironment environment();
 };
 
