@@ -3,8 +3,8 @@
 #include "app/main/MainForm.h"
 
 #include "acquisition/window/CommsForm.h"
+#include "acquisition/window/Icons.h"
 #include "app/gauge/DialDialog.h"
-#include "app/main/ToolIcons.h"
 
 #include <QAction>
 #include <QMdiArea>
@@ -42,18 +42,18 @@ void TMainForm::buildActions() {
     FileOpen1->setShortcut(QKeySequence("Ctrl+O"));
     FileOpen1->setToolTip("Open");
     FileOpen1->setStatusTip("Opens an existing file");
-    FileOpen1->setIcon(MakeToolIcon(ToolIcon::Open));
+    FileOpen1->setIcon(themedToolIcon(ToolIcon::Open));
     CloseDataSetAction = makeAction(this, "CloseDataSetAction", "Close dataset");
     CloseDataSetAction->setStatusTip("Closes the dataset selected in the acquisition window");
     FileSaveAction = makeAction(this, "FileSaveAction", "&Save");
-    FileSaveAction->setIcon(MakeToolIcon(ToolIcon::Save));
+    FileSaveAction->setIcon(themedToolIcon(ToolIcon::Save));
     FileSaveAction->setToolTip("Save");
     FileSaveAction->setStatusTip(SaveStatusTip);
     FileSaveAs1 = makeAction(this, "FileSaveAs1", "Save &As...");
     FileSaveAs1->setToolTip("Save As");
     FileSaveAs1->setStatusTip(SaveAsStatusTip);
     ExportDataToExcel = makeAction(this, "ExportDataToExcel", "Export Data to Excel");
-    ExportDataToExcel->setIcon(MakeToolIcon(ToolIcon::ExportExcel));
+    ExportDataToExcel->setIcon(toolIcon(ToolIcon::ExportSpreadsheet));
     ExportDataToExcel->setEnabled(false);
     ExportDataToExcel->setStatusTip("Opens the current dataset in the spreadsheet application");
     ExportDataToCsv = makeAction(this, "ExportDataToCsv", "Export Data to CSV...");
@@ -107,9 +107,9 @@ void TMainForm::buildActions() {
     });
 
     WindowTileVertical1 = makeAction(this, "WindowTileVertical1", "&Tile Vertically");
-    WindowTileVertical1->setIcon(MakeToolIcon(ToolIcon::TileVertically));
+    WindowTileVertical1->setIcon(toolIcon(ToolIcon::TileVertically));
     WindowCascade1 = makeAction(this, "WindowCascade1", "&Cascade");
-    WindowCascade1->setIcon(MakeToolIcon(ToolIcon::Cascade));
+    WindowCascade1->setIcon(toolIcon(ToolIcon::Cascade));
     WindowArrange1 = makeAction(this, "WindowArrange1", "&Arrange");
     connect(WindowTileVertical1, &QAction::triggered, this, [this] { TileVertically(); });
     connect(WindowCascade1, &QAction::triggered, this, [this] { mdi_->cascadeSubWindows(); });
