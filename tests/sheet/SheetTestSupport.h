@@ -4,6 +4,7 @@
 #include "app/sheet/Spreadsheet.h"
 #include "store/base/Messages.h"
 #include "store/dataset/ALDLLog.h"
+#include "tests/support/ScriptedMessenger.h"
 
 #include <filesystem>
 #include <functional>
@@ -44,21 +45,6 @@ struct FakeDesktop {
     // Called as a workbook is opened (what the screen shows then).
     std::function<void()> whileOpening;
     SpreadsheetEnvironment environment();
-};
-
-// Records every message.
-struct Recorder : Messenger {
-    std::vector<std::string> seen; // "caption|text"
-    Answer ask(const std::string& caption, const std::string& text, Buttons) override {
-        seen.push_back(caption + "|" + text);
-        return Answer::Ok;
-    }
-};
-struct RecorderScope {
-    Recorder r;
-    Messenger* previous;
-    RecorderScope() : previous(setMessenger(&r)) {}
-    ~RecorderScope() { setMessenger(previous); }
 };
 
 } // namespace quillmar::testing

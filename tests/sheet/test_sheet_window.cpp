@@ -36,9 +36,9 @@ TEST(DatasetExport, WithoutASpreadsheetNothingElseHappens) {
     TExcelApp app(desktop.environment());
     auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}, {0.5, 0, 255}});
     QGuiApplication::clipboard()->setText("what the user copied");
-    RecorderScope messages;
+    ScriptedMessenger messages;
     EXPECT_FALSE(ExportDatasetToExcel(app, *log->Parameters, log.get(), false, "."));
-    EXPECT_EQ(messages.r.seen, std::vector<std::string>{"Error|Excel not installed"});
+    EXPECT_EQ(messages.lines(), std::vector<std::string>{"Error|Excel not installed"});
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "what the user copied");
     EXPECT_FALSE(std::filesystem::exists(desktop.folder));
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
@@ -50,11 +50,11 @@ TEST(DatasetExport, CommandsWithoutDataSayNothing) {
     TExcelApp app(desktop.environment());
     auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}});
     auto empty = makeLog(threeEntryTable(), {});
-    RecorderScope messages;
+    ScriptedMessenger messages;
     EXPECT_FALSE(ExportDatasetToExcel(app, *log->Parameters, log.get(), true, "."));
     EXPECT_FALSE(ExportDatasetToExcel(app, *log->Parameters, nullptr, false, "."));
     EXPECT_FALSE(ExportDatasetToExcel(app, *log->Parameters, empty.get(), false, "."));
-    EXPECT_TRUE(messages.r.seen.empty());
+    EXPECT_TRUE(messages.lines().empty());
     EXPECT_FALSE(app.Connected());
 }
 
@@ -71,16 +71,16 @@ TEST(DatasetExport, TheTableGoesToTheClipboardAndIntoAWorkbook) {
         hourglass =
             QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
     };
-    RecorderScope messages;
+    ScriptedMessenger messages;
     const auto path = ExportDatasetToExcel(app, *log->Parameters, log.get(), false, ",");
-    ASSERT_TRUE(path) << (messages.r.seen.empty() ? "" : messages.r.seen[0]);
+    ASSERT_TRUE(path) << (messages.lines().empty() ? "" : messages.lines()[0]);
     EXPECT_EQ(*path, desktop.folder + "/Dataset 0.xlsx");
     EXPECT_TRUE(std::filesystem::exists(*path));
     EXPECT_EQ(desktop.opened, std::vector<std::string>{*path});
     EXPECT_TRUE(hourglass);
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
               DatasetTableText(*log->Parameters, *log, ","));
-    EXPECT_TRUE(messages.r.seen.empty());
+    EXPECT_TRUE(messages.lines().empty());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(windowLeft());
     EXPECT_FALSE(app.Connected());
@@ -94,11 +94,11 @@ TEST(DatasetExport, AFailedWorkbookIsReportedAndEverythingReleased) {
     std::ofstream(desktop.folder) << "a file where the folder should be";
     TExcelApp app(desktop.environment());
     auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}});
-    RecorderScope messages;
+    ScriptedMessenger messages;
     EXPECT_FALSE(ExportDatasetToExcel(app, *log->Parameters, log.get(), false, "."));
-    ASSERT_EQ(messages.r.seen.size(), 1u);
-    EXPECT_EQ(messages.r.seen[0].rfind("Error|Cannot create folder " + desktop.folder, 0), 0u)
-        << messages.r.seen[0];
+    ASSERT_EQ(messages.lines().size(), 1u);
+    EXPECT_EQ(messages.lines()[0].rfind("Error|Cannot create folder " + desktop.folder, 0), 0u)
+        << messages.lines()[0];
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(windowLeft());
     EXPECT_FALSE(app.Connected());
@@ -131,7 +131,7 @@ TEST(CsvExport, WritesTheChosenFileOrNamesTheFailure) {
     auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}});
     std::optional<std::string> answer = dir.file("dataset.csv");
     const auto ask = [&](QWidget*) { return answer; };
-    RecorderScope messages;
+    ScriptedMessenger messages;
     EXPECT_FALSE(ExportDatasetToCsvFile(nullptr, *log->Parameters, log.get(), true, ask)); // logging
     EXPECT_EQ(ExportDatasetToCsvFile(nullptr, *log->Parameters, log.get(), false, ask), answer);
     std::ifstream in(*answer);
@@ -141,8 +141,8 @@ TEST(CsvExport, WritesTheChosenFileOrNamesTheFailure) {
                       "C),Flags 30\r");
     answer = dir.file("missing/dataset.csv");
     EXPECT_FALSE(ExportDatasetToCsvFile(nullptr, *log->Parameters, log.get(), false, ask));
-    ASSERT_EQ(messages.r.seen.size(), 1u);
-    EXPECT_NE(messages.r.seen[0].find(*answer), std::string::npos) << messages.r.seen[0];
+    ASSERT_EQ(messages.lines().size(), 1u);
+    EXPECT_NE(messages.lines()[0].find(*answer), std::string::npos) << messages.lines()[0];
 }
 
 TEST(WorkbookStatus, TheHomeFolderIsShortened) {
