@@ -1,14 +1,19 @@
 // Whether drawing the live graph slows the acquisition: the acquisition runs
-// in test mode for a fixed time with the live graph off, then on (Follow
-// on), with datasets open beside the recording, and the frames (rows
-// recorded) per second of both runs are compared.
+// for a fixed time with the live graph off, then on (Follow on), with
+// datasets open beside the recording, and the frames (rows recorded) per
+// second of both runs are compared.
 //
-//   bench_live_graph [seconds per run] [acquisition period ms] [rows per open dataset]
+//   bench_live_graph [--sim] [seconds per run] [acquisition period ms] [rows per open dataset]
 //
-// Defaults: 10 s, 20 ms (five times the rate the serial link can carry),
-// three open datasets of 100,000 rows with two curves each. Target: the
-// ratio of the frame rates (on / off) at least 0.99.
+// Without --sim the acquisition runs in test mode (replies made up at once);
+// with it, it talks to the simulated engine computer over a pseudo-terminal
+// at 8192 baud, and the error-log lines of each run are counted too.
+// Defaults: 10 s, 20 ms in test mode (five times the rate the serial link
+// can carry) or 100 ms with --sim, three open datasets of 100,000 rows with
+// two curves each. Target: the ratio of the frame rates (on / off) at least
+// 0.99.
 
+#include "acquisition/demo/SimulatedEcu.h"
 #include "acquisition/params/Parameters.h"
 #include "acquisition/window/CommsForm.h"
 #include "graph/acquisition/window/ALDLGraph.h"
@@ -20,6 +25,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
+#include <QPlainTextEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,6 +64,8 @@ struct Run {
     int Rows = 0;
     int Redraws = 0;
     double LongestGapMs = 0; // between two rows' time stamps
+    std::size_t ErrorLines = 0;
+    uint32_t LongestGapRow = 0;
     double Fps() const { return Seconds > 0 ? Rows / Seconds : 0; }
 };
 
@@ -71,9 +79,24 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 10;
-    const std::string period = argc > 2 ? argv[2] : "20";
-    const uint32_t rows = argc > 3 ? static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 100000;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const bool sim = !args.empty() && args[0] == "--sim";
+    if (sim) args.erase(args.begin());
+    const double seconds = args.size() > 0 ? std::atof(args[0].c_str()) : 10;
+    const std::string period = args.size() > 1 ? args[1] : sim ? "100" : "20";
+    const uint32_t rows =
+        args.size() > 2 ? static_cast<uint32_t>(std::strtoul(args[2].c_str(), nullptr, 10)) : 100000;
+
+    // The simulated engine computer at the link's own pace, its model on
+    // the time that really passes.
+    SimOptions options;
+    options.Pace = true;
+    options.StepSeconds = 0;
+    SimulatedEcu engine(options);
+    if (sim && !engine.Start()) {
+        std::fprintf(stderr, "The simulator did not start: %s\n", engine.Error().c_str());
+        return 1;
+    }
 
     TLogCollection datasets;
     QWidget frame;
@@ -82,6 +105,7 @@ int main(int argc, char** argv) {
     AcquisitionSetup setup;
     setup.Table = BuiltInParameters();
     setup.IniPath = "/nonexistent/quillmar-bench.ini";
+    if (sim) setup.Port = engine.DevicePath();
     if (!form->FormCreate(setup)) return 1;
     auto* graph = new TALDLGraph(&frame);
     PrepareAcquisitionAxes(graph->Axes());
@@ -93,7 +117,7 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowExposed(&frame)) return 1;
 
     Acquisition& acquisition = form->acquisition();
-    acquisition.setTestMode(true);
+    acquisition.setTestMode(!sim);
     acquisition.setJournalFolder("");
     if (acquisition.setAcquisitionPeriod(period) != PeriodEntry::Applied) return 2;
     for (uint32_t d = 0; d < 3; ++d)
@@ -102,11 +126,19 @@ int main(int argc, char** argv) {
     form->dlgCurve2->setCurrentIndex(form->dlgCurve2->findText("Throttle", Qt::MatchExactly));
     graph->SetupCurve();
 
+    // Lines written to the acquisition window's error log.
+    std::size_t errorLines = 0;
+    QObject::connect(form->dlgErrorLog, &QPlainTextEdit::textChanged, [&] { ++errorLines; });
+
     auto record = [&](bool live) {
         graph->LiveGraphAction->setChecked(live);
         const int redrawsBefore = graph->LiveRedraws();
         Run run;
         QElapsedTimer clock;
+        // Talking first, so that the run counts rows, not the link's start.
+        if (!acquisition.startTalking()) std::exit(1);
+        QTest::qWait(1000);
+        const std::size_t linesBefore = errorLines;
         if (!acquisition.startLogging()) std::exit(1);
         clock.start();
         TALDLLog* log = acquisition.currentLog();
@@ -114,22 +146,30 @@ int main(int argc, char** argv) {
         run.Rows = acquisition.rowCounter();
         run.Seconds = clock.nsecsElapsed() / 1e9;
         run.Redraws = graph->LiveRedraws() - redrawsBefore;
-        for (uint32_t r = 2; r <= static_cast<uint32_t>(run.Rows); ++r)
-            run.LongestGapMs = std::max(run.LongestGapMs, (log->TimeStamp(r) - log->TimeStamp(r - 1)) * 1000);
+        run.ErrorLines = errorLines - linesBefore;
+        for (uint32_t r = 2; r <= static_cast<uint32_t>(run.Rows); ++r) {
+            const double gap = (log->TimeStamp(r) - log->TimeStamp(r - 1)) * 1000;
+            if (gap > run.LongestGapMs) {
+                run.LongestGapMs = gap;
+                run.LongestGapRow = r;
+            }
+        }
         acquisition.stopTalking();
         return run;
     };
 
-    std::printf("Acquisition in test mode, period %s ms, %.0f s a run; beside the recording 3 datasets of %u "
-                "rows, 2 curves each\n",
-                period.c_str(), seconds, rows);
+    std::printf("Acquisition %s, period %s ms, %.0f s a run; beside the recording 3 datasets of %u rows, 2 "
+                "curves each\n",
+                sim ? "against the simulator at 8192 baud" : "in test mode", period.c_str(), seconds, rows);
     const Run off = record(false);
-    std::printf("Live graph off: %d rows in %.2f s = %.2f frames/s, longest gap between rows %.1f ms\n",
-                off.Rows, off.Seconds, off.Fps(), off.LongestGapMs);
+    std::printf("Live graph off: %d rows in %.2f s = %.2f frames/s, longest gap between rows %.1f ms, %zu "
+                "error-log lines\n",
+                off.Rows, off.Seconds, off.Fps(), off.LongestGapMs, off.ErrorLines);
     const Run on = record(true);
-    std::printf("Live graph on:  %d rows in %.2f s = %.2f frames/s, longest gap between rows %.1f ms, "
-                "%d redraws (%.1f a second)\n",
-                on.Rows, on.Seconds, on.Fps(), on.LongestGapMs, on.Redraws, on.Redraws / on.Seconds);
+    std::printf("Live graph on:  %d rows in %.2f s = %.2f frames/s, longest gap between rows %.1f ms, %zu "
+                "error-log lines, %d redraws (%.1f a second)\n",
+                on.Rows, on.Seconds, on.Fps(), on.LongestGapMs, on.ErrorLines, on.Redraws,
+                on.Redraws / on.Seconds);
 
     // One redraw of the live graph as it stands: the recording's curves, the
     // three datasets beside it, Follow's window.
@@ -140,6 +180,7 @@ int main(int argc, char** argv) {
         draws.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
     std::sort(draws.begin(), draws.end());
+    std::printf("(longest gaps before rows %u and %u)\n", off.LongestGapRow, on.LongestGapRow);
     std::printf("One redraw of the graph: median %.2f ms, worst %.2f ms\n", draws[draws.size() / 2],
                 draws.back());
     const double ratio = off.Fps() > 0 ? on.Fps() / off.Fps() : 0;

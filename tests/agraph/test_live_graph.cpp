@@ -15,6 +15,8 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -204,6 +206,24 @@ TEST_F(LiveGraph, TheViewHoldsWhileAZoomWaitsForItsMark) {
     QTest::keyClick(graph, Qt::Key_Escape);
     ASSERT_TRUE(waitForRows(20));
     comms->StopLoggingAction->trigger();
+}
+
+TEST_F(LiveGraph, CtrlLAndTheToolBarButtonsWorkFromTheFrame) {
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    QTest::keyClick(frame.get(), Qt::Key_L, Qt::ControlModifier);
+    EXPECT_TRUE(graph->LiveGraphAction->isChecked());
+    EXPECT_TRUE(frame->ToolBar->actions().contains(graph->LiveGraphAction));
+    ASSERT_TRUE(frame->ToolBar->actions().contains(graph->FollowAction));
+    auto* follow = qobject_cast<QToolButton*>(frame->ToolBar->widgetForAction(graph->FollowAction));
+    ASSERT_NE(follow, nullptr);
+    EXPECT_TRUE(follow->isCheckable());
+    EXPECT_TRUE(follow->isChecked());
+    follow->click();
+    EXPECT_FALSE(graph->FollowAction->isChecked());
+    QTest::keyClick(frame.get(), Qt::Key_L, Qt::ControlModifier);
+    EXPECT_FALSE(graph->LiveGraphAction->isChecked());
+    EXPECT_FALSE(follow->isEnabled());
 }
 
 TEST_F(LiveGraph, TheChoiceIsKeptInTheSettings) {
