@@ -166,6 +166,7 @@ void TMainForm::createGraphWindow() {
     Graph.UnZoom = graph->UnZoomAction;
     // 4. Its two exports are the frame's.
     InstallGraphExports(*graph);
+    graph->setWritesSettings(!options_.App.KeepSettings());
     graph_ = graph;
     graphForm_ = graph;
     graphWindow_ = addChild(graphForm_);
@@ -183,11 +184,16 @@ void TMainForm::bindGraphCommands() {
     GraphMenu->addAction(Graph.ExportDataToExcel);
     GraphMenu->addAction(Graph.ExportGraphData);
     GraphMenu->addAction(Graph.SaveBMP);
+    GraphMenu->addSeparator();
+    GraphMenu->addAction(graph_->LiveGraphAction);
+    GraphMenu->addAction(graph_->FollowAction);
 
     // The graph's actions carry the graph's icons (the theme's, or drawn).
     ToolBar->addSeparator();
     for (QAction* action : {Graph.CopyGraph, Graph.Zoom, Graph.UnZoom, Graph.SaveBMP})
         ToolBar->addAction(action);
+    ToolBar->addAction(graph_->LiveGraphAction);
+    ToolBar->addAction(graph_->FollowAction);
 }
 
 std::string TMainForm::currentPort() const {

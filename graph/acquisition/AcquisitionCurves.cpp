@@ -63,9 +63,8 @@ struct SortedRows {
     std::vector<double> X;
 };
 
-SortedRows sortRows(const TALDLLog& log, int32_t xIndex) {
+SortedRows sortRows(const TALDLLog& log, uint32_t rows, int32_t xIndex) {
     SortedRows sorted;
-    const uint32_t rows = log.Rows;
     TNumber2DArrayStore order;
     if (!order.Make2D(2, rows, 8)) return sorted;
     for (uint32_t r = 1; r <= rows; ++r) {
@@ -85,16 +84,21 @@ SortedRows sortRows(const TALDLLog& log, int32_t xIndex) {
 // The points of one curve: x and y of every row, with a mask the bit
 // pattern; with sorted rows in their order, the curve remembering the row
 // of every point.
-void fillSeries(TDatasetCurve& curve, const TALDLLog& log, int32_t xIndex, const CurveSource& source,
-                const SortedRows* sorted) {
+// The y of row r a curve plots.
+long double curveY(const TALDLLog& log, int32_t index, int32_t mask, uint32_t r) {
+    const long double y = log.ParameterValue(index, r);
+    return mask ? maskedValue(y, mask) : y;
+}
+
+void fillSeries(TDatasetCurve& curve, const TALDLLog& log, uint32_t rows, int32_t xIndex,
+                const CurveSource& source, const SortedRows* sorted) {
     TxyDataStruct& series = *curve.Series;
-    const uint32_t rows = log.Rows;
     curve.PointRows.clear();
+    curve.XIndex = xIndex;
+    curve.YIndex = source.Index;
+    curve.Mask = source.Mask;
     if (!series.MakeXY(rows, 8)) return;
-    auto yOf = [&](uint32_t r) -> long double {
-        const long double y = log.ParameterValue(source.Index, r);
-        return source.Mask ? maskedValue(y, source.Mask) : y;
-    };
+    auto yOf = [&](uint32_t r) { return curveY(log, source.Index, source.Mask, r); };
     if (!sorted || sorted->Rows.size() != rows) {
         for (uint32_t r = 1; r <= rows; ++r) {
             series.SetX(r, log.ParameterValue(xIndex, r));
@@ -129,6 +133,15 @@ bool XAxisAscends(const std::string& xText) {
 
 TCurveSetup AddAcquisitionCurves(TCurves& curves, const std::vector<const TALDLLog*>& datasets,
                                  const TPlotTable& table, const TPlotSelection& selection) {
+    std::vector<TPlotDataset> whole;
+    whole.reserve(datasets.size());
+    for (const TALDLLog* log : datasets)
+        whole.push_back({log, log ? log->Rows : 0});
+    return AddAcquisitionCurves(curves, whole, table, selection);
+}
+
+TCurveSetup AddAcquisitionCurves(TCurves& curves, const std::vector<TPlotDataset>& datasets,
+                                 const TPlotTable& table, const TPlotSelection& selection) {
     TCurveSetup setup;
     setup.XParameterIndex = IndexOfName(table.ParameterNames, selection.XText);
     std::array<CurveSource, 3> sources;
@@ -144,10 +157,11 @@ TCurveSetup AddAcquisitionCurves(TCurves& curves, const std::vector<const TALDLL
     TAxes& axes = curves.Axes;
 
     for (std::size_t d = 0; d < datasets.size(); ++d) {
-        const TALDLLog* log = datasets[d];
+        const TALDLLog* log = datasets[d].Log;
+        const uint32_t rows = log ? std::min(datasets[d].Rows, log->Rows) : 0;
         SortedRows order;
-        if (sort && log && log->Rows >= 2 && setup.CurvesPerDataset > 0)
-            order = sortRows(*log, setup.XParameterIndex);
+        if (sort && log && rows >= 2 && setup.CurvesPerDataset > 0)
+            order = sortRows(*log, rows, setup.XParameterIndex);
         for (int k = 1; k <= 2; ++k) {
             const CurveSource& source = sources[static_cast<std::size_t>(k)];
             if (!source.Used) continue;
@@ -162,7 +176,7 @@ TCurveSetup AddAcquisitionCurves(TCurves& curves, const std::vector<const TALDLL
             } else if (!curve.Series) {
                 curve.Series = std::make_unique<TxyDataStruct>();
             }
-            if (log) fillSeries(curve, *log, setup.XParameterIndex, source, sort ? &order : nullptr);
+            if (log) fillSeries(curve, *log, rows, setup.XParameterIndex, source, sort ? &order : nullptr);
             const TColor colour = CurveColors[d % CurveColors.size()];
             curve.LinePen.Color = colour;
             curve.MarkerPen.Color = colour;
@@ -188,6 +202,28 @@ TCurveSetup AddAcquisitionCurves(TCurves& curves, const std::vector<const TALDLL
         x.Units.clear();
     }
     return setup;
+}
+
+bool ExtendDatasetCurve(TDatasetCurve& curve, const TALDLLog& log, uint32_t rows) {
+    if (!curve.Series || !curve.PointRows.empty()) return false;
+    TxyDataStruct& series = *curve.Series;
+    const uint32_t from = series.Points;
+    rows = std::min(rows, log.Rows);
+    if (rows <= from || series.Kind != 2) return false;
+    if (!series.SetPoints(rows)) return false;
+    // The values as stored: a time shift (the x offset) stays on top of them.
+    for (uint32_t r = from + 1; r <= rows; ++r) {
+        series.SetElement(static_cast<uint32_t>(series.XColumn), r, log.ParameterValue(curve.XIndex, r));
+        series.SetElement(static_cast<uint32_t>(series.YColumn), r, curveY(log, curve.YIndex, curve.Mask, r));
+    }
+    curve.SeriesChanged();
+    return true;
+}
+
+TXRangeShown FollowRange(long double firstX, long double lastX, double span) {
+    const long double width = span > 0 ? span : 1;
+    const long double end = std::max(lastX, firstX + width);
+    return {end - width, end};
 }
 
 long double FindTimeShiftRange(TCurves& curves) {

@@ -44,12 +44,25 @@ struct TPlotLists {
 };
 
 // A curve of the acquisition graph remembers which dataset row each of its
-// points shows: sorting by x reorders the points.
+// points shows (sorting by x reorders the points) and what it plots, so that
+// the curve of a dataset still being recorded can grow.
 class TDatasetCurve : public TCurve {
 public:
     using TCurve::TCurve;
     // Dataset row of point i at [i - 1]; empty when point i is row i.
     std::vector<uint32_t> PointRows;
+    // Positions in ParameterNames of x and y, and the bit mask of a flag
+    // curve (0 otherwise).
+    int32_t XIndex = -1;
+    int32_t YIndex = -1;
+    int32_t Mask = 0;
+};
+
+// A dataset as a graph plots it: its first Rows rows (a recording still
+// running holds room for more rows than it has recorded).
+struct TPlotDataset {
+    const TALDLLog* Log = nullptr;
+    uint32_t Rows = 0;
 };
 
 // The dataset row point (1-based) of curve shows: through the curve's point
@@ -81,6 +94,26 @@ bool XAxisAscends(const std::string& xText);
 // parameter (no selection) gets no curve, like "No curve".
 TCurveSetup AddAcquisitionCurves(TCurves& curves, const std::vector<const TALDLLog*>& datasets,
                                  const TPlotTable& table, const TPlotSelection& selection);
+// The same with each dataset's rows limited to its Rows.
+TCurveSetup AddAcquisitionCurves(TCurves& curves, const std::vector<TPlotDataset>& datasets,
+                                 const TPlotTable& table, const TPlotSelection& selection);
+
+// ---- a recording plotted while it runs ----------------------------------------
+
+// Appends the rows after curve's last point up to row rows of log, the
+// dataset it was built from, to a curve built against an ascending x (its
+// points are the rows in order; a time shift stays applied). False, and
+// nothing changed, for a curve sorted by x or when rows adds nothing.
+bool ExtendDatasetCurve(TDatasetCurve& curve, const TALDLLog& log, uint32_t rows);
+
+// The x range a strip chart shows of a curve whose x runs from firstX to
+// lastX: the last span of x up to lastX, or, until that much has come, the
+// span from firstX (the curve grows from the left edge).
+struct TXRangeShown {
+    long double Min = 0;
+    long double Max = 0;
+};
+TXRangeShown FollowRange(long double firstX, long double lastX, double span);
 
 // The full travel of the time-shift bar: the largest x of all enabled curves
 // minus the smallest, from the curves' extreme search on the x axis.

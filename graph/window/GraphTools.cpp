@@ -10,6 +10,7 @@
 #include "graph/window/SelectCurveDlg.h"
 
 #include <QCursor>
+#include <QDialog>
 #include <QKeyEvent>
 
 #include <algorithm>
@@ -122,6 +123,11 @@ void TGraph::finishTopTool() {
         applyZoom(tool.Saved);
         return;
     case ToolKind::ChooseCurve:
+        // Aborted while the chooser is open: the chooser goes too.
+        if (tool.Chooser) {
+            tool.Chooser->disconnect(this);
+            tool.Chooser->deleteLater();
+        }
         if (tool.Done) tool.Done(false, QPointF());
         return;
     case ToolKind::SelectPoint: {

@@ -18,6 +18,12 @@ namespace {
 
 using namespace agraphtest;
 
+// The largest x of a one-dataset build's first curve.
+long double built45(TCurves& curves) {
+    const TxyDataStruct& series = *curves.GetCurve(0).Series;
+    return series.GetX(series.Points);
+}
+
 // Three datasets in a collection, the table's lists, and the curves.
 struct Fixture {
     TLogCollection collection;
@@ -224,6 +230,64 @@ TEST(AcquisitionCurves, ASelectorWithoutAChoiceAndADatasetWithoutRows) {
     // The third dataset keeps the third colour.
     EXPECT_EQ(f.curves.GetCurve(2).LinePen.Color, CurveColors[2]);
     EXPECT_EQ(f.curves.GetCurve(2).YAxis, 2);
+}
+
+TEST(AcquisitionCurves, ARecordingIsPlottedToItsRowsSoFarAndGrowsInPlace) {
+    Fixture f(2, 60);
+    const TALDLLog& recording = *f.collection.ReadLog(1);
+    TPlotSelection s;
+    s.XText = "Time";
+    s.Curve[1] = {"Engine speed", 0};
+    s.Curve[2] = f.bit("Flags 30/At idle");
+    const std::vector<TPlotDataset> sofar{{f.collection.ReadLog(0), 60}, {&recording, 10}};
+    AddAcquisitionCurves(f.curves, sofar, f.lists.Table(), s);
+    ASSERT_EQ(f.curves.Count(), 4);
+    EXPECT_EQ(f.curves.GetCurve(0).Series->Points, 60u);
+    EXPECT_EQ(f.curves.GetCurve(2).Series->Points, 10u);
+    // The recording's curves shifted in time, then grown: the new points
+    // are the rows, shifted as the old ones are.
+    ApplyTimeShift(f.curves, 2, 2, 500, 10);
+    for (int c : {2, 3})
+        ASSERT_TRUE(ExtendDatasetCurve(static_cast<TDatasetCurve&>(f.curves.GetCurve(c)), recording, 45));
+    TAxes axes;
+    TCurves whole(axes);
+    AddAcquisitionCurves(whole, {{&recording, 45}}, f.lists.Table(), s);
+    for (int c : {0, 1}) {
+        const TxyDataStruct& grown = *f.curves.GetCurve(2 + c).Series;
+        const TxyDataStruct& built = *whole.GetCurve(c).Series;
+        ASSERT_EQ(grown.Points, 45u);
+        for (uint32_t i = 1; i <= 45; ++i) {
+            EXPECT_EQ(grown.GetX(i), built.GetX(i) + 5) << "point " << i;
+            EXPECT_EQ(grown.GetY(i), built.GetY(i)) << "point " << i;
+        }
+    }
+    // The drawing sees the new points: the extreme search covers them.
+    EXPECT_EQ(f.curves.GetCurve(2).Extreme(f.curves.Axes.Axis(0), 1, 0, -1).Value, built45(whole) + 5);
+    // Nothing beyond the dataset's rows, nothing for no new row.
+    auto& curve = static_cast<TDatasetCurve&>(f.curves.GetCurve(2));
+    EXPECT_FALSE(ExtendDatasetCurve(curve, recording, 45));
+    EXPECT_TRUE(ExtendDatasetCurve(curve, recording, 1000));
+    EXPECT_EQ(curve.Series->Points, 60u);
+
+    // A curve sorted by x cannot grow: it is built again instead.
+    Fixture sorted(1, 60);
+    sorted.build("Engine speed", {"Throttle", 0});
+    EXPECT_FALSE(ExtendDatasetCurve(static_cast<TDatasetCurve&>(sorted.curves.GetCurve(0)),
+                                    *sorted.collection.ReadLog(0), 80));
+}
+
+TEST(AcquisitionCurves, FollowShowsTheLastSpanOnceThereIsThatMuch) {
+    // Less than the span: from the first x, the curve growing to the right.
+    EXPECT_EQ(FollowRange(0, 12.5, 60).Min, 0);
+    EXPECT_EQ(FollowRange(0, 12.5, 60).Max, 60);
+    EXPECT_EQ(FollowRange(3, 63, 60).Min, 3);
+    // Then the last span.
+    EXPECT_EQ(FollowRange(0, 100, 60).Min, 40);
+    EXPECT_EQ(FollowRange(0, 100, 60).Max, 100);
+    // A time shift moves both ends.
+    EXPECT_EQ(FollowRange(-20, 80, 60).Min, 20);
+    // A span that is no span is a second.
+    EXPECT_EQ(FollowRange(0, 100, 0).Min, 99);
 }
 
 TEST(AcquisitionCurves, AxesStartAsTheProgramStartsThem) {

@@ -82,7 +82,8 @@ TEST_F(AgraphFrame, TheFrameHostsTheGraphWithItsStatusBarAndCommands) {
     for (const QAction* a : frame->GraphMenu->actions())
         menu << (a->isSeparator() ? QString("-") : a->text());
     EXPECT_EQ(menu, QStringList({"&Axes ", "&Curves", "-", "Print &Setup", "&Print Graph", "-",
-                                 "Export data to &Excel", "Export Data to &ASCII file", "&Save as BMP"}));
+                                 "Export data to &Excel", "Export Data to &ASCII file", "&Save as BMP", "-",
+                                 "Live graph", "Follow"}));
 
     // The read-out along the bottom, below the picture; it takes no clicks.
     QStatusBar* bar = graph->GraphStatusBar;

@@ -114,9 +114,10 @@ TEST_F(MainFormTest, MenusToolBarAndShortcutsAsLaidDown) {
               QStringList({"&Open...", "Close dataset", "&Save", "Save &As...", "-", "Export Data to Excel",
                            "Export Data to CSV...", "-", "Dump PROM to BIN...", "-", "E&xit"}));
     EXPECT_EQ(frame->FileOpen1->shortcut(), QKeySequence("Ctrl+O"));
-    EXPECT_EQ(captions(frame->GraphMenu->actions()),
-              QStringList({"&Axes ", "&Curves", "-", "Print &Setup", "&Print Graph", "-",
-                           "Export data to &Excel", "Export Data to &ASCII file", "&Save as BMP"}));
+    EXPECT_EQ(
+        captions(frame->GraphMenu->actions()),
+        QStringList({"&Axes ", "&Curves", "-", "Print &Setup", "&Print Graph", "-", "Export data to &Excel",
+                     "Export Data to &ASCII file", "&Save as BMP", "-", "Live graph", "Follow"}));
 
     const QList<QAction*> setup = frame->SetupMenu->actions();
     EXPECT_EQ(captions(setup),
@@ -147,10 +148,11 @@ TEST_F(MainFormTest, MenusToolBarAndShortcutsAsLaidDown) {
             EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
         }
     }
-    EXPECT_EQ(tools, QStringList({"FileOpen1", "FileSaveAction", "-", "ExportDataToExcel", "-",
-                                  "WindowCascade1", "WindowTileVertical1", "-",
-                                  frame->Graph.CopyGraph->objectName(), frame->Graph.Zoom->objectName(),
-                                  frame->Graph.UnZoom->objectName(), frame->Graph.SaveBMP->objectName()}));
+    EXPECT_EQ(tools,
+              QStringList({"FileOpen1", "FileSaveAction", "-", "ExportDataToExcel", "-", "WindowCascade1",
+                           "WindowTileVertical1", "-", frame->Graph.CopyGraph->objectName(),
+                           frame->Graph.Zoom->objectName(), frame->Graph.UnZoom->objectName(),
+                           frame->Graph.SaveBMP->objectName(), "LiveGraphAction", "FollowAction"}));
 
     // "Create ini file" has a shortcut and no menu item.
     EXPECT_FALSE(frame->CreateIniFileAction->shortcut().isEmpty());

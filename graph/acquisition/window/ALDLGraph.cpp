@@ -36,6 +36,8 @@ TALDLGraph::TALDLGraph(QWidget* parent) : TGraph(parent) {
     // The picture fills what the status bar leaves.
     setContentsMargins(0, 0, 0, GraphStatusBar->sizeHint().height());
     placeStatusBar();
+    createLiveActions();
+    readLiveSettings();
 }
 
 TALDLGraph::~TALDLGraph() {
@@ -81,6 +83,16 @@ void TALDLGraph::SetupCurve() {
     // 1. The curves go; they are built again from scratch.
     Curves().Clear();
     curvesPerDataset_ = 0;
+    const TALDLLog* live = liveRecording();
+    liveLog_ = nullptr;
+    liveFirstCurve_ = -1;
+    liveRows_ = 0;
+    // The x range Follow set goes with the recording it followed.
+    if (followApplied_ && !live) {
+        Axes().Axis(0).AutoScaleMin = true;
+        Axes().Axis(0).AutoScaleMax = true;
+        followApplied_ = false;
+    }
     if (!acquisition_) {
         DrawScreen();
         return;
@@ -88,34 +100,50 @@ void TALDLGraph::SetupCurve() {
     Acquisition& acquisition = *acquisition_;
     PlotChoices& choices = acquisition.plotChoices();
     TLogCollection& datasets = acquisition.collection();
+    // Logging starts: the live graph waits for its rows.
+    startLiveTimer();
     // 2. Nothing to plot: the graph shows empty.
     const TALDLLog* current = datasets.Count() > 0 ? choices.currentDataset() : nullptr;
-    if (!current || current->Rows == 0) {
+    if (!current || plottedRows(current) == 0) {
         DrawScreen();
         return;
     }
     // 3. A recording is plotted against time.
     if (acquisition.state() == AcquisitionState::Logging) choices.showXText(TimeAxisText);
-    // 4-6. The curves of every dataset and the axes' captions.
-    std::vector<const TALDLLog*> logs;
-    for (int i = 0; i < datasets.Count(); ++i)
-        logs.push_back(datasets.ReadLog(i));
+    // 4-6. The curves of every dataset (a recording's rows so far) and the
+    // axes' captions.
+    std::vector<TPlotDataset> logs;
+    for (int i = 0; i < datasets.Count(); ++i) {
+        const TALDLLog* log = datasets.ReadLog(i);
+        logs.push_back({log, plottedRows(log)});
+    }
     const TPlotTable table{acquisition.parameters(), acquisition.parameterNames(), choices.FlagDefs,
                            acquisition.indices().SpeedIndex};
     const TCurveSetup setup = AddAcquisitionCurves(Curves(), logs, table, choices.Selection);
     XParameterIndex = setup.XParameterIndex;
     CurveParameterIndexes = setup.CurveParameterIndexes;
     curvesPerDataset_ = setup.CurvesPerDataset;
+    if (live) {
+        liveLog_ = live;
+        liveFirstCurve_ = datasets.IndexOf(live) * curvesPerDataset_;
+        liveRows_ = plottedRows(live);
+    }
 
     // 7. Two datasets or more can be lined up.
-    if (datasets.Count() >= 2 && Curves().Count() >= 2) {
+    lineUpDatasets();
+    if (live) applyFollow();
+    DrawScreen();
+}
+
+void TALDLGraph::lineUpDatasets() {
+    PlotChoices& choices = acquisition_->plotChoices();
+    if (acquisition_->collection().Count() >= 2 && Curves().Count() >= 2) {
         choices.enableTimeShift(true);
         TimeShiftRange = static_cast<double>(FindTimeShiftRange(Curves()));
         dlgTimeShiftChange();
     } else {
         choices.enableTimeShift(false);
     }
-    DrawScreen();
 }
 
 void TALDLGraph::dlgTimeShiftChange() {
