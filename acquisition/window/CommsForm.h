@@ -153,7 +153,9 @@ signals:
     // A PROM dump ended, after promDumpRunning(false).
     void promDumpEnded(quillmar::PromDumpResult result);
     void promDumpProgress(quint32 nextAddress, qulonglong bytesRead);
-    // The dials window should open or close; the dials' new positions.
+    // The dials window should open or close; every tick while the dials are
+    // on (the table holds the new values), the pressure x 100 and the engine
+    // speed.
     void dialsWindowRequested(bool open);
     void dialsPositions(float boost, float engineSpeed);
     // The datasets listed, or the selected one, changed.

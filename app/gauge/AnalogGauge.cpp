@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -119,6 +120,12 @@ void TA3nalogGauge::setArrowColor(const QColor& c) {
     RedrawNeedle();
 }
 
+void TA3nalogGauge::setAlertColor(const QColor& c) {
+    if (alertColor_ == c) return;
+    alertColor_ = c;
+    update();
+}
+
 void TA3nalogGauge::setAngle(int v) {
     if (v > 10 && v <= 360) setFace(angle_, v);
 }
@@ -202,7 +209,8 @@ QRect TA3nalogGauge::needleBounds() const {
     QRect bounds;
     if (std::isfinite(position_)) {
         const int reach = f * arrowWidth_ + 2;
-        const QPoint end = qpoint(PointAt(g, g.Radius, ValueAngle(g, position_, scale_)));
+        const QPoint end =
+            qpoint(PointAt(g, g.Radius, ValueAngle(g, double(position_) - scaleStart_, scale_)));
         bounds = QRect(QPoint(g.Cx, g.Cy), end).normalized().adjusted(-reach, -reach, reach, reach);
     }
     if (faceOptions_.testFlag(TFaceOption::ShowCenter)) {
@@ -309,6 +317,20 @@ void TA3nalogGauge::DrawFace() {
     if (has(TFaceOption::ShowIndicatorMid) && indMinimum_ < indMaximum_)
         arc(indMinimum_, indMaximum_, midColor_);
     if (has(TFaceOption::ShowIndicatorMin)) arc(0, indMinimum_, minColor_);
+    // The bands lie along the inner ends of the sub ticks, under the ticks.
+    const double bandWidth = 5.0 * f;
+    const double bandRadius = r - f * lengthSubTicks_ + bandWidth / 2;
+    const QRectF bandCircle(g.H - bandRadius, g.Cy - bandRadius, 2 * bandRadius, 2 * bandRadius);
+    for (const GaugeBand& band : bands_) {
+        const double a = ValueAngle(g, std::clamp(band.From - scaleStart_, 0.0, double(scale_)), scale_);
+        const double b = ValueAngle(g, std::clamp(band.To - scaleStart_, 0.0, double(scale_)), scale_);
+        if (b <= a) continue;
+        QPen bandPen(band.Color, bandWidth);
+        bandPen.setCapStyle(Qt::FlatCap);
+        p.setPen(bandPen);
+        p.drawArc(bandCircle, static_cast<int>(std::lround((180.0 - a) * 16)),
+                  static_cast<int>(std::lround((a - b) * 16)));
+    }
 
     const QPen tickPen = pen(ticksColor_, f);
     p.setPen(tickPen);
@@ -333,7 +355,7 @@ void TA3nalogGauge::DrawFace() {
             p.setBrush(Qt::NoBrush);
         }
         if (has(TFaceOption::ShowValues)) {
-            const QString text = QString::number(int64_t(i) * scale_ / numberMainTicks_);
+            const QString text = QString::number(scaleStart_ + int64_t(i) * scale_ / numberMainTicks_);
             const int w = metrics.horizontalAdvance(text);
             const GaugePoint edge = PointAt(g, r - f * lengthMainTicks_ - 5 - i, theta);
             const GaugePoint high = PointAt(g, r - f * lengthMainTicks_ - 5, theta);
@@ -356,7 +378,8 @@ void TA3nalogGauge::DrawArrow() {
     const QPen arrow = pen(arrowColor_, f * arrowWidth_);
     p.setPen(arrow);
     if (std::isfinite(position_))
-        p.drawLine(QPoint(g.Cx, g.Cy), qpoint(PointAt(g, g.Radius, ValueAngle(g, position_, scale_))));
+        p.drawLine(QPoint(g.Cx, g.Cy),
+                   qpoint(PointAt(g, g.Radius, ValueAngle(g, double(position_) - scaleStart_, scale_))));
     if (faceOptions_.testFlag(TFaceOption::ShowCenter)) {
         p.setPen(pen(arrowColor_, f));
         p.setBrush(centerColor_);
@@ -368,6 +391,14 @@ void TA3nalogGauge::DrawArrow() {
 void TA3nalogGauge::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.drawImage(event->rect(), Picture(), event->rect());
+    if (alertColor_.isValid()) {
+        // A rounded rim inside the edges (the margin keeps the scale clear of it).
+        const double half = AlertRimWidth / 2.0;
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(alertColor_, AlertRimWidth));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(half + 1, half + 1, -half - 1, -half - 1), 6, 6);
+    }
 }
 
 void TA3nalogGauge::resizeEvent(QResizeEvent* event) {

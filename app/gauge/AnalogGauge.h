@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <vector>
 
 namespace quillmar {
 
@@ -40,6 +41,9 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(TFaceOptions)
 // centre, frame, 3D and caption.
 inline constexpr uint32_t DefaultFaceOptionsMask = 0xFCD;
 
+// Pixels of the rim AlertColor draws.
+inline constexpr int AlertRimWidth = 5;
+
 // Supersampling: factor 1, 2, 3 or 4.
 enum class TAntialiased { aaNone, aaBiline, aaTriline, aaQuadral };
 int SupersamplingFactor(TAntialiased aa);
@@ -53,6 +57,14 @@ QColor ColorFromBgr(uint32_t bgr);
 void ReduceBlocks(const QImage& source, int k, QImage& target);
 // The same for the target pixels of area only.
 void ReduceBlocks(const QImage& source, int k, QImage& target, const QRect& area);
+
+// A span of the scale drawn in a colour of its own along the ticks (a
+// threshold's band), in the needle's units.
+struct GaugeBand {
+    double From = 0, To = 0;
+    QColor Color;
+    bool operator==(const GaugeBand&) const = default;
+};
 
 class TA3nalogGauge : public QWidget {
     Q_OBJECT
@@ -155,6 +167,17 @@ public:
     void setIndMinimum(int v);
     QString Caption() const { return caption_; }
     void setCaption(const QString& v) { setFace(caption_, v); }
+    // The value at the start of the scale (0 by default): the numbers run
+    // from it to ScaleStart + Scale, and the needle points at Position there.
+    int ScaleStart() const { return scaleStart_; }
+    void setScaleStart(int v) { setFace(scaleStart_, v); }
+    // Bands along the scale, drawn on the face in order (later over earlier).
+    const std::vector<GaugeBand>& Bands() const { return bands_; }
+    void setBands(const std::vector<GaugeBand>& v) { setFace(bands_, v); }
+    // A thick rim round the control in this colour (a gauge past a
+    // threshold); none when invalid. The face and the needle stay as they are.
+    QColor AlertColor() const { return alertColor_; }
+    void setAlertColor(const QColor& c);
     TAntialiased AntiAliased() const { return antiAliased_; }
     void setAntiAliased(TAntialiased v) { setFace(antiAliased_, v); }
 
@@ -230,6 +253,9 @@ private:
     int indMaximum_ = 80;
     int indMinimum_ = 30;
     QString caption_ = "mV";
+    int scaleStart_ = 0;
+    std::vector<GaugeBand> bands_;
+    QColor alertColor_;
     TAntialiased antiAliased_ = TAntialiased::aaNone;
     int frames_ = 0;
 

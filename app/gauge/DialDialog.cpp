@@ -1,22 +1,26 @@
 #include "app/gauge/DialDialog.h"
 
 #include "app/gauge/AnalogGauge.h"
+#include "app/gauge/DigitalGauge.h"
 
 #include <QAction>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace quillmar {
 
 namespace {
 
-// The settings both dials share.
-void setUpDial(TA3nalogGauge* dial) {
+// The settings every dial shares.
+void setUpDial(TA3nalogGauge* dial, int size) {
     QFont font("Arial");
     font.setPixelSize(11);
     dial->setFont(font);
-    dial->setFixedSize(305, 305);
+    dial->setFixedSize(size, size);
     dial->setMinColor(ColorFromBgr(0x008000));
     dial->setMidColor(ColorFromBgr(0x00FFFF));
     dial->setMaxColor(ColorFromBgr(0x0000FF));
@@ -39,6 +43,47 @@ void setUpDial(TA3nalogGauge* dial) {
                          TFaceOption::ShowCenter | TFaceOption::Show3D | TFaceOption::ShowCaption);
 }
 
+TStyle styleOf(DialStyle s) {
+    switch (s) {
+    case DialStyle::Left:
+        return TStyle::LeftStyle;
+    case DialStyle::Right:
+        return TStyle::RightStyle;
+    case DialStyle::Centre:
+        break;
+    }
+    return TStyle::CenterStyle;
+}
+
+TA3nalogGauge* makeDial(const GaugeSpec& spec, int size, QWidget* parent) {
+    auto* dial = new TA3nalogGauge(parent);
+    setUpDial(dial, size);
+    dial->setCaption(QString::fromStdString(spec.shownCaption()));
+    // Whole numbers on the scale (the layout keeps a dial's ends whole).
+    const int start = int(std::lround(spec.Minimum));
+    dial->setScaleStart(start);
+    dial->setScale(std::max(2, int(std::lround(spec.Maximum)) - start));
+    dial->setAngle(spec.Sweep);
+    dial->setStyle(styleOf(spec.Style));
+    dial->setNumberMainTicks(spec.MainTicks);
+    std::vector<GaugeBand> bands;
+    for (const ScaleBand& b : ThresholdBands(spec))
+        bands.push_back({b.From, b.To, LevelColor(b.Level)});
+    dial->setBands(bands);
+    // The needle rests at the start of the scale until a value comes.
+    dial->setPosition(float(start));
+    return dial;
+}
+
+TDigitalGauge* makeDigital(const GaugeSpec& spec, int size, QWidget* parent) {
+    auto* digital = new TDigitalGauge(parent);
+    digital->setFixedSize(size, size);
+    digital->setCaption(QString::fromStdString(spec.shownCaption()));
+    digital->setUnit(QString::fromStdString(spec.Unit));
+    digital->setDecimals(spec.Decimals);
+    return digital;
+}
+
 QToolButton* actionButton(QAction* action, QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -53,61 +98,99 @@ QToolButton* actionButton(QAction* action, QWidget* parent) {
 
 } // namespace
 
-TDialDialog::TDialDialog(QAction* startLogging, QAction* stopLogging, QWidget* parent)
+QColor LevelColor(GaugeLevel level) {
+    switch (level) {
+    case GaugeLevel::Warning:
+        return QColor(0xff, 0xa0, 0x00);
+    case GaugeLevel::Danger:
+        return QColor(0xd3, 0x2f, 0x2f);
+    case GaugeLevel::Normal:
+        break;
+    }
+    return {};
+}
+
+TDialDialog::TDialDialog(QAction* startLogging, QAction* stopLogging, QWidget* parent,
+                         const DashboardLayout& layout)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint) {
     setObjectName("DialDialog");
     setWindowTitle("Dials");
-
-    dlgBoostDial = new TA3nalogGauge(this);
-    dlgBoostDial->setObjectName("dlgBoostDial");
-    setUpDial(dlgBoostDial);
-    dlgBoostDial->setCaption("Absolute manifold pressure (bar)");
-    dlgBoostDial->setScale(200);
-    dlgBoostDial->setAngle(270);
-    dlgBoostDial->setStyle(TStyle::CenterStyle);
-    dlgBoostDial->setNumberMainTicks(10);
-    dlgBoostDial->setIndMinimum(1);
-    dlgBoostDial->setIndMaximum(1);
-
-    dlgRPMDial = new TA3nalogGauge(this);
-    dlgRPMDial->setObjectName("dlgRPMDial");
-    setUpDial(dlgRPMDial);
-    dlgRPMDial->setCaption("RPM");
-    dlgRPMDial->setScale(8000);
-    dlgRPMDial->setAngle(90);
-    dlgRPMDial->setStyle(TStyle::RightStyle);
-    dlgRPMDial->setNumberMainTicks(8);
-    dlgRPMDial->setIndMinimum(1);
-    dlgRPMDial->setIndMaximum(150);
 
     StartLoggingButton = actionButton(startLogging, this);
     StartLoggingButton->setObjectName("StartLoggingButton");
     StopLoggingButton = actionButton(stopLogging, this);
     StopLoggingButton->setObjectName("StopLoggingButton");
 
-    auto* dials = new QHBoxLayout;
-    dials->addWidget(dlgBoostDial);
-    dials->addWidget(dlgRPMDial);
+    grid_ = new QGridLayout;
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(StartLoggingButton);
     buttons->addWidget(StopLoggingButton);
     buttons->addStretch();
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(dials);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* box = new QVBoxLayout(this);
+    box->addLayout(grid_);
+    box->addLayout(buttons);
+    box->setSizeConstraint(QLayout::SetFixedSize);
+    setDashboard(layout);
 }
 
-void TDialDialog::setPositions(double manifoldPressure, double engineSpeed) {
-    dlgBoostDial->setPosition(static_cast<float>(static_cast<long double>(manifoldPressure) * 100));
-    dlgRPMDial->setPosition(static_cast<float>(engineSpeed));
+void TDialDialog::setDashboard(const DashboardLayout& layout) {
+    for (const Gauge& g : gauges_) {
+        delete g.Dial;
+        delete g.Digital;
+    }
+    gauges_.clear();
+    monitor_ = DashboardMonitor(layout);
+    monitor_.OnDangerCrossed = [this](const DangerCrossing& crossing) { emit dangerCrossed(crossing); };
+    boundTable_ = nullptr;
+    const int columns = std::max(1, layout.Columns);
+    for (size_t i = 0; i < layout.Gauges.size(); ++i) {
+        const GaugeSpec& spec = layout.Gauges[i];
+        Gauge g;
+        QWidget* widget = nullptr;
+        if (spec.Kind == GaugeKind::Dial)
+            widget = g.Dial = makeDial(spec, layout.GaugeSize, this);
+        else
+            widget = g.Digital = makeDigital(spec, layout.GaugeSize, this);
+        widget->setObjectName(QString("Gauge%1").arg(i + 1));
+        widget->setToolTip(QString::fromStdString(spec.Parameter));
+        grid_->addWidget(widget, int(i) / columns, int(i) % columns);
+        gauges_.push_back(g);
+    }
 }
 
-void TDialDialog::setGaugePositions(float boost, float engineSpeed) {
-    dlgBoostDial->setPosition(boost);
-    dlgRPMDial->setPosition(engineSpeed);
+void TDialDialog::showValues(const TParameterArray& params, std::optional<double> recordingTime) {
+    if (boundTable_ != &params || boundSize_ != params.size()) {
+        std::vector<std::string> names;
+        names.reserve(params.size());
+        for (const TParameter& p : params)
+            names.push_back(p.Name);
+        monitor_.bind(names);
+        boundTable_ = &params;
+        boundSize_ = params.size();
+    }
+    const bool levelsChanged =
+        monitor_.update([&params](int i) { return params[size_t(i)].Value; }, recordingTime);
+    for (size_t i = 0; i < gauges_.size(); ++i) {
+        const std::optional<double> shown = monitor_.shown(i);
+        if (TA3nalogGauge* dial = gauges_[i].Dial) {
+            if (shown) dial->setPosition(float(*shown));
+        } else {
+            gauges_[i].Digital->setValue(shown);
+        }
+    }
+    if (levelsChanged) showLevels();
+}
+
+void TDialDialog::showLevels() {
+    for (size_t i = 0; i < gauges_.size(); ++i) {
+        const QColor color = LevelColor(monitor_.level(i));
+        if (gauges_[i].Dial)
+            gauges_[i].Dial->setAlertColor(color);
+        else
+            gauges_[i].Digital->setAlertColor(color);
+    }
 }
 
 } // namespace quillmar

@@ -242,9 +242,7 @@ void TMainForm::createCommsWindow() {
     connect(commsForm_, &TCommsForm::promDumpEnded, this,
             [this](PromDumpResult result) { promDumpEnded(result); });
     connect(commsForm_, &TCommsForm::dialsWindowRequested, this, [this](bool open) { setDialsWindow(open); });
-    connect(commsForm_, &TCommsForm::dialsPositions, this, [this](float boost, float engineSpeed) {
-        if (dials_) dials_->setGaugePositions(boost, engineSpeed);
-    });
+    connect(commsForm_, &TCommsForm::dialsPositions, this, [this] { showDialValues(); });
     connect(commsForm_, &TCommsForm::datasetsChanged, this, [this] { updateCommands(); });
     // An adapter that went away: said until it is back, then for a while.
     connect(commsForm_, &TCommsForm::linkStatusChanged, this,

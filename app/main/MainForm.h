@@ -6,6 +6,7 @@
 // the power events.
 
 #include "acquisition/demo/SimulatedEcu.h"
+#include "app/gauge/core/DashboardMonitor.h"
 #include "app/main/AppOptions.h"
 #include "app/main/PowerEvents.h"
 #include "app/main/QtMessenger.h"
@@ -38,6 +39,7 @@ namespace quillmar {
 
 class TALDLGraph;
 class TCommsForm;
+class TDashboardDialog;
 class TDialDialog;
 
 struct MainFormOptions {
@@ -115,6 +117,14 @@ public:
 
     void SetCommPortActionExecute();
     void Enabledials1Click();
+    // "Layout...": the dials layout dialog, window-modal; OK applies it.
+    void DialsLayoutActionExecute();
+    // The dialog set up with the layout in force, not shown.
+    TDashboardDialog* makeDialsLayoutDialog();
+    // The layout from now on: kept in the settings (unless this run keeps
+    // none) and shown by the dials window if it is open.
+    void DialsLayoutAccept(const DashboardLayout& layout);
+    const DashboardLayout& DialsLayout() const { return dashboard_; }
     void mbMode1MenuItem_Click(QAction* item);
     void FileOpen1Execute();
     // Opens the files as the open dialog would.
@@ -147,6 +157,7 @@ public:
     QMenu* FileMenu = nullptr;
     QMenu* GraphMenu = nullptr;
     QMenu* SetupMenu = nullptr;
+    QMenu* DialsMenu = nullptr;
     QMenu* ToolsMenu = nullptr;
     QMenu* WindowMenu = nullptr;
     QToolBar* ToolBar = nullptr;
@@ -162,6 +173,7 @@ public:
     QAction* CreateIniFileAction = nullptr;
     QAction* SetCommPortAction = nullptr;
     QAction* Enabledials1 = nullptr;
+    QAction* DialsLayoutAction = nullptr;
     QAction* TestMode1 = nullptr;
     std::array<QAction*, 6> ModeItems{};
     QAction* WindowTileVertical1 = nullptr;
@@ -176,6 +188,11 @@ public:
     QLabel* PromAddressLabel = nullptr;
     QProgressBar* PromProgressBar = nullptr;
     QPushButton* PromCancelBtn = nullptr;
+
+signals:
+    // A gauge of the dials window went past its danger threshold for the
+    // first time in the recording going on.
+    void dialDangerCrossed(const quillmar::DangerCrossing& crossing);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -233,6 +250,9 @@ private:
     TALDLGraph* graph_ = nullptr;
     QStatusBar* graphStatusBar_ = nullptr;
     QPointer<TDialDialog> dials_;
+    DashboardLayout dashboard_;
+    // Every tick: the dials window shows the table's values.
+    void showDialValues();
     int startStatus_ = 0;
     bool shown_ = false;
     bool closeAfterDump_ = false;

@@ -4,7 +4,6 @@
 
 #include "acquisition/window/CommsForm.h"
 #include "acquisition/window/Icons.h"
-#include "app/gauge/DialDialog.h"
 
 #include <QAction>
 #include <QMdiArea>
@@ -94,6 +93,9 @@ void TMainForm::buildActions() {
     }
     connect(SetCommPortAction, &QAction::triggered, this, [this] { SetCommPortActionExecute(); });
     connect(Enabledials1, &QAction::triggered, this, [this] { Enabledials1Click(); });
+    DialsLayoutAction = makeAction(this, "DialsLayoutAction", "Layout...");
+    DialsLayoutAction->setStatusTip("Chooses the gauges of the dials window and their warning thresholds");
+    connect(DialsLayoutAction, &QAction::triggered, this, [this] { DialsLayoutActionExecute(); });
     connect(TestMode1, &QAction::toggled, this, [this](bool on) {
         // One radio group with the mode items: test mode unchecks them.
         if (on)
@@ -144,6 +146,12 @@ void TMainForm::buildMenus() {
     for (QAction* item : ModeItems)
         SetupMenu->addAction(item);
 
+    // The dials window's switch again, with its layout.
+    DialsMenu = menuBar()->addMenu("&Dials");
+    DialsMenu->addAction(Enabledials1);
+    DialsMenu->addSeparator();
+    DialsMenu->addAction(DialsLayoutAction);
+
     // Holds the acquisition window's FFT command, which is not there yet.
     ToolsMenu = menuBar()->addMenu("&Tools");
     ToolsMenu->menuAction()->setVisible(false);
@@ -171,33 +179,6 @@ void TMainForm::buildMenus() {
 
 bool TMainForm::Mode() const {
     return TestMode1->isChecked();
-}
-
-void TMainForm::Enabledials1Click() {
-    if (!commsForm_) return;
-    Acquisition& acq = commsForm_->acquisition();
-    acq.setEnableDials(Enabledials1->isChecked());
-    // While idle the dials window waits for the next "Start talking".
-    if (acq.acquisitionRunning()) setDialsWindow(Enabledials1->isChecked());
-}
-
-TDialDialog* TMainForm::DialsWindow() const {
-    return dials_;
-}
-
-void TMainForm::setDialsWindow(bool open) {
-    if (!open) {
-        // Freed once the event that closes it is over.
-        if (dials_) {
-            dials_->hide();
-            dials_->deleteLater();
-            dials_ = nullptr;
-        }
-        return;
-    }
-    if (!dials_ && commsForm_)
-        dials_ = new TDialDialog(commsForm_->StartLoggingAction, commsForm_->StopLoggingAction, this);
-    if (dials_) dials_->show();
 }
 
 void TMainForm::mbMode1MenuItem_Click(QAction* item) {

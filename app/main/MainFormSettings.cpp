@@ -3,6 +3,7 @@
 
 #include "acquisition/Settings.h"
 #include "acquisition/window/CommsForm.h"
+#include "app/gauge/DashboardSettings.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
 
@@ -19,6 +20,7 @@ void TMainForm::ReadRegistry() {
     std::unique_ptr<QSettings> settings = OpenSettings();
     LoadPortOverrides(*settings);
     logFolder_ = LogFolder(*settings);
+    dashboard_ = LoadDashboard(*settings);
     if (!SettingsKeyExists(*settings)) {
         CommPort = 1;
         // A run that keeps no settings asks nothing either.

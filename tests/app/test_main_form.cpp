@@ -109,7 +109,8 @@ TEST_F(MainFormTest, MenusToolBarAndShortcutsAsLaidDown) {
     QStringList bar;
     for (QAction* a : frame->menuBar()->actions())
         bar << a->text();
-    EXPECT_EQ(bar, QStringList({"&File", "&Graph", "&Setup", "&Tools", "&Window"}));
+    EXPECT_EQ(bar, QStringList({"&File", "&Graph", "&Setup", "&Dials", "&Tools", "&Window"}));
+    EXPECT_EQ(captions(frame->DialsMenu->actions()), QStringList({"Enable dials", "-", "Layout..."}));
     EXPECT_EQ(captions(frame->FileMenu->actions()),
               QStringList({"&Open...", "Close dataset", "&Save", "Save &As...", "-", "Export Data to Excel",
                            "Export Data to CSV...", "-", "Dump PROM to BIN...", "-", "E&xit"}));

@@ -6,7 +6,14 @@
 
 #include "acquisition/params/Parameters.h"
 #include "app/gauge/AnalogGauge.h"
+#include "app/gauge/DashboardDialog.h"
+#include "app/gauge/DashboardSettings.h"
 #include "app/gauge/DialDialog.h"
+#include "app/gauge/DigitalGauge.h"
+
+#include <QComboBox>
+#include <QMenu>
+#include <QSignalSpy>
 
 #include <QToolButton>
 
@@ -51,8 +58,8 @@ TEST_F(DialsWindowTest, StartTalkingShowsThemAndStopTalkingFreesThem) {
     // Every tick moves both needles: the pressure x 100 and the engine speed.
     for (int tick = 0; tick < 3; ++tick) {
         acq().acquisitionTick();
-        EXPECT_FLOAT_EQ(dials->dlgBoostDial->Position(), float(value(acq().indices().MapIndex) * 100.0));
-        EXPECT_FLOAT_EQ(dials->dlgRPMDial->Position(), float(value(acq().indices().EngineSpeedIndex)));
+        EXPECT_FLOAT_EQ(dials->dial(0)->Position(), float(value(acq().indices().MapIndex) * 100.0));
+        EXPECT_FLOAT_EQ(dials->dial(1)->Position(), float(value(acq().indices().EngineSpeedIndex)));
     }
     // Its buttons are the logging commands.
     dials->StartLoggingButton->click();
@@ -99,6 +106,74 @@ TEST_F(DialsWindowTest, ClosingTheFrameWhileTheyShowFreesThem) {
     frame.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(dials);
+}
+
+// Engine speed as a read-out that is always in danger, and the pressure dial.
+DashboardLayout alwaysInDanger() {
+    DashboardLayout layout = DefaultDashboard();
+    layout.Gauges[1].Kind = GaugeKind::Digital;
+    layout.Gauges[1].Danger = {true, 0, ThresholdSide::Above};
+    return layout;
+}
+
+TEST_F(DialsWindowTest, TheLayoutIsKeptInTheSettingsAndTheOpenWindowFollowsIt) {
+    EXPECT_EQ(frame->DialsLayout(), DefaultDashboard());
+    ASSERT_TRUE(frame->DialsMenu->actions().contains(frame->DialsLayoutAction));
+    frame->Enabledials1->trigger();
+    comms().StartTalkingAction->trigger();
+    ASSERT_NE(frame->DialsWindow(), nullptr);
+
+    // The dialog offers the table's parameters (no flag entries) and the layout in force.
+    std::unique_ptr<TDashboardDialog> dialog(frame->makeDialsLayoutDialog());
+    EXPECT_EQ(dialog->layout(), DefaultDashboard());
+    EXPECT_GE(dialog->ParameterBox->findText("Coolant temp."), 0);
+    EXPECT_LT(dialog->ParameterBox->findText("Flags 30"), 0);
+    dialog.reset();
+
+    frame->DialsLayoutAccept(alwaysInDanger());
+    EXPECT_EQ(frame->DialsLayout(), alwaysInDanger());
+    EXPECT_EQ(LoadDashboard(*OpenSettings()), alwaysInDanger());
+    TDialDialog* dials = frame->DialsWindow();
+    ASSERT_NE(dials, nullptr);
+    ASSERT_EQ(dials->gaugeCount(), 2u);
+    EXPECT_NE(dials->digital(1), nullptr);
+    acq().acquisitionTick();
+    EXPECT_EQ(dials->level(1), GaugeLevel::Danger);
+    EXPECT_EQ(dials->digital(1)->AlertColor(), LevelColor(GaugeLevel::Danger));
+    comms().StopTalkingAction->trigger();
+
+    // The next run starts with it; "Default" (kept as no layout at all) brings the two dials back.
+    frame.reset();
+    open();
+    EXPECT_EQ(frame->DialsLayout(), alwaysInDanger());
+    frame->DialsLayoutAccept(DefaultDashboard());
+    std::unique_ptr<QSettings> settings = OpenSettings();
+    settings->beginGroup(DashboardSettingsGroup);
+    EXPECT_TRUE(settings->allKeys().isEmpty());
+}
+
+TEST_F(DialsWindowTest, TheFirstDangerOfARecordingIsToldWithItsTime) {
+    frame->DialsLayoutAccept(alwaysInDanger());
+    std::vector<DangerCrossing> told;
+    QObject::connect(frame.get(), &TMainForm::dialDangerCrossed,
+                     [&](const DangerCrossing& c) { told.push_back(c); });
+    frame->Enabledials1->trigger();
+    comms().StartTalkingAction->trigger();
+    acq().acquisitionTick(); // talking, not recording
+    EXPECT_TRUE(told.empty());
+    comms().StartLoggingAction->trigger();
+    acq().acquisitionTick();
+    acq().acquisitionTick();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].Parameter, "Engine speed");
+    EXPECT_EQ(told[0].Crossed, alwaysInDanger().Gauges[1].Danger);
+    EXPECT_GE(told[0].Time, 0);
+    EXPECT_LE(told[0].Time, value(acq().indices().TimeIndex)); // the first row's time
+    comms().StopLoggingAction->trigger();
+    comms().StartLoggingAction->trigger(); // a new recording
+    acq().acquisitionTick();
+    EXPECT_EQ(told.size(), 2u);
+    comms().StopTalkingAction->trigger();
 }
 
 } // namespace
