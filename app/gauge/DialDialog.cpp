@@ -160,7 +160,8 @@ void TDialDialog::setDashboard(const DashboardLayout& layout) {
     }
 }
 
-void TDialDialog::showValues(const TParameterArray& params, std::optional<double> recordingTime) {
+void TDialDialog::showValues(const TParameterArray& params, std::optional<double> recordingTime,
+                             uint32_t recordingRow) {
     if (boundTable_ != &params || boundSize_ != params.size()) {
         std::vector<std::string> names;
         names.reserve(params.size());
@@ -171,7 +172,7 @@ void TDialDialog::showValues(const TParameterArray& params, std::optional<double
         boundSize_ = params.size();
     }
     const bool levelsChanged =
-        monitor_.update([&params](int i) { return params[size_t(i)].Value; }, recordingTime);
+        monitor_.update([&params](int i) { return params[size_t(i)].Value; }, recordingTime, recordingRow);
     for (size_t i = 0; i < gauges_.size(); ++i) {
         const std::optional<double> shown = monitor_.shown(i);
         if (TA3nalogGauge* dial = gauges_[i].Dial) {

@@ -41,7 +41,8 @@ public:
     // One acquisition tick: every gauge shows its parameter's value from the
     // table. recordingTime: seconds into the recording of the row just
     // recorded, nothing while not recording.
-    void showValues(const TParameterArray& params, std::optional<double> recordingTime = std::nullopt);
+    void showValues(const TParameterArray& params, std::optional<double> recordingTime = std::nullopt,
+                    uint32_t recordingRow = 0);
 
     size_t gaugeCount() const { return gauges_.size(); }
     // The gauge's dial, or its read-out (the other is null).

@@ -48,11 +48,14 @@ void TMainForm::showDialValues() {
     const Acquisition& acq = commsForm_->acquisition();
     // While logging, the time of the row just recorded (the Time entry holds it).
     std::optional<double> recordingTime;
+    uint32_t recordingRow = 0;
     const int32_t time = acq.indices().TimeIndex;
     const TParameterArray& params = commsForm_->acquisition().parameters();
-    if (acq.logging() && acq.rowCounter() > 0 && time >= 1 && time <= int32_t(params.size()))
+    if (acq.logging() && acq.rowCounter() > 0 && time >= 1 && time <= int32_t(params.size())) {
         recordingTime = params[size_t(time - 1)].Value;
-    dials_->showValues(params, recordingTime);
+        recordingRow = uint32_t(acq.rowCounter());
+    }
+    dials_->showValues(params, recordingTime, recordingRow);
 }
 
 // ---- the layout --------------------------------------------------------------

@@ -216,6 +216,19 @@ TEST_F(MonitorTest, TheFirstDangerOfEachGaugeInARecordingIsTold) {
     tick(121, 13.8, 5.0);
     tick(121, 13.8, 0.1);
     EXPECT_EQ(crossings.size(), 4u);
+    // Stopped and started again between two ticks, a recording may begin
+    // later than the last one ended: its first row says it is new.
+    const auto rowTick = [this](double time, uint32_t row) {
+        values = {time, 13.8, 121, -1};
+        monitor.update([this](int i) { return values[size_t(i)]; }, time, row);
+    };
+    tick(121, 13.8, std::nullopt);
+    rowTick(0.2, 1);
+    rowTick(0.3, 2);
+    EXPECT_EQ(crossings.size(), 5u);
+    rowTick(0.9, 1);
+    EXPECT_EQ(crossings.size(), 6u);
+    EXPECT_EQ(crossings[5].Time, 0.9);
 }
 
 } // namespace

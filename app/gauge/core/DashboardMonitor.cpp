@@ -20,11 +20,13 @@ void DashboardMonitor::bind(const std::vector<std::string>& parameterNames) {
     bound_ = true;
 }
 
-bool DashboardMonitor::update(const std::function<double(int)>& valueAt,
-                              std::optional<double> recordingTime) {
-    if (!recordingTime || (lastRecordingTime_ && *recordingTime < *lastRecordingTime_))
+bool DashboardMonitor::update(const std::function<double(int)>& valueAt, std::optional<double> recordingTime,
+                              uint32_t recordingRow) {
+    if (!recordingTime || (lastRecordingTime_ && *recordingTime < *lastRecordingTime_) ||
+        (recordingRow != 0 && recordingRow <= lastRecordingRow_))
         dangerSeen_.assign(dangerSeen_.size(), false);
     lastRecordingTime_ = recordingTime;
+    lastRecordingRow_ = recordingTime ? recordingRow : 0;
 
     bool changed = false;
     for (size_t g = 0; g < layout_.Gauges.size(); ++g) {

@@ -7,6 +7,7 @@
 #include "app/gauge/core/DashboardLayout.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,8 +41,12 @@ public:
     // One tick: valueAt gives the table's value at a position. recordingTime
     // is the time of the row just recorded (seconds into the recording), or
     // nothing while not recording; a time earlier than the last one begins a
-    // new recording. Returns true when a gauge's level changed.
-    bool update(const std::function<double(int)>& valueAt, std::optional<double> recordingTime);
+    // new recording, and so does a recordingRow (the row's number, 0 when not
+    // known) no later than the last one: a recording stopped and started
+    // again between two ticks may well begin at a later time than the last
+    // one ended. Returns true when a gauge's level changed.
+    bool update(const std::function<double(int)>& valueAt, std::optional<double> recordingTime,
+                uint32_t recordingRow = 0);
 
     // What the gauge shows now, and its level; nothing before the first tick
     // or without its parameter.
@@ -57,6 +62,7 @@ private:
     std::vector<GaugeLevel> levels_;
     std::vector<bool> dangerSeen_; // in the recording going on
     std::optional<double> lastRecordingTime_;
+    uint32_t lastRecordingRow_ = 0;
     bool bound_ = false;
 };
 
