@@ -57,7 +57,8 @@ public:
     // The values it reads, each once, in the order they first appear.
     const std::vector<NamedValue>& Inputs() const { return inputs_; }
     // The result for the values of Inputs() in inputs (as many); NAN when it
-    // is not a finite number.
+    // is not a finite number. The inputs pass through the expression's own
+    // variables: one thread at a time.
     double Evaluate(std::span<const double> inputs) const;
 
 private:
