@@ -7,7 +7,9 @@
 #include "acquisition/params/Parameters.h"
 #include "acquisition/params/ProtocolFile.h"
 #include "app/sheet/ExportTables.h"
+#include "cli/CliChannels.h"
 #include "cli/CliExport.h"
+#include "cli/CliHistogram.h"
 #include "cli/CliOptions.h"
 #include "cli/CliPlot.h"
 #include "cli/CliPorts.h"
@@ -84,6 +86,8 @@ const char* const MainHelp =
     "  info       show what a log file holds\n"
     "  export     write a log file as a workbook (.xlsx), CSV (.csv) or table text (.tsv)\n"
     "  plot       draw log files as the desktop program's graph, into a picture file\n"
+    "  histogram  spread a parameter over a grid of two others: a table (.csv) or\n"
+    "             a coloured picture\n"
     "  dump-prom  read the program memory (0x8000-0xFFFF) into a 32768-byte file\n"
     "  create-ini write the parameter table in force to the protocol file\n"
     "  recover    save the recordings a crash or a kill left in their journals\n"
@@ -123,7 +127,8 @@ const char* const WatchHelp =
     "Usage: quillmar-cli watch --port PORT [OPTIONS]\n"
     "Talks to the engine computer and prints the live parameter table every\n"
     "update period until Ctrl-C (SIGINT), SIGTERM or SIGHUP (unless ignored, as\n"
-    "under nohup).\n"
+    "under nohup). User channels follow the parameters, computed from the live\n"
+    "values.\n"
     "\n"
     "  --port PORT      COM1..COM20 or a device path (not needed with --test-mode)\n"
     "  --period MS      acquisition period in milliseconds (default 200)\n"
@@ -132,10 +137,14 @@ const char* const WatchHelp =
     "  --test-mode      use pseudo-random replies instead of the link\n"
     "  --ini FILE       the protocol file\n";
 
-const char* const TableHelp = "Usage: quillmar-cli table FILE.ecu [--ini FILE]\n"
+const char* const TableHelp = "Usage: quillmar-cli table FILE.ecu [--ini FILE] [--channel LINE ...]\n"
+                              "                          [--channels FILE]\n"
                               "Writes the dataset table to stdout: a line of names, a line of units, then\n"
-                              "one line per row (time, then every parameter but the last of the table);\n"
-                              "cells end in a tab, lines in CR LF.\n";
+                              "one line per row (time, then every parameter but the last of the table,\n"
+                              "then the user channels, a row without a value an empty cell); cells end in\n"
+                              "a tab, lines in CR LF.\n"
+                              "\n"
+                              "  --ini FILE       the protocol file (default: the user's config folder)\n";
 
 const char* const InfoHelp = "Usage: quillmar-cli info FILE.ecu [--ini FILE]\n"
                              "Opens a log file as the desktop program does and prints its rows, columns,\n"
@@ -151,6 +160,11 @@ const char* const CreateIniHelp =
     "Usage: quillmar-cli create-ini [--ini FILE]\n"
     "Writes the parameter table in force (the protocol file's, or the built-in\n"
     "one) to the protocol file.\n";
+
+// A command's help and the lines of the channel options.
+std::string withChannelHelp(const char* help) {
+    return std::string(help) + ChannelOptionsHelp;
+}
 
 int badArguments(const std::string& command, const std::string& why) {
     return BadArguments(command, why);
@@ -341,11 +355,12 @@ std::optional<int> checkOutputFile(const std::string& command, const std::string
 // Parses a command's options. Returns the exit status when the command ends
 // here: after printing its help, or on a bad option.
 std::optional<int> startCommand(const std::string& command, const std::vector<std::string>& args,
-                                const std::vector<OptionSpec>& options, const char* help, ParsedOptions& o) {
+                                const std::vector<OptionSpec>& options, const std::string& help,
+                                ParsedOptions& o) {
     o = ParseOptions(args, options);
     if (!o.Error.empty()) return badArguments(command, o.Error);
     if (o.has("help")) {
-        std::fputs(help, stdout);
+        std::fputs(help.c_str(), stdout);
         return ExitOk;
     }
     return std::nullopt;
@@ -520,8 +535,10 @@ int cmdWatch(const std::vector<std::string>& args) {
                                   {"update", true},
                                   {"message", true},
                                   {"test-mode", false},
-                                  {"ini", true}},
-                                 WatchHelp, o))
+                                  {"ini", true},
+                                  {"channel", true},
+                                  {"channels", true}},
+                                 withChannelHelp(WatchHelp), o))
         return *done;
     if (!o.Positional.empty()) return badArguments(command, "unexpected argument '" + o.Positional[0] + "'");
     LinkOptions link;
@@ -533,11 +550,16 @@ int cmdWatch(const std::vector<std::string>& args) {
     acq.setListener(&listener);
     if (auto bad = startAcquisition(acq, command, link)) return *bad;
     if (auto bad = applyPeriods(acq, command, o)) return *bad;
+    std::unique_ptr<UserChannelSet> channels;
+    if (auto bad = ReadUserChannels(command, o, acq.parameters(), channels)) return *bad;
     // On a terminal the table is redrawn in place (cli/CliTerminal.h).
     const std::string where = link.Port.empty() ? std::string("(test mode)") : link.Port;
     LiveScreen screen(stdout, "quillmar-cli watch " + where + "  Ctrl-C ends");
     listener.onErrorLine = [&](const std::string& line) { screen.note(line); };
-    listener.onRefresh = [&] { screen.show(LiveTableText(acq.parameters(), screen.inPlace())); };
+    listener.onRefresh = [&] {
+        screen.show(WithChannelLines(LiveTableText(acq.parameters(), screen.inPlace()), channels.get(),
+                                     acq.parameters()));
+    };
     // Whatever the acquisition reports while it goes, the screen has gone.
     struct Unhook {
         CliListener& listener;
@@ -563,10 +585,13 @@ int cmdWatch(const std::vector<std::string>& args) {
 int cmdTable(const std::vector<std::string>& args) {
     const std::string command = "table";
     ParsedOptions o;
-    if (auto done = startCommand(command, args, {{"ini", true}}, TableHelp, o)) return *done;
+    if (auto done =
+            startCommand(command, args, WithChannelOptions({{"ini", true}}), withChannelHelp(TableHelp), o))
+        return *done;
     std::shared_ptr<TParameterArray> params;
     OpenedLog opened;
-    if (auto bad = OpenLogForReading(command, o, params, opened)) return *bad;
+    std::unique_ptr<UserChannelSet> channels;
+    if (auto bad = OpenLogWithChannels(command, o, params, opened, channels)) return *bad;
     bool writeFailed = false;
     WriteDatasetTable(*params, *opened.Log, ".", [&](const std::string& piece) {
         if (!writeFailed && std::fwrite(piece.data(), 1, piece.size(), stdout) != piece.size())
@@ -698,6 +723,7 @@ int dispatch(std::vector<std::string> args) {
     if (command == "info") return cmdInfo(args);
     if (command == "export") return CmdExport(args);
     if (command == "plot") return CmdPlot(args);
+    if (command == "histogram") return CmdHistogram(args);
     if (command == "dump-prom") return cmdDumpProm(args);
     if (command == "create-ini") return cmdCreateIni(args);
     if (command == "recover") return CmdRecover(args);

@@ -2,6 +2,7 @@
 
 #include "app/sheet/ExportTables.h"
 #include "app/sheet/SheetExports.h"
+#include "cli/CliChannels.h"
 #include "cli/CliCommands.h"
 #include "cli/CliOptions.h"
 #include "cli/CliReading.h"
@@ -17,14 +18,16 @@
 namespace quillmar {
 
 const char* const ExportHelp =
-    "Usage: quillmar-cli export FILE.ecu --out FILE [--ini FILE]\n"
+    "Usage: quillmar-cli export FILE.ecu --out FILE [--ini FILE] [--channel LINE ...]\n"
+    "                           [--channels FILE]\n"
     "Writes a log file in the form the extension of --out names:\n"
     "  .xlsx  a workbook holding the dataset table as the desktop program's\n"
     "         \"Export Data to Excel\" leaves it: names, units, numbers as numbers\n"
     "  .csv   one header row (name and unit), comma separated, '.' as the\n"
     "         decimal point, UTF-8\n"
     "  .tsv   the dataset table text, as 'quillmar-cli table' prints it\n"
-    "An existing file is replaced only once the new one is complete.\n"
+    "User channels follow as the last columns; a row without a value is an\n"
+    "empty cell. An existing file is replaced only once the new one is complete.\n"
     "\n"
     "  --out FILE       the file to write (.xlsx, .csv or .tsv)\n"
     "  --ini FILE       the protocol file (default: the user's config folder)\n";
@@ -47,10 +50,11 @@ std::optional<ExportKind> exportKind(const std::string& fileName) {
 
 int CmdExport(const std::vector<std::string>& args) {
     const std::string command = "export";
-    const ParsedOptions o = ParseOptions(args, {{"out", true}, {"ini", true}});
+    const ParsedOptions o = ParseOptions(args, WithChannelOptions({{"out", true}, {"ini", true}}));
     if (!o.Error.empty()) return BadArguments(command, o.Error);
     if (o.has("help")) {
         std::fputs(ExportHelp, stdout);
+        std::fputs(ChannelOptionsHelp, stdout);
         return ExitOk;
     }
     const std::string outFile = o.value("out");
@@ -68,7 +72,8 @@ int CmdExport(const std::vector<std::string>& args) {
 
     std::shared_ptr<TParameterArray> params;
     OpenedLog opened;
-    if (auto bad = OpenLogForReading(command, o, params, opened)) return *bad;
+    std::unique_ptr<UserChannelSet> channels;
+    if (auto bad = OpenLogWithChannels(command, o, params, opened, channels)) return *bad;
     const TALDLLog& log = *opened.Log;
     try {
         switch (*kind) {

@@ -1,6 +1,7 @@
 #include "cli/CliPlot.h"
 
 #include "acquisition/params/Parameters.h"
+#include "cli/CliChannels.h"
 #include "cli/CliCommands.h"
 #include "cli/CliOptions.h"
 #include "cli/CliReading.h"
@@ -23,6 +24,7 @@ namespace quillmar {
 const char* const PlotHelp =
     "Usage: quillmar-cli plot FILE.ecu [FILE.ecu ...] --x NAME --y NAME [--y2 NAME]\n"
     "                         --out FILE [--size WxH] [--title TEXT] [--ini FILE]\n"
+    "                         [--channel LINE ...] [--channels FILE]\n"
     "Draws the log files as the desktop program's graph draws them for those\n"
     "choices: every file in its own colour (the first blue, then black,\n"
     "fuchsia, ...), --y as solid lines on the left axis, --y2 dotted on the\n"
@@ -33,17 +35,22 @@ const char* const PlotHelp =
     "is needed.\n"
     "\n"
     "  --x NAME         the x-axis parameter: \"Time\", \"Distance\" or any name of\n"
-    "                   the parameter table (\"Engine speed\")\n"
-    "  --y NAME         curve 1: a name of the table, or a flag entry and one of\n"
-    "                   its bits joined by a slash (\"Flags 30/At idle\")\n"
+    "                   the parameter table (\"Engine speed\") or user channel\n"
+    "  --y NAME         curve 1: a name of the table or of a user channel, or a\n"
+    "                   flag entry and one of its bits joined by a slash\n"
+    "                   (\"Flags 30/At idle\")\n"
     "  --y2 NAME        curve 2, named the same way (default: none)\n"
     "  --out FILE       the picture to write (.png, .bmp, .svg or .pdf)\n"
     "  --size WxH       its size in pixels (default 1024x768, 160x120 to 8192x8192)\n"
     "  --title TEXT     a title line above the graph\n"
-    "  --ini FILE       the protocol file (default: the user's config folder)\n"
-    "A name the table does not hold is refused (status 2) with the list of names.\n";
+    "  --ini FILE       the protocol file (default: the user's config folder)\n";
 
 namespace {
+
+// After the options.
+const char* const PlotHelpEnd =
+    "A name the table does not hold is refused (status 2) with the list of names.\n"
+    "A user channel's rows without a value leave a gap in its curve.\n";
 
 constexpr int DefaultWidth = 1024;
 constexpr int DefaultHeight = 768;
@@ -70,7 +77,7 @@ int unknownName(const std::string& option, const std::string& name, const std::v
 } // namespace
 
 std::unique_ptr<QCoreApplication> MakeCliApplication(int& argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "plot") == 0) {
+    if (argc > 1 && (std::strcmp(argv[1], "plot") == 0 || std::strcmp(argv[1], "histogram") == 0)) {
         // The drawing happens in memory: the offscreen platform needs no
         // display, whatever the environment names. Qt sees only the program
         // name, so it takes none of the command's words for its own options.
@@ -96,10 +103,14 @@ int CmdPlot(const std::vector<std::string>& args) {
                                                 {"out", true},
                                                 {"size", true},
                                                 {"title", true},
-                                                {"ini", true}});
+                                                {"ini", true},
+                                                {"channel", true},
+                                                {"channels", true}});
     if (!o.Error.empty()) return BadArguments(command, o.Error);
     if (o.has("help")) {
         std::fputs(PlotHelp, stdout);
+        std::fputs(ChannelOptionsHelp, stdout);
+        std::fputs(PlotHelpEnd, stdout);
         return ExitOk;
     }
     if (o.Positional.empty()) return BadArguments(command, "give the log files to plot");
@@ -131,19 +142,24 @@ int CmdPlot(const std::vector<std::string>& args) {
     // The names, against the table the files are read with.
     std::shared_ptr<TParameterArray> params;
     if (auto bad = LoadTableForReading(o.value("ini"), params)) return *bad;
-    const TPlotLists lists(*params);
+    std::unique_ptr<UserChannelSet> channels;
+    if (auto bad = ReadUserChannels(command, o, *params, channels)) return *bad;
+    // The channels' names follow the table's; the datasets read them after
+    // the table's columns.
+    const TParameterArray named = channels ? channels->TableWithChannels(*params) : *params;
+    const TPlotLists lists(named);
     const TPlotTable table = lists.Table();
     TPlotSelection selection;
-    const auto x = FindXAxisItem(*params, o.value("x"));
-    if (!x) return unknownName("--x", o.value("x"), XAxisNames(*params));
+    const auto x = FindXAxisItem(named, o.value("x"));
+    if (!x) return unknownName("--x", o.value("x"), XAxisNames(named));
     selection.XText = *x;
     const auto y = FindCurveItem(table, o.value("y"));
-    if (!y || y->Text == NoCurveText) return unknownName("--y", o.value("y"), CurveNames(*params));
+    if (!y || y->Text == NoCurveText) return unknownName("--y", o.value("y"), CurveNames(named));
     selection.Curve[1] = *y;
     if (o.has("y2")) {
         const auto y2 = FindCurveItem(table, o.value("y2"));
         if (!y2) {
-            std::vector<std::string> names = CurveNames(*params);
+            std::vector<std::string> names = CurveNames(named);
             names.insert(names.begin(), NoCurveText);
             return unknownName("--y2", o.value("y2"), names);
         }
@@ -162,6 +178,7 @@ int CmdPlot(const std::vector<std::string>& args) {
         }
         for (const std::string& w : opened.Warnings)
             ErrorLine("Warning: " + w);
+        if (channels) channels->Compute(*opened.Log);
         logs.push_back(std::move(opened.Log));
     }
     // A file without rows keeps its place (and its colour), as in the desktop

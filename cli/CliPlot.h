@@ -19,8 +19,8 @@ extern const char* const PlotHelp;
 int CmdPlot(const std::vector<std::string>& args);
 
 // The application object quillmar-cli runs in. Drawing text needs a
-// QGuiApplication, so "plot" gets one on the offscreen platform, which needs
-// no display; every other command a QCoreApplication.
+// QGuiApplication, so "plot" and "histogram" get one on the offscreen
+// platform, which needs no display; every other command a QCoreApplication.
 std::unique_ptr<QCoreApplication> MakeCliApplication(int& argc, char** argv);
 
 } // namespace quillmar

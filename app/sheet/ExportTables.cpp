@@ -48,7 +48,7 @@ double rowTime(const TALDLLog& log, uint32_t row) {
 } // namespace
 
 uint64_t DatasetTableValueCount(const TParameterArray& params, const TALDLLog& log) {
-    return uint64_t(tableEntries(params)) * log.Rows;
+    return uint64_t(tableEntries(params) + log.UserChannels.size()) * log.Rows;
 }
 
 void WriteDatasetTable(const TParameterArray& params, const TALDLLog& log, std::string_view decimalSeparator,
@@ -60,10 +60,14 @@ void WriteDatasetTable(const TParameterArray& params, const TALDLLog& log, std::
     text += "Time\t";
     for (size_t i = 0; i < entries; ++i)
         text += params[i].Name + '\t';
+    for (const UserChannelColumn& channel : log.UserChannels)
+        text += channel.Name + '\t';
     text += "\r\n";
     text += "s\t";
     for (size_t i = 0; i < entries; ++i)
         text += params[i].Units + '\t';
+    for (const UserChannelColumn& channel : log.UserChannels)
+        text += channel.Unit + '\t';
     text += "\r\n";
 
     if (progress && progress->Start) progress->Start(DatasetTableValueCount(params, log));
@@ -74,6 +78,13 @@ void WriteDatasetTable(const TParameterArray& params, const TALDLLog& log, std::
         for (size_t k = 1; k <= entries; ++k) {
             text += FormatExportNumber(static_cast<double>(log.ParameterValue(static_cast<int>(k), r)),
                                        decimalSeparator);
+            text += '\t';
+            if (stepping) progress->Step();
+        }
+        // A user channel's row without a value is an empty cell.
+        for (const UserChannelColumn& channel : log.UserChannels) {
+            const double v = r < channel.Values.size() ? channel.Values[r] : NAN;
+            if (std::isfinite(v)) text += FormatExportNumber(v, decimalSeparator);
             text += '\t';
             if (stepping) progress->Step();
         }
@@ -100,9 +111,7 @@ void FillDatasetSheet(TWorksheet& sheet, const TParameterArray& params, const TA
 
 // ---- dataset CSV -------------------------------------------------------
 
-namespace {
-
-std::string csvCell(const std::string& text) {
+std::string CsvCell(const std::string& text) {
     const bool quote = text.find_first_of(",\"\r\n") != std::string::npos ||
                        (!text.empty() && (text.front() == ' ' || text.back() == ' '));
     if (!quote) return text;
@@ -113,6 +122,8 @@ std::string csvCell(const std::string& text) {
     }
     return out + '"';
 }
+
+namespace {
 
 std::string csvNumber(double v) {
     return std::isnan(v) ? std::string() : FormatGeneral(v);
@@ -136,12 +147,16 @@ void WriteDatasetCsv(const TParameterArray& params, const TALDLLog& log,
     text.reserve(chunkBytes + 4096);
     text += "Time (s)";
     for (int k : columns)
-        text += ',' + csvCell(CsvColumnName(params[size_t(k - 1)]));
+        text += ',' + CsvCell(CsvColumnName(params[size_t(k - 1)]));
+    for (const UserChannelColumn& channel : log.UserChannels)
+        text += ',' + CsvCell(channel.Unit.empty() ? channel.Name : channel.Name + " (" + channel.Unit + ")");
     text += "\r\n";
     for (uint32_t r = 1; r <= log.Rows; ++r) {
         text += csvNumber(rowTime(log, r));
         for (int k : columns)
             text += ',' + csvNumber(static_cast<double>(log.ParameterValue(k, r)));
+        for (const UserChannelColumn& channel : log.UserChannels)
+            text += ',' + csvNumber(r < channel.Values.size() ? channel.Values[r] : NAN);
         text += "\r\n";
         if (text.size() >= chunkBytes) {
             sink(text);

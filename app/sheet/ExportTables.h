@@ -37,11 +37,14 @@ struct TableProgress {
     std::function<void()> Step;
 };
 
-// The number of values of the dataset table: (entries - 1) x rows.
+// The number of values of the dataset table: (entries - 1 + user channels)
+// x rows.
 uint64_t DatasetTableValueCount(const TParameterArray& params, const TALDLLog& log);
 
 // The dataset table: "Time" and the Name of every entry but the last, then
-// "s" and their Units, then per row its time and the entries' values. Every
+// "s" and their Units, then per row its time and the entries' values. The
+// dataset's user channels follow as the last columns (a row without a value
+// is an empty cell); without them the table is as it always was. Every
 // cell is followed by a tab, every line by CR LF; numbers as
 // FormatExportNumber with decimalSeparator. Handed to sink in pieces of
 // about chunkBytes, so a long dataset never sits in memory as one text.
@@ -62,9 +65,14 @@ void FillDatasetSheet(TWorksheet& sheet, const TParameterArray& params, const TA
 // and is no flag entry.
 std::string CsvColumnName(const TParameter& p);
 
+// A CSV field: quoted (with its quotes doubled) when it holds a comma, a
+// quote or a line break, or starts or ends with a blank; as it is otherwise.
+std::string CsvCell(const std::string& text);
+
 // The dataset as CSV for other analysis tools: a header row "Time (s)" and
 // CsvColumnName of every entry (but a derived "Time" entry, which would
-// repeat the first column), then per row its time and those entries' values.
+// repeat the first column) and of the dataset's user channels ("Name (Unit)"),
+// then per row its time and those columns' values.
 // Comma separated, '.' decimal point, 15 significant digits, UTF-8,
 // CR LF line ends; cells with a comma, quote, line break or surrounding
 // spaces are quoted. A value that is not a number (NAN) is an empty cell.

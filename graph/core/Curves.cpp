@@ -72,6 +72,13 @@ struct TCurve::TSummary {
     std::vector<double> X, Y; // point i at [i - 1]
     bool Ascending = true;    // x never decreases and holds no NaN
     TMinMaxTree XTree, YTree;
+    std::vector<uint32_t> Gaps; // 0-based points whose y is NaN, ascending
+
+    // True when a point without a y value lies strictly between points a and b (0-based, a < b).
+    bool gapBetween(uint32_t a, uint32_t b) const {
+        const auto g = std::upper_bound(Gaps.begin(), Gaps.end(), a);
+        return g != Gaps.end() && *g < b;
+    }
 };
 
 const TCurve::TSummary& TCurve::summary() const {
@@ -86,6 +93,7 @@ const TCurve::TSummary& TCurve::summary() const {
         s->X[i] = static_cast<double>(Series->GetX(i + 1));
         s->Y[i] = static_cast<double>(Series->GetY(i + 1));
         if (std::isnan(s->X[i]) || (i > 0 && s->X[i] < s->X[i - 1])) s->Ascending = false;
+        if (std::isnan(s->Y[i])) s->Gaps.push_back(i);
     }
     s->XTree.Build(s->X);
     s->YTree.Build(s->Y);
@@ -233,9 +241,21 @@ TCurvePlot TCurve::computePlot(const TAxes& axes, bool everyPoint) const {
     const TPixelMap xMap = xAxis.PixelMap(), yMap = yAxis.PixelMap();
     auto px = [&](uint32_t i) { return xMap(X[i]); };
     auto point = [&](uint32_t i) { return TPixelPoint{xMap(X[i]), yMap(Y[i])}; };
+    // The line breaks where a point without a y value lies between the last
+    // point put and the next (for a pixel column, between its first point
+    // and the column before).
+    uint32_t lastPut = TMinMaxTree::npos;
+    auto breakBefore = [&](uint32_t i) {
+        if (lastPut != TMinMaxTree::npos && !plot.Points.empty() && lastPut < i && s.gapBetween(lastPut, i))
+            plot.Breaks.push_back(plot.Points.size());
+    };
     auto emit = [&](uint32_t i) {
         TPixelPoint p = point(i);
-        if (plot.Points.empty() || !(plot.Points.back() == p)) plot.Points.push_back(p);
+        if (plot.Points.empty() || !(plot.Points.back() == p)) {
+            breakBefore(i);
+            plot.Points.push_back(p);
+        }
+        lastPut = i;
     };
 
     if (s.Ascending) {
@@ -249,8 +269,12 @@ TCurvePlot TCurve::computePlot(const TAxes& axes, bool everyPoint) const {
         const uint32_t last = end - 1;
         if (everyPoint) {
             plot.Points.reserve(last - first + 1);
-            for (uint32_t i = first; i <= last; ++i)
-                if (keepY.keeps(Y[i])) plot.Points.push_back(point(i));
+            for (uint32_t i = first; i <= last; ++i) {
+                if (!keepY.keeps(Y[i])) continue;
+                breakBefore(i);
+                plot.Points.push_back(point(i));
+                lastPut = i;
+            }
             return plot;
         }
         // One pixel column at a time: its points form one index range.
@@ -326,9 +350,14 @@ TCurvePlot TCurve::computePlot(const TAxes& axes, bool everyPoint) const {
             if (e.found()) {
                 const uint32_t f = keepY.keeps(Y[i]) ? i : s.YTree.FirstKept(i, j, keepY);
                 const uint32_t l = keepY.keeps(Y[j]) ? j : s.YTree.LastKept(f, j, keepY);
+                bool columnStarts = true;
                 auto put = [&](double y) {
                     const TPixelPoint p{column, yMap(y)};
-                    if (plot.Points.empty() || !(plot.Points.back() == p)) plot.Points.push_back(p);
+                    if (plot.Points.empty() || !(plot.Points.back() == p)) {
+                        if (columnStarts) breakBefore(f);
+                        plot.Points.push_back(p);
+                    }
+                    columnStarts = false;
                 };
                 const bool minFirst = e.MinIndex <= e.MaxIndex;
                 const uint32_t a = minFirst ? e.MinIndex : e.MaxIndex, b = minFirst ? e.MaxIndex : e.MinIndex;
@@ -337,6 +366,7 @@ TCurvePlot TCurve::computePlot(const TAxes& axes, bool everyPoint) const {
                 if (a != f) put(av);
                 if (b != a) put(bv);
                 if (l != b) put(Y[l]);
+                lastPut = l;
             }
             // The memory of the columns ahead, while this one is drawn: the
             // search for their edges and their first and last values.
@@ -381,7 +411,9 @@ TCurvePlot TCurve::computePlot(const TAxes& axes, bool everyPoint) const {
     for (uint32_t i = first - 1; i < last; ++i) {
         if (!keepY.keeps(Y[i])) continue;
         if (everyPoint) {
+            breakBefore(i);
             plot.Points.push_back(point(i));
+            lastPut = i;
             continue;
         }
         const int32_t column = px(i);

@@ -32,6 +32,10 @@ struct TExtreme {
 struct TCurvePlot {
     TPixelRect Clip;
     std::vector<TPixelPoint> Points;
+    // Positions in Points where the line starts again: a point without a y
+    // value (NaN, a user channel's row without a value) lay between the
+    // point before and this one, and the line leaves a gap there. Ascending.
+    std::vector<std::size_t> Breaks;
 };
 
 class TCurve {

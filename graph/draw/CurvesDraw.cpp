@@ -20,7 +20,20 @@ void DrawCurve(const TCurve& curve, const TAxes& axes, TCanvas& canvas, bool eve
     }
     if (curve.ShowLine) {
         canvas.Pen = curve.LinePen;
-        canvas.Polyline(plot.Points);
+        if (plot.Breaks.empty()) {
+            canvas.Polyline(plot.Points);
+        } else {
+            // One line per stretch between the gaps.
+            std::size_t start = 0;
+            for (std::size_t k = 0; k <= plot.Breaks.size(); ++k) {
+                const std::size_t end = k < plot.Breaks.size() ? plot.Breaks[k] : plot.Points.size();
+                if (end > start)
+                    canvas.Polyline(
+                        std::vector<TPixelPoint>(plot.Points.begin() + static_cast<std::ptrdiff_t>(start),
+                                                 plot.Points.begin() + static_cast<std::ptrdiff_t>(end)));
+                start = end;
+            }
+        }
     }
     canvas.RestoreClip();
 }

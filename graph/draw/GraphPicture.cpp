@@ -29,14 +29,30 @@ std::optional<TPictureFormat> PictureFormatOfFile(const QString& fileName) {
 
 QByteArray GraphPictureBytes(TAxes& axes, TCurves& curves, TPictureFormat format, QSize size,
                              const TDrawOptions& options, const QString& title, bool* drawn) {
+    return PaintedPictureBytes(
+        format, size, title,
+        [&](QPainter& painter) {
+            return PaintGraph(painter, QRect(QPoint(0, 0), size), axes, curves, options);
+        },
+        drawn);
+}
+
+QByteArray PaintedPictureBytes(TPictureFormat format, QSize size, const QString& title,
+                               const std::function<bool(QPainter&)>& paint, bool* drawn) {
     if (drawn) *drawn = false;
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly)) return {};
 
     if (format == TPictureFormat::Bmp || format == TPictureFormat::Png) {
-        const QImage image = RenderGraph(axes, curves, size, options, drawn);
-        if (image.isNull() || !image.save(&buffer, format == TPictureFormat::Png ? "PNG" : "BMP")) return {};
+        QImage image(size, QImage::Format_RGB32);
+        if (image.isNull()) return {};
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        const bool ok = paint(painter);
+        painter.end();
+        if (!image.save(&buffer, format == TPictureFormat::Png ? "PNG" : "BMP")) return {};
+        if (drawn) *drawn = ok;
         return bytes;
     }
 
@@ -60,7 +76,7 @@ QByteArray GraphPictureBytes(TAxes& axes, TCurves& curves, TPictureFormat format
     }
     QPainter painter;
     if (!painter.begin(device.get())) return {};
-    const bool ok = PaintGraph(painter, QRect(QPoint(0, 0), size), axes, curves, options);
+    const bool ok = paint(painter);
     if (!painter.end()) return {};
     device.reset(); // a PDF is complete once its writer is gone
     if (drawn) *drawn = ok;

@@ -9,7 +9,10 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <optional>
+
+class QPainter;
 
 namespace quillmar {
 
@@ -28,5 +31,13 @@ std::optional<TPictureFormat> PictureFormatOfFile(const QString& fileName);
 QByteArray GraphPictureBytes(TAxes& axes, TCurves& curves, TPictureFormat format, QSize size,
                              const TDrawOptions& options = {}, const QString& title = QString(),
                              bool* drawn = nullptr);
+
+// The bytes of a picture file of size (as above) that paint draws on a
+// painter active on the picture's device (a raster picture starts white; on
+// a vector page paint fills its own background); paint returns whether
+// there was anything to draw, which drawn tells. Empty when the picture
+// cannot be made.
+QByteArray PaintedPictureBytes(TPictureFormat format, QSize size, const QString& title,
+                               const std::function<bool(QPainter&)>& paint, bool* drawn = nullptr);
 
 } // namespace quillmar

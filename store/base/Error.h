@@ -57,6 +57,10 @@ enum class ErrorKind {
     LineLost,         // the device went away while in use
     Timeout,          // nothing, or too little, arrived in time
     BadFrame,         // bytes arrived, but not a frame that fits (echo, check byte, mode)
+    // User channels and tables
+    BadChannel,    // a channel line or name that will not do (no '=', an empty name, a name taken)
+    BadExpression, // an expression that does not parse
+    UnknownName,   // a name that no parameter, flag bit or channel has
 };
 
 enum class Severity { Info, Warning, Error, Fatal };

@@ -5,6 +5,7 @@
 #include "store/dataset/ParameterValue.h"
 
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 namespace quillmar {
@@ -46,6 +47,12 @@ bool TALDLLog::SetRows(uint32_t rows) {
 }
 
 long double TALDLLog::ParameterValue(int column, uint32_t row) const {
+    if (column > 0 && static_cast<size_t>(column) > Parameters->size()) {
+        const size_t channel = static_cast<size_t>(column) - Parameters->size() - 1;
+        if (channel >= UserChannels.size()) return 0;
+        const TDoubleArray& values = UserChannels[channel].Values;
+        return row >= 1 && row <= Rows && row < values.size() ? values[row] : NAN;
+    }
     return quillmar::ParameterValue(*Parameters, *this, column, row, &Derived);
 }
 

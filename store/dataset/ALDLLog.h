@@ -38,6 +38,14 @@ enum DerivedChannel : int {
     InjectorDutySlot = 8,
 };
 
+// One user channel's values in a dataset (store/analysis/UserChannels.h
+// computes them): element r belongs to row r, NAN where the row has no value.
+struct UserChannelColumn {
+    std::string Name;
+    std::string Unit;
+    TDoubleArray Values;
+};
+
 // What the last derivation chose; for callers that show it and for tests.
 struct DeriveInfo {
     int64_t K = 0;               // 1.5 s over the mean time step, truncated
@@ -77,6 +85,9 @@ public:
 
     // The value of the parameter at position column of ParameterNames in row
     // row; derived entries answer from Derived. 0 outside the table or rows.
+    // The columns after the table's entries are the user channels: column
+    // Parameters->size() + 1 + c reads UserChannels[c] (NAN where a row has
+    // no value, or past its values).
     long double ParameterValue(int column, uint32_t row) const;
 
     // The dataset's name in the collection's list (its own name when it
@@ -113,6 +124,9 @@ public:
     std::shared_ptr<const TParameterArray> Parameters;
     TLogItem* LogItem = nullptr;
     std::array<TDoubleArray, DerivedChannelCount> Derived;
+    // The user channels computed for these rows, in their list's order; the
+    // exports write them after the table's columns. Not saved with the rows.
+    std::vector<UserChannelColumn> UserChannels;
     bool Saved = false;
     // The dataset's own file: the one it was opened from or last written to;
     // empty for a recording never saved. Save writes here and nowhere else.

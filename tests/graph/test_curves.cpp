@@ -164,6 +164,34 @@ TEST(PlotPoints, PointsOutsideTheVisibleYRangeAreDroppedAndTheirNeighboursJoined
     EXPECT_TRUE(high.PlotPoints(axes).Points.empty());
 }
 
+TEST(PlotPoints, APointWithoutAYValueLeavesAGapWhereAnOutOfRangeOneDoesNot) {
+    TAxes axes;
+    TCurves curves(axes);
+    // x 0..5; y NaN at x 2 and x 4, and out of the range at x 1.
+    TCurve& c = addCurve(curves, {{0, 1}, {1, 50}, {2, NAN}, {3, 2}, {4, NAN}, {5, 1}});
+    TAxis& y = axes.Axis(1);
+    y.AutoScaleMin = y.AutoScaleMax = false;
+    y.Info.RangeMin.SetLiteralValue(0);
+    y.Info.RangeMax.SetLiteralValue(3);
+    layOut(axes, curves);
+    for (bool everyPoint : {true, false}) {
+        const TCurvePlot plot = c.PlotPoints(axes, everyPoint);
+        ASSERT_EQ(plot.Points.size(), 3u) << everyPoint; // x 0, 3, 5
+        EXPECT_EQ(plot.Points[1].X, axes.Axis(0).GetPixel(3));
+        EXPECT_EQ(plot.Breaks, (std::vector<std::size_t>{1, 2})) << everyPoint;
+    }
+    // Without a NaN the line is one.
+    TCurve& whole = addCurve(curves, {{0, 1}, {1, 50}, {2, 2}});
+    layOut(axes, curves);
+    EXPECT_TRUE(whole.PlotPoints(axes, true).Breaks.empty());
+    EXPECT_TRUE(whole.PlotPoints(axes).Breaks.empty());
+
+    // x not in order: the gaps follow the order of the points.
+    TCurve& unordered = addCurve(curves, {{3, 1}, {1, NAN}, {0, 2}, {2, 1}});
+    layOut(axes, curves);
+    EXPECT_EQ(unordered.PlotPoints(axes, true).Breaks, (std::vector<std::size_t>{1}));
+}
+
 TEST(PlotPoints, ZoomedXRangeKeepsThePointsInsideIt) {
     TAxes axes;
     TCurves curves(axes);

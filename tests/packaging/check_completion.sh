@@ -67,6 +67,18 @@ got=$(complete_words _quillmar_cli "$completions/quillmar-cli" quillmar-cli po)
 got=$(complete_words _quillmar_cli "$completions/quillmar-cli" quillmar-cli ports -)
 [[ $got == --help ]] || fail "ports offers options other than --help: $(echo $got)"
 
+# histogram: its options, its statistics, and the names of the user channels
+# given before on the line (of --channel, and of the lines of a --channels
+# file) among the names --z offers.
+got=$(complete_words _quillmar_cli "$completions/quillmar-cli" quillmar-cli histogram run.ecu --min)
+[[ $got == --min-count ]] || fail "histogram --min does not complete to --min-count: $(echo $got)"
+got=$(complete_words _quillmar_cli "$completions/quillmar-cli" quillmar-cli histogram run.ecu --stat '')
+[[ $(echo $got) == "mean min max count" ]] || fail "--stat offers: $(echo $got)"
+printf '# mine\nIdle load [kPa] = [Load] * 2\n' >"$scratch/tuning.channels"
+got=$(HOME=$scratch XDG_CONFIG_HOME=$scratch complete_words _quillmar_cli "$completions/quillmar-cli" quillmar-cli \
+    histogram run.ecu --channel "'Load [kPa]=[Engine speed] / 10'" --channels "$scratch/tuning.channels" --z '')
+[[ $(echo $got) == "Time Distance Load Idle\ load" ]] || fail "--z offers: $(echo $got)"
+
 # The program as built, named by its path: this machine's ports.
 got=$(complete_words _quillmar_cli "$completions/quillmar-cli" "$cli" log --port '')
 while IFS=$'\t' read -r device _; do
