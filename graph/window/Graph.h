@@ -137,9 +137,11 @@ public:
 
     // The picture of the graph laid out for size (what Save as BMP writes).
     QImage RenderPicture(QSize size);
-    // Writes the graph, laid out for 1024 x 768, to fileName as format "BMP",
-    // "PNG" (pictures), "SVG" or "PDF" (vectors). Failures are reported to the
-    // user; false then.
+    // Writes the graph, laid out for 1024 x 768, as a picture file. A
+    // fileName ending in .bmp, .png (pictures), .svg or .pdf (vectors) is
+    // written in the format it names; any other name is written as format
+    // ("BMP", "PNG", "SVG" or "PDF") with its extension appended. Failures
+    // are reported to the user; false then.
     bool SavePicture(const QString& fileName, const QString& format);
     QPrinter* Printer();
 
