@@ -136,6 +136,18 @@ TEST_F(AgraphFrame, TheTimeShiftMovesOnlyTheCurrentDatasetAndOnlyAlongTimeOrDist
     EXPECT_FALSE(comms->dlgTimeShift->isEnabled());
 }
 
+TEST_F(AgraphFrame, ThePointCountGoesToNoughtWithTheLastDataset) {
+    openLog("a.ecu", run(14, 0));
+    emit comms->dlgDataSet->activated(0);
+    comms->WriteTableData(14);
+    EXPECT_EQ(comms->dlgPointNo->text(), "14");
+    EXPECT_EQ(comms->dlgNoPoints->text(), "14");
+    frame->CloseDataSetActionExecute();
+    EXPECT_EQ(comms->dlgDataSet->count(), 0);
+    EXPECT_EQ(comms->dlgPointNo->text(), "0");
+    EXPECT_EQ(comms->dlgNoPoints->text(), "0");
+}
+
 TEST_F(AgraphFrame, PlotAsCurve2OnABitOnlySelectsItUntilTheNextRebuild) {
     openLog("a.ecu", run(50, 0));
     QTreeWidgetItem* flags = treeLine("Flags 30");
