@@ -265,6 +265,22 @@ TEST(Zoom, AbortAndEscapeEndTheWaitAndChangeNothing) {
     EXPECT_TRUE(g.graph.Axes().Axis(0).AutoScaleMin);
 }
 
+TEST(Zoom, TheInformationBoxTakesTheKeyboardSoEscapeAbortsAtOnce) {
+    ShownGraph g;
+    auto* other = new QPushButton("elsewhere", &g.graph);
+    other->show();
+    other->setFocus();
+    g.graph.Zoom1Click();
+    TInformationDlg* info = g.graph.InformationWindow();
+    ASSERT_NE(info, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == info; }));
+    ASSERT_EQ(QApplication::focusWidget(), info->dlgAbort);
+    // Escape goes where the keyboard is, with no click on the box first.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(g.graph.Idle());
+    EXPECT_EQ(g.graph.InformationWindow(), nullptr);
+}
+
 TEST(Zoom, TheWindowGoingWhileAZoomWaitsLeavesTheCommandsOn) {
     QWidget frame; // another window's command
     QAction other("Start logging");
