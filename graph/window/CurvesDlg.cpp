@@ -159,6 +159,15 @@ void TCurvesDlg::dlgshow(TCurves& curves) {
     SetFields();
 }
 
+void TCurvesDlg::Refresh(TCurves& curves) {
+    const int shown = current_;
+    dlgshow(curves);
+    if (shown > 0 && shown < static_cast<int>(curveInfo_.size())) {
+        current_ = shown;
+        SetFields();
+    }
+}
+
 void TCurvesDlg::Show(TCurves& curves) {
     dlgshow(curves);
     show();

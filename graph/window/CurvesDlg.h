@@ -42,6 +42,9 @@ public:
     TCurvesDlg(QWidget* owner, TGraph* graph);
 
     void Show(TCurves& curves);
+    // Reads the curves afresh (they were rebuilt while the dialog was open),
+    // staying on the curve number shown while there is still such a curve.
+    void Refresh(TCurves& curves);
     // Builds CurveInfo from the curves and shows curve 0.
     void dlgshow(TCurves& curves);
     void SetFields();

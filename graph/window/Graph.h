@@ -119,6 +119,10 @@ public:
 
     // Redraws the window through a fresh cached image.
     void DrawScreen();
+    // The curves were built anew (another x, another dataset): an open Axes
+    // or Curves dialog shows the new ones, so that its OK does not write old
+    // captions and settings over them; with no curves left both close.
+    void CurvesRebuilt();
     // Shows (or, shown already, hides) the band between two marks' x values.
     void MarkRegion(const MarkPoint& a, const MarkPoint& b);
     void ClearMarks();

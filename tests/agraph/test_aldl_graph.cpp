@@ -8,9 +8,12 @@
 #include "tests/cli/CliTestSupport.h"
 
 #include "graph/acquisition/window/ALDLGraph.h"
+#include "graph/window/AxesDlg.h"
+#include "graph/window/CurvesDlg.h"
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QScrollBar>
@@ -146,6 +149,35 @@ TEST_F(AgraphFrame, ThePointCountGoesToNoughtWithTheLastDataset) {
     EXPECT_EQ(comms->dlgDataSet->count(), 0);
     EXPECT_EQ(comms->dlgPointNo->text(), "0");
     EXPECT_EQ(comms->dlgNoPoints->text(), "0");
+}
+
+TEST_F(AgraphFrame, OpenAxesAndCurvesDialogsFollowTheCurvesRebuilt) {
+    openLog("a.ecu", run(50, 0));
+    graph->AxesAction->trigger();
+    graph->CurveAction->trigger();
+    TAxesDlg* axes = graph->AxesDialog();
+    TCurvesDlg* curves = graph->CurvesDialog();
+    ASSERT_TRUE(axes->isVisible());
+    ASSERT_TRUE(curves->isVisible());
+    EXPECT_EQ(axes->dlgxLabel->text(), "Time");
+
+    // Another x and another dataset while they stay open: OK writes what
+    // the new curves show, not the old captions over them by position.
+    choose(comms->dlgxAxis, "Engine speed");
+    openLog("b.ecu", run(60, 1));
+    ASSERT_EQ(graph->Curves().Count(), 2);
+    EXPECT_EQ(axes->dlgxLabel->text(), "Engine speed");
+    EXPECT_EQ(curves->CurveInfo().size(), 2u);
+    EXPECT_EQ(curves->dlgCurveName->text().toStdString(), graph->Curves().GetCurve(0).Name);
+    axes->OKBtnClick();
+    curves->OKBtnClick();
+    EXPECT_EQ(graph->Axes().Axis(0).Label, "Engine speed");
+
+    // With no curves left they close.
+    graph->AxesAction->trigger();
+    frame->CloseDataSetActionExecute();
+    frame->CloseDataSetActionExecute();
+    EXPECT_FALSE(axes->isVisible());
 }
 
 TEST_F(AgraphFrame, PlotAsCurve2OnABitOnlySelectsItUntilTheNextRebuild) {

@@ -80,6 +80,11 @@ int TALDLGraph::CurrentCurve() const {
 }
 
 void TALDLGraph::SetupCurve() {
+    buildCurves();
+    CurvesRebuilt();
+}
+
+void TALDLGraph::buildCurves() {
     // 1. The curves go; they are built again from scratch.
     Curves().Clear();
     curvesPerDataset_ = 0;

@@ -52,7 +52,8 @@ public:
     void attach(Acquisition* acquisition, QStatusBar* mainStatusBar);
     Acquisition* acquisition() const { return acquisition_; }
 
-    // Frees every curve and builds them again from the open datasets.
+    // Frees every curve and builds them again from the open datasets; an
+    // open Axes or Curves dialog shows the new ones.
     void SetupCurve();
     // Moves the current dataset's curves by the time-shift bar's position.
     void dlgTimeShiftChange();
@@ -96,6 +97,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The curves of the datasets as the choices ask, drawn.
+    void buildCurves();
     void placeStatusBar();
     void detach();
     // The time-shift bar, on for two datasets or more.
