@@ -155,6 +155,7 @@ void TCurvesDlg::dlgshow(TCurves& curves) {
         curveInfo_.push_back(info);
     }
     current_ = 0;
+    markCurveNumber(QString());
     fillLists();
     SetFields();
 }
@@ -227,11 +228,31 @@ bool TCurvesDlg::MarkerSizeValid() const {
 }
 
 void TCurvesDlg::numberChanged(int number) {
-    if (number >= 0 && number < static_cast<int>(curveInfo_.size()) && number != current_) {
-        SetInfo();
-        current_ = number;
+    const int count = static_cast<int>(curveInfo_.size());
+    if (number < 0 || number >= count) {
+        // The edits of the curve shown stay; the number goes back to it, and
+        // the field says why and keeps the keyboard.
+        {
+            const QSignalBlocker blocker(dlgCurveNumber);
+            dlgCurveNumber->setValue(current_);
+        }
+        if (count > 0)
+            markCurveNumber(
+                QString("There is no curve %1: the curves are numbered 0 to %2").arg(number).arg(count - 1));
+        dlgCurveNumber->setFocus();
+        return;
     }
+    markCurveNumber(QString());
+    if (number == current_) return;
+    SetInfo();
+    current_ = number;
     SetFields();
+}
+
+void TCurvesDlg::markCurveNumber(const QString& problem) {
+    dlgCurveNumber->setToolTip(problem);
+    dlgCurveNumber->setStyleSheet(problem.isEmpty() ? QString()
+                                                    : QString("QSpinBox { border: 2px solid red; }"));
 }
 
 bool TCurvesDlg::eventFilter(QObject* watched, QEvent* event) {

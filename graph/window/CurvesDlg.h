@@ -86,6 +86,9 @@ protected:
 private:
     void fillLists();
     void numberChanged(int number);
+    // A red frame and a tool tip on the curve number naming the problem;
+    // an empty problem takes them off.
+    void markCurveNumber(const QString& problem);
     TPen* shownPen(bool line) const;
     void chooseColour(bool line);
 

@@ -194,6 +194,33 @@ TEST(CurvesDialog, CurvesRebuiltWhileOpenAreShownAfreshAndNoneLeftClosesIt) {
     EXPECT_FALSE(axesDlg.isVisible());
 }
 
+TEST(CurvesDialog, ABadCurveNumberKeepsTheOtherEditsAndMarksTheField) {
+    GraphWithCurves g;
+    TCurvesDlg& dlg = *g.graph.CurvesDialog();
+    dlg.Show(g.graph.Curves());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    dlg.dlgCurveNumber->setValue(1);
+    dlg.dlgCurveName->setText("Throttle");
+    dlg.dlgSecondary->setChecked(true);
+    dlg.dlgCurveName->setFocus();
+    dlg.dlgCurveNumber->setValue(7);
+    EXPECT_EQ(dlg.Current(), 1);
+    EXPECT_EQ(dlg.dlgCurveNumber->value(), 1);
+    EXPECT_EQ(dlg.dlgCurveName->text(), "Throttle");
+    EXPECT_TRUE(dlg.dlgSecondary->isChecked());
+    EXPECT_EQ(dlg.dlgCurveNumber->toolTip(), "There is no curve 7: the curves are numbered 0 to 2");
+    EXPECT_TRUE(dlg.dlgCurveNumber->styleSheet().contains("red"));
+    EXPECT_TRUE(dlg.dlgCurveNumber->hasFocus());
+
+    // A good number takes the mark off and the edits go with their curve.
+    dlg.dlgCurveNumber->setValue(2);
+    EXPECT_TRUE(dlg.dlgCurveNumber->toolTip().isEmpty());
+    EXPECT_TRUE(dlg.dlgCurveNumber->styleSheet().isEmpty());
+    dlg.OKBtnClick();
+    EXPECT_EQ(g.graph.Curves().GetCurve(1).Name, "Throttle");
+    EXPECT_EQ(g.graph.Curves().GetCurve(1).YAxis, 2);
+}
+
 TEST(CurvesDialog, OkGivesTheSettingsBackAndCancelKeepsColours) {
     GraphWithCurves g;
     TCurve& c1 = g.graph.Curves().GetCurve(1);
