@@ -196,6 +196,10 @@ protected:
     // The image pixel under a widget position.
     int imageX(double widgetX) const;
     int imageY(double widgetY) const;
+    // A running point selection goes over to curve curveIndex: the
+    // crosshair moves to its point nearest the crosshair's x. Nothing
+    // happens without a selection or for the curve selected already.
+    void moveSelection(int curveIndex);
     // After a picture export or a print the axes hold that surface's layout:
     // lay out for the window again before converting pixels.
     void ensureScreenLayout();

@@ -151,6 +151,53 @@ TEST_F(AgraphFrame, ThePointCountGoesToNoughtWithTheLastDataset) {
     EXPECT_EQ(comms->dlgNoPoints->text(), "0");
 }
 
+TEST_F(AgraphFrame, TheCursorGoesOverToTheDatasetChosenForTheTree) {
+    const auto falling = agraphtest::rows(60, [](uint32_t r) {
+        Row row;
+        row.EngineSpeed = static_cast<uint8_t>(200 - r);
+        return row;
+    });
+    const auto rising = agraphtest::rows(60, [](uint32_t r) {
+        Row row;
+        row.EngineSpeed = static_cast<uint8_t>(100 + r);
+        return row;
+    });
+    openLog("a.ecu", falling);
+    openLog("b.ecu", rising);
+    choose(comms->dlgCurve1, "Engine speed");
+    ASSERT_EQ(graph->Curves().Count(), 2);
+    ASSERT_EQ(graph->CurrentCurve(), 1); // b.ecu, opened last
+    const TParameter& engine = *std::find_if(acq().parameters().begin(), acq().parameters().end(),
+                                             [](const TParameter& p) { return p.Name == "Engine speed"; });
+    const TAxis& y = graph->Axes().Axis(1);
+
+    comms->ActivateCursorAction->trigger();
+    const QPoint p = at(2.9); // row 30
+    QTest::mouseMove(graph, p + QPoint(40, 0));
+    QTest::mouseMove(graph, p);
+    EXPECT_EQ(graph->SelectedCurve(), 1);
+    EXPECT_EQ(treeLine("Engine speed")->text(0).toStdString(), ParameterLine(engine, (100 + 30) * 25.0));
+    EXPECT_NEAR(graph->CrosshairY(), y.GetPixel((100 + 30) * 25.0), 1);
+
+    // The crosshair moves with the tree to the other dataset's curve, at once
+    // and at the same x.
+    emit comms->dlgDataSet->activated(0);
+    EXPECT_EQ(graph->CurrentCurve(), 0);
+    EXPECT_EQ(graph->SelectedCurve(), 0);
+    EXPECT_NEAR(graph->CrosshairY(), y.GetPixel((200 - 30) * 25.0), 1);
+    EXPECT_EQ(comms->dlgPointNo->text(), "30");
+    EXPECT_EQ(treeLine("Engine speed")->text(0).toStdString(), ParameterLine(engine, (200 - 30) * 25.0));
+
+    // The mouse goes on along the new curve, and the tree with it.
+    const QPoint later = at(4.9); // row 50
+    QTest::mouseMove(graph, later);
+    EXPECT_EQ(comms->dlgPointNo->text(), "50");
+    EXPECT_NEAR(graph->CrosshairY(), y.GetPixel((200 - 50) * 25.0), 1);
+    EXPECT_EQ(treeLine("Engine speed")->text(0).toStdString(), ParameterLine(engine, (200 - 50) * 25.0));
+    QTest::mouseClick(graph, Qt::LeftButton, Qt::NoModifier, later);
+    EXPECT_EQ(graph->CurrentMouseActivity(), maNormal);
+}
+
 TEST_F(AgraphFrame, OpenAxesAndCurvesDialogsFollowTheCurvesRebuilt) {
     openLog("a.ecu", run(50, 0));
     graph->AxesAction->trigger();

@@ -99,6 +99,11 @@ protected:
 private:
     // The curves of the datasets as the choices ask, drawn.
     void buildCurves();
+    // Another dataset for the table: a running cursor goes over to its
+    // curve at the same x, and the tree shows the row there.
+    void followCurrentDataset();
+    // The tree shows the current dataset's row for pixel column x.
+    void showCursorRow(int x);
     void placeStatusBar();
     void detach();
     // The time-shift bar, on for two datasets or more.
