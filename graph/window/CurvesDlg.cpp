@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -22,6 +23,12 @@
 #include <QVBoxLayout>
 
 namespace quillmar {
+
+namespace {
+
+const QColor BadNumberColour(255, 190, 190);
+
+} // namespace
 
 TCurvesDlg::TCurvesDlg(QWidget* owner, TGraph* graph) : QDialog(owner), graph_(graph) {
     setObjectName("CurvesDlg");
@@ -251,8 +258,14 @@ void TCurvesDlg::numberChanged(int number) {
 
 void TCurvesDlg::markCurveNumber(const QString& problem) {
     dlgCurveNumber->setToolTip(problem);
-    dlgCurveNumber->setStyleSheet(problem.isEmpty() ? QString()
-                                                    : QString("QSpinBox { border: 2px solid red; }"));
+    // A red ground behind the number; a style sheet frame would lose the
+    // platform's arrows. An empty palette gives the dialog's back.
+    QPalette palette;
+    if (!problem.isEmpty()) {
+        palette = dlgCurveNumber->palette();
+        palette.setColor(QPalette::Base, BadNumberColour);
+    }
+    dlgCurveNumber->setPalette(palette);
 }
 
 bool TCurvesDlg::eventFilter(QObject* watched, QEvent* event) {

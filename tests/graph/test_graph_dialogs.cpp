@@ -209,13 +209,14 @@ TEST(CurvesDialog, ABadCurveNumberKeepsTheOtherEditsAndMarksTheField) {
     EXPECT_EQ(dlg.dlgCurveName->text(), "Throttle");
     EXPECT_TRUE(dlg.dlgSecondary->isChecked());
     EXPECT_EQ(dlg.dlgCurveNumber->toolTip(), "There is no curve 7: the curves are numbered 0 to 2");
-    EXPECT_TRUE(dlg.dlgCurveNumber->styleSheet().contains("red"));
+    const QColor ground = dlg.palette().color(QPalette::Base);
+    EXPECT_EQ(dlg.dlgCurveNumber->palette().color(QPalette::Base), QColor(255, 190, 190));
     EXPECT_TRUE(dlg.dlgCurveNumber->hasFocus());
 
     // A good number takes the mark off and the edits go with their curve.
     dlg.dlgCurveNumber->setValue(2);
     EXPECT_TRUE(dlg.dlgCurveNumber->toolTip().isEmpty());
-    EXPECT_TRUE(dlg.dlgCurveNumber->styleSheet().isEmpty());
+    EXPECT_EQ(dlg.dlgCurveNumber->palette().color(QPalette::Base), ground);
     dlg.OKBtnClick();
     EXPECT_EQ(g.graph.Curves().GetCurve(1).Name, "Throttle");
     EXPECT_EQ(g.graph.Curves().GetCurve(1).YAxis, 2);
