@@ -25,6 +25,10 @@ void PlotChoices::activateCursor() {
     if (graph_.ActivateCursor) graph_.ActivateCursor();
 }
 
+void PlotChoices::datasetChosen() {
+    if (graph_.DatasetChosen) graph_.DatasetChosen();
+}
+
 void PlotChoices::attachGraph(PlotGraphHooks hooks) {
     graph_ = std::move(hooks);
     if (Panel.GraphAttached) Panel.GraphAttached();

@@ -33,6 +33,9 @@ struct PlotGraphHooks {
     std::function<void()> TimeShiftChanged;
     // "Cursor": follow the current dataset's curve.
     std::function<void()> ActivateCursor;
+    // Another dataset was chosen for the table: a running cursor goes over
+    // to its curve.
+    std::function<void()> DatasetChosen;
     // The choices go away with their acquisition window.
     std::function<void()> Detached;
 };
@@ -79,6 +82,8 @@ public:
     void timeShiftMoved(int position);
     // "Cursor".
     void activateCursor();
+    // The user chose another dataset for the table.
+    void datasetChosen();
 
     // ---- used by the graph ----
 

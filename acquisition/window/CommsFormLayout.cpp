@@ -90,6 +90,7 @@ void TCommsForm::buildControls() {
     connect(dlgDataSet, &QComboBox::activated, this, [this](int index) {
         datasets_.chooseDataset(index);
         refreshDataSetSelector();
+        if (acquisition_) acquisition_->plotChoices().datasetChosen();
     });
 
     ParameterTree = new QTreeWidget(this);

@@ -134,6 +134,11 @@ void TCommsForm::refreshDataSetSelector() {
     }
     dlgDataSet->setCurrentIndex(datasets_.selectedIndex());
     dlgDataSet->setPlaceholderText(QString::fromStdString(datasets_.selectionText()));
+    // With the last dataset closed there are no points to count.
+    if (datasets_.Count() == 0 && !(acquisition_ && acquisition_->acquisitionRunning())) {
+        dlgPointNo->setText("0");
+        dlgNoPoints->setText("0");
+    }
     emit datasetsChanged();
 }
 

@@ -27,6 +27,25 @@ std::optional<TPictureFormat> PictureFormatOfFile(const QString& fileName) {
     return PictureFormatNamed(suffix);
 }
 
+QString PictureFileSuffix(TPictureFormat format) {
+    switch (format) {
+    case TPictureFormat::Png:
+        return "png";
+    case TPictureFormat::Svg:
+        return "svg";
+    case TPictureFormat::Pdf:
+        return "pdf";
+    case TPictureFormat::Bmp:
+        break;
+    }
+    return "bmp";
+}
+
+TPictureFile PictureFileFor(const QString& fileName, TPictureFormat chosen) {
+    if (const std::optional<TPictureFormat> named = PictureFormatOfFile(fileName)) return {fileName, *named};
+    return {fileName + "." + PictureFileSuffix(chosen), chosen};
+}
+
 QByteArray GraphPictureBytes(TAxes& axes, TCurves& curves, TPictureFormat format, QSize size,
                              const TDrawOptions& options, const QString& title, bool* drawn) {
     return PaintedPictureBytes(

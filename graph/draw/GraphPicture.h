@@ -23,6 +23,17 @@ std::optional<TPictureFormat> PictureFormatNamed(const QString& name);
 // The format a file name's extension names: .bmp, .png, .svg or .pdf, in
 // any letter case.
 std::optional<TPictureFormat> PictureFormatOfFile(const QString& fileName);
+// The extension of a format's files, without the dot: "bmp", "png", "svg" or "pdf".
+QString PictureFileSuffix(TPictureFormat format);
+
+// Where a picture saved under a chosen format goes, and as what. A name
+// ending in .bmp, .png, .svg or .pdf is written in the format it names;
+// any other name gets the chosen format's extension appended.
+struct TPictureFile {
+    QString FileName;
+    TPictureFormat Format = TPictureFormat::Bmp;
+};
+TPictureFile PictureFileFor(const QString& fileName, TPictureFormat chosen);
 
 // The bytes of the picture file of the graph laid out for size (pixels; SVG
 // and PDF pages at 96 dots per inch). title goes into the metadata of an SVG

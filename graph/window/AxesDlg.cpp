@@ -181,6 +181,12 @@ void TAxesDlg::prepare(TAxes& axes) {
     SetFields();
 }
 
+void TAxesDlg::Refresh(TAxes& axes) {
+    const int page = TabControl1->currentIndex();
+    prepare(axes);
+    TabControl1->setCurrentIndex(page);
+}
+
 void TAxesDlg::Show(TAxes& axes) {
     prepare(axes);
     show();

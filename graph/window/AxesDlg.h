@@ -26,6 +26,9 @@ public:
     ~TAxesDlg() override;
 
     void Show(TAxes& axes);
+    // Reads the axes afresh (they were rebuilt while the dialog was open),
+    // keeping the page shown.
+    void Refresh(TAxes& axes);
 
     TAxes* Target() const { return target_; }
     TAxes* Working() const { return working_.get(); }

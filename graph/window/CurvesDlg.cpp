@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -22,6 +23,12 @@
 #include <QVBoxLayout>
 
 namespace quillmar {
+
+namespace {
+
+const QColor BadNumberColour(255, 190, 190);
+
+} // namespace
 
 TCurvesDlg::TCurvesDlg(QWidget* owner, TGraph* graph) : QDialog(owner), graph_(graph) {
     setObjectName("CurvesDlg");
@@ -155,8 +162,18 @@ void TCurvesDlg::dlgshow(TCurves& curves) {
         curveInfo_.push_back(info);
     }
     current_ = 0;
+    markCurveNumber(QString());
     fillLists();
     SetFields();
+}
+
+void TCurvesDlg::Refresh(TCurves& curves) {
+    const int shown = current_;
+    dlgshow(curves);
+    if (shown > 0 && shown < static_cast<int>(curveInfo_.size())) {
+        current_ = shown;
+        SetFields();
+    }
 }
 
 void TCurvesDlg::Show(TCurves& curves) {
@@ -218,11 +235,37 @@ bool TCurvesDlg::MarkerSizeValid() const {
 }
 
 void TCurvesDlg::numberChanged(int number) {
-    if (number >= 0 && number < static_cast<int>(curveInfo_.size()) && number != current_) {
-        SetInfo();
-        current_ = number;
+    const int count = static_cast<int>(curveInfo_.size());
+    if (number < 0 || number >= count) {
+        // The edits of the curve shown stay; the number goes back to it, and
+        // the field says why and keeps the keyboard.
+        {
+            const QSignalBlocker blocker(dlgCurveNumber);
+            dlgCurveNumber->setValue(current_);
+        }
+        if (count > 0)
+            markCurveNumber(
+                QString("There is no curve %1: the curves are numbered 0 to %2").arg(number).arg(count - 1));
+        dlgCurveNumber->setFocus();
+        return;
     }
+    markCurveNumber(QString());
+    if (number == current_) return;
+    SetInfo();
+    current_ = number;
     SetFields();
+}
+
+void TCurvesDlg::markCurveNumber(const QString& problem) {
+    dlgCurveNumber->setToolTip(problem);
+    // A red ground behind the number; a style sheet frame would lose the
+    // platform's arrows. An empty palette gives the dialog's back.
+    QPalette palette;
+    if (!problem.isEmpty()) {
+        palette = dlgCurveNumber->palette();
+        palette.setColor(QPalette::Base, BadNumberColour);
+    }
+    dlgCurveNumber->setPalette(palette);
 }
 
 bool TCurvesDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -42,6 +42,9 @@ public:
     TCurvesDlg(QWidget* owner, TGraph* graph);
 
     void Show(TCurves& curves);
+    // Reads the curves afresh (they were rebuilt while the dialog was open),
+    // staying on the curve number shown while there is still such a curve.
+    void Refresh(TCurves& curves);
     // Builds CurveInfo from the curves and shows curve 0.
     void dlgshow(TCurves& curves);
     void SetFields();
@@ -83,6 +86,9 @@ protected:
 private:
     void fillLists();
     void numberChanged(int number);
+    // A red frame and a tool tip on the curve number naming the problem;
+    // an empty problem takes them off.
+    void markCurveNumber(const QString& problem);
     TPen* shownPen(bool line) const;
     void chooseColour(bool line);
 

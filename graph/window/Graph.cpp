@@ -134,6 +134,16 @@ void TGraph::CurveSetupClick() {
     curvesDialog_->Show(*curves_);
 }
 
+void TGraph::CurvesRebuilt() {
+    if (curves_->Count() == 0) {
+        axesDialog_->hide();
+        curvesDialog_->hide();
+        return;
+    }
+    if (axesDialog_->isVisible()) axesDialog_->Refresh(*axes_);
+    if (curvesDialog_->isVisible()) curvesDialog_->Refresh(*curves_);
+}
+
 void TGraph::ExittAltX1Click() {
     close();
 }

@@ -119,6 +119,10 @@ public:
 
     // Redraws the window through a fresh cached image.
     void DrawScreen();
+    // The curves were built anew (another x, another dataset): an open Axes
+    // or Curves dialog shows the new ones, so that its OK does not write old
+    // captions and settings over them; with no curves left both close.
+    void CurvesRebuilt();
     // Shows (or, shown already, hides) the band between two marks' x values.
     void MarkRegion(const MarkPoint& a, const MarkPoint& b);
     void ClearMarks();
@@ -137,9 +141,11 @@ public:
 
     // The picture of the graph laid out for size (what Save as BMP writes).
     QImage RenderPicture(QSize size);
-    // Writes the graph, laid out for 1024 x 768, to fileName as format "BMP",
-    // "PNG" (pictures), "SVG" or "PDF" (vectors). Failures are reported to the
-    // user; false then.
+    // Writes the graph, laid out for 1024 x 768, as a picture file. A
+    // fileName ending in .bmp, .png (pictures), .svg or .pdf (vectors) is
+    // written in the format it names; any other name is written as format
+    // ("BMP", "PNG", "SVG" or "PDF") with its extension appended. Failures
+    // are reported to the user; false then.
     bool SavePicture(const QString& fileName, const QString& format);
     QPrinter* Printer();
 
@@ -190,6 +196,10 @@ protected:
     // The image pixel under a widget position.
     int imageX(double widgetX) const;
     int imageY(double widgetY) const;
+    // A running point selection goes over to curve curveIndex: the
+    // crosshair moves to its point nearest the crosshair's x. Nothing
+    // happens without a selection or for the curve selected already.
+    void moveSelection(int curveIndex);
     // After a picture export or a print the axes hold that surface's layout:
     // lay out for the window again before converting pixels.
     void ensureScreenLayout();

@@ -37,8 +37,10 @@ QImage TGraph::RenderPicture(QSize size) {
     return image;
 }
 
-bool TGraph::SavePicture(const QString& fileName, const QString& format) {
-    const TPictureFormat kind = PictureFormatNamed(format).value_or(TPictureFormat::Bmp);
+bool TGraph::SavePicture(const QString& name, const QString& format) {
+    const TPictureFile file = PictureFileFor(name, PictureFormatNamed(format).value_or(TPictureFormat::Bmp));
+    const QString& fileName = file.FileName;
+    const TPictureFormat kind = file.Format;
     TDrawOptions options;
     options.DrawOthers = [this](TCanvas& c) { DrawOthers(c); };
     const QByteArray bytes = GraphPictureBytes(*axes_, *curves_, kind, PictureSize, options, windowTitle());

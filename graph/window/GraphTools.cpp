@@ -12,6 +12,7 @@
 #include <QCursor>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QPushButton>
 
 #include <algorithm>
 #include <utility>
@@ -170,7 +171,12 @@ void TGraph::Zoom1Click() {
     tool.DisabledCommands = saved != maSelecting;
     if (tool.DisabledCommands) EnableCommands(false, {0});
     const int id = pushTool(std::move(tool));
-    findTool(id)->Info = showInformation(ZoomPrompt, id);
+    TInformationDlg* info = showInformation(ZoomPrompt, id);
+    findTool(id)->Info = info;
+    // The box takes the keyboard, so that Escape aborts at once.
+    info->raise();
+    info->activateWindow();
+    info->dlgAbort->setFocus();
 }
 
 void TGraph::applyZoom(TMouseActivityType activity) {

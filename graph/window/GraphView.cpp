@@ -172,6 +172,18 @@ void TGraph::DrawCrosshair(bool show, int size) {
     }
 }
 
+void TGraph::moveSelection(int curveIndex) {
+    if (activity_ != maSelecting || curveIndex == selectedCurve_ || curveIndex < 0 ||
+        curveIndex >= curves_->Count())
+        return;
+    ensureScreenLayout();
+    DrawCrosshair(false, 0);
+    selectedCurve_ = curveIndex;
+    QPointF point;
+    FollowCurve(crosshairX_, point);
+    DrawCrosshair(true, 0);
+}
+
 void TGraph::FollowCurve(int x, QPointF& point) {
     ensureScreenLayout();
     if (selectedCurve_ < 0 || selectedCurve_ >= curves_->Count()) return;

@@ -8,9 +8,12 @@
 #include "tests/cli/CliTestSupport.h"
 
 #include "graph/acquisition/window/ALDLGraph.h"
+#include "graph/window/AxesDlg.h"
+#include "graph/window/CurvesDlg.h"
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QScrollBar>
@@ -134,6 +137,94 @@ TEST_F(AgraphFrame, TheTimeShiftMovesOnlyTheCurrentDatasetAndOnlyAlongTimeOrDist
     frame->CloseDataSetActionExecute();
     EXPECT_EQ(graph->Curves().Count(), 1);
     EXPECT_FALSE(comms->dlgTimeShift->isEnabled());
+}
+
+TEST_F(AgraphFrame, ThePointCountGoesToNoughtWithTheLastDataset) {
+    openLog("a.ecu", run(14, 0));
+    emit comms->dlgDataSet->activated(0);
+    comms->WriteTableData(14);
+    EXPECT_EQ(comms->dlgPointNo->text(), "14");
+    EXPECT_EQ(comms->dlgNoPoints->text(), "14");
+    frame->CloseDataSetActionExecute();
+    EXPECT_EQ(comms->dlgDataSet->count(), 0);
+    EXPECT_EQ(comms->dlgPointNo->text(), "0");
+    EXPECT_EQ(comms->dlgNoPoints->text(), "0");
+}
+
+TEST_F(AgraphFrame, TheCursorGoesOverToTheDatasetChosenForTheTree) {
+    const auto falling = agraphtest::rows(60, [](uint32_t r) {
+        Row row;
+        row.EngineSpeed = static_cast<uint8_t>(200 - r);
+        return row;
+    });
+    const auto rising = agraphtest::rows(60, [](uint32_t r) {
+        Row row;
+        row.EngineSpeed = static_cast<uint8_t>(100 + r);
+        return row;
+    });
+    openLog("a.ecu", falling);
+    openLog("b.ecu", rising);
+    choose(comms->dlgCurve1, "Engine speed");
+    ASSERT_EQ(graph->Curves().Count(), 2);
+    ASSERT_EQ(graph->CurrentCurve(), 1); // b.ecu, opened last
+    const TParameter& engine = *std::find_if(acq().parameters().begin(), acq().parameters().end(),
+                                             [](const TParameter& p) { return p.Name == "Engine speed"; });
+    const TAxis& y = graph->Axes().Axis(1);
+
+    comms->ActivateCursorAction->trigger();
+    const QPoint p = at(2.9); // row 30
+    QTest::mouseMove(graph, p + QPoint(40, 0));
+    QTest::mouseMove(graph, p);
+    EXPECT_EQ(graph->SelectedCurve(), 1);
+    EXPECT_EQ(treeLine("Engine speed")->text(0).toStdString(), ParameterLine(engine, (100 + 30) * 25.0));
+    EXPECT_NEAR(graph->CrosshairY(), y.GetPixel((100 + 30) * 25.0), 1);
+
+    // The crosshair moves with the tree to the other dataset's curve, at once
+    // and at the same x.
+    emit comms->dlgDataSet->activated(0);
+    EXPECT_EQ(graph->CurrentCurve(), 0);
+    EXPECT_EQ(graph->SelectedCurve(), 0);
+    EXPECT_NEAR(graph->CrosshairY(), y.GetPixel((200 - 30) * 25.0), 1);
+    EXPECT_EQ(comms->dlgPointNo->text(), "30");
+    EXPECT_EQ(treeLine("Engine speed")->text(0).toStdString(), ParameterLine(engine, (200 - 30) * 25.0));
+
+    // The mouse goes on along the new curve, and the tree with it.
+    const QPoint later = at(4.9); // row 50
+    QTest::mouseMove(graph, later);
+    EXPECT_EQ(comms->dlgPointNo->text(), "50");
+    EXPECT_NEAR(graph->CrosshairY(), y.GetPixel((200 - 50) * 25.0), 1);
+    EXPECT_EQ(treeLine("Engine speed")->text(0).toStdString(), ParameterLine(engine, (200 - 50) * 25.0));
+    QTest::mouseClick(graph, Qt::LeftButton, Qt::NoModifier, later);
+    EXPECT_EQ(graph->CurrentMouseActivity(), maNormal);
+}
+
+TEST_F(AgraphFrame, OpenAxesAndCurvesDialogsFollowTheCurvesRebuilt) {
+    openLog("a.ecu", run(50, 0));
+    graph->AxesAction->trigger();
+    graph->CurveAction->trigger();
+    TAxesDlg* axes = graph->AxesDialog();
+    TCurvesDlg* curves = graph->CurvesDialog();
+    ASSERT_TRUE(axes->isVisible());
+    ASSERT_TRUE(curves->isVisible());
+    EXPECT_EQ(axes->dlgxLabel->text(), "Time");
+
+    // Another x and another dataset while they stay open: OK writes what
+    // the new curves show, not the old captions over them by position.
+    choose(comms->dlgxAxis, "Engine speed");
+    openLog("b.ecu", run(60, 1));
+    ASSERT_EQ(graph->Curves().Count(), 2);
+    EXPECT_EQ(axes->dlgxLabel->text(), "Engine speed");
+    EXPECT_EQ(curves->CurveInfo().size(), 2u);
+    EXPECT_EQ(curves->dlgCurveName->text().toStdString(), graph->Curves().GetCurve(0).Name);
+    axes->OKBtnClick();
+    curves->OKBtnClick();
+    EXPECT_EQ(graph->Axes().Axis(0).Label, "Engine speed");
+
+    // With no curves left they close.
+    graph->AxesAction->trigger();
+    frame->CloseDataSetActionExecute();
+    frame->CloseDataSetActionExecute();
+    EXPECT_FALSE(axes->isVisible());
 }
 
 TEST_F(AgraphFrame, PlotAsCurve2OnABitOnlySelectsItUntilTheNextRebuild) {

@@ -159,6 +159,69 @@ TEST(CurvesDialog, MarkerSizeAndCurveNumberAreChecked) {
     dlg.CancelBtnClick();
 }
 
+TEST(CurvesDialog, CurvesRebuiltWhileOpenAreShownAfreshAndNoneLeftClosesIt) {
+    GraphWithCurves g;
+    TCurvesDlg& dlg = *g.graph.CurvesDialog();
+    TAxesDlg& axesDlg = *g.graph.AxesDialog();
+    dlg.Show(g.graph.Curves());
+    axesDlg.Show(g.graph.Axes());
+    dlg.dlgCurveNumber->setValue(1);
+    axesDlg.TabControl1->setCurrentIndex(1);
+
+    g.graph.Curves().Clear();
+    for (int i = 0; i < 2; ++i)
+        addSeries(g.graph.Curves(), 20, 1, [](uint32_t k) { return k * 2.0; });
+    g.graph.Curves().GetCurve(1).Name = "Throttle";
+    g.graph.Axes().Axis(0).Label = "Engine speed";
+    g.graph.DrawScreen();
+    g.graph.CurvesRebuilt();
+    EXPECT_EQ(dlg.CurveInfo().size(), 2u);
+    EXPECT_EQ(dlg.Current(), 1); // still a curve 1
+    EXPECT_EQ(dlg.dlgCurveName->text(), "Throttle");
+    EXPECT_EQ(axesDlg.dlgxLabel->text(), "Engine speed");
+    EXPECT_EQ(axesDlg.TabControl1->currentIndex(), 1);
+    // OK writes what the new curves and axes hold, not the old ones.
+    dlg.OKBtnClick();
+    axesDlg.OKBtnClick();
+    EXPECT_EQ(g.graph.Curves().GetCurve(1).Name, "Throttle");
+    EXPECT_EQ(g.graph.Axes().Axis(0).Label, "Engine speed");
+
+    dlg.Show(g.graph.Curves());
+    axesDlg.Show(g.graph.Axes());
+    g.graph.Curves().Clear();
+    g.graph.CurvesRebuilt();
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_FALSE(axesDlg.isVisible());
+}
+
+TEST(CurvesDialog, ABadCurveNumberKeepsTheOtherEditsAndMarksTheField) {
+    GraphWithCurves g;
+    TCurvesDlg& dlg = *g.graph.CurvesDialog();
+    dlg.Show(g.graph.Curves());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    dlg.dlgCurveNumber->setValue(1);
+    dlg.dlgCurveName->setText("Throttle");
+    dlg.dlgSecondary->setChecked(true);
+    dlg.dlgCurveName->setFocus();
+    dlg.dlgCurveNumber->setValue(7);
+    EXPECT_EQ(dlg.Current(), 1);
+    EXPECT_EQ(dlg.dlgCurveNumber->value(), 1);
+    EXPECT_EQ(dlg.dlgCurveName->text(), "Throttle");
+    EXPECT_TRUE(dlg.dlgSecondary->isChecked());
+    EXPECT_EQ(dlg.dlgCurveNumber->toolTip(), "There is no curve 7: the curves are numbered 0 to 2");
+    const QColor ground = dlg.palette().color(QPalette::Base);
+    EXPECT_EQ(dlg.dlgCurveNumber->palette().color(QPalette::Base), QColor(255, 190, 190));
+    EXPECT_TRUE(dlg.dlgCurveNumber->hasFocus());
+
+    // A good number takes the mark off and the edits go with their curve.
+    dlg.dlgCurveNumber->setValue(2);
+    EXPECT_TRUE(dlg.dlgCurveNumber->toolTip().isEmpty());
+    EXPECT_EQ(dlg.dlgCurveNumber->palette().color(QPalette::Base), ground);
+    dlg.OKBtnClick();
+    EXPECT_EQ(g.graph.Curves().GetCurve(1).Name, "Throttle");
+    EXPECT_EQ(g.graph.Curves().GetCurve(1).YAxis, 2);
+}
+
 TEST(CurvesDialog, OkGivesTheSettingsBackAndCancelKeepsColours) {
     GraphWithCurves g;
     TCurve& c1 = g.graph.Curves().GetCurve(1);

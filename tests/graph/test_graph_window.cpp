@@ -1,6 +1,7 @@
 // The graph window through its mouse and commands: marks, zoom, point
 // selection, the commands disabled while a tool runs, pictures.
 #include "GraphTestSupport.h"
+#include "graph/draw/GraphPicture.h"
 #include "graph/window/EnableCommands.h"
 #include "graph/window/Graph.h"
 #include "graph/window/InformationDlg.h"
@@ -264,6 +265,22 @@ TEST(Zoom, AbortAndEscapeEndTheWaitAndChangeNothing) {
     EXPECT_TRUE(g.graph.Axes().Axis(0).AutoScaleMin);
 }
 
+TEST(Zoom, TheInformationBoxTakesTheKeyboardSoEscapeAbortsAtOnce) {
+    ShownGraph g;
+    auto* other = new QPushButton("elsewhere", &g.graph);
+    other->show();
+    other->setFocus();
+    g.graph.Zoom1Click();
+    TInformationDlg* info = g.graph.InformationWindow();
+    ASSERT_NE(info, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == info; }));
+    ASSERT_EQ(QApplication::focusWidget(), info->dlgAbort);
+    // Escape goes where the keyboard is, with no click on the box first.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(g.graph.Idle());
+    EXPECT_EQ(g.graph.InformationWindow(), nullptr);
+}
+
 TEST(Zoom, TheWindowGoingWhileAZoomWaitsLeavesTheCommandsOn) {
     QWidget frame; // another window's command
     QAction other("Start logging");
@@ -451,6 +468,50 @@ TEST(Pictures, SaveAsBmpAsksForTheFileWithoutBlockingAndWritesTheFormatChosen) {
     static_cast<QDialog*>(dialog)->accept();
     EXPECT_EQ(QImage(dir.filePath("saved.png")).size(), QSize(1024, 768));
     EXPECT_TRUE(QTest::qWaitFor([&] { return g.graph.findChild<QFileDialog*>() == nullptr; }));
+}
+
+namespace {
+QByteArray fileStart(const QString& fileName) {
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.read(5) : QByteArray();
+}
+} // namespace
+
+TEST(Pictures, TheNamesExtensionDecidesTheFormatAndOtherNamesGetTheChosenOne) {
+    ShownGraph g;
+    QTemporaryDir dir;
+    // Under the bitmap choice, a name that says otherwise wins, in any case.
+    ASSERT_TRUE(g.graph.SavePicture(dir.filePath("a.png"), "BMP"));
+    EXPECT_TRUE(fileStart(dir.filePath("a.png")).startsWith("\x89PNG"));
+    ASSERT_TRUE(g.graph.SavePicture(dir.filePath("b.SVG"), "BMP"));
+    EXPECT_TRUE(fileStart(dir.filePath("b.SVG")).startsWith("<?xml"));
+    ASSERT_TRUE(g.graph.SavePicture(dir.filePath("c.Pdf"), "BMP"));
+    EXPECT_EQ(fileStart(dir.filePath("c.Pdf")), "%PDF-");
+    ASSERT_TRUE(g.graph.SavePicture(dir.filePath("d.bmp"), "PNG"));
+    EXPECT_TRUE(fileStart(dir.filePath("d.bmp")).startsWith("BM"));
+    // No picture extension: the chosen format, with its extension appended.
+    ASSERT_TRUE(g.graph.SavePicture(dir.filePath("plain"), "PNG"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("plain")));
+    EXPECT_TRUE(fileStart(dir.filePath("plain.png")).startsWith("\x89PNG"));
+    ASSERT_TRUE(g.graph.SavePicture(dir.filePath("notes.txt"), "BMP"));
+    EXPECT_TRUE(fileStart(dir.filePath("notes.txt.bmp")).startsWith("BM"));
+
+    const TPictureFile file = PictureFileFor("run.Svg", TPictureFormat::Png);
+    EXPECT_EQ(file.FileName, "run.Svg");
+    EXPECT_EQ(file.Format, TPictureFormat::Svg);
+}
+
+TEST(Pictures, SaveAsBmpWritesThePngATypedNameAsksForUnderTheBitmapFilter) {
+    ShownGraph g;
+    QTemporaryDir dir;
+    g.graph.SaveBMPAction->trigger();
+    auto* dialog = g.graph.findChild<QFileDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->selectedNameFilter(), "Bitmap files (*.bmp)");
+    dialog->selectFile(dir.filePath("typed.png"));
+    static_cast<QDialog*>(dialog)->accept();
+    EXPECT_TRUE(fileStart(dir.filePath("typed.png")).startsWith("\x89PNG"));
+    EXPECT_EQ(QImage(dir.filePath("typed.png")).size(), QSize(1024, 768));
 }
 
 TEST(Pictures, WriteFailureIsReported) {

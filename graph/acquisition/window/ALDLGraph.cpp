@@ -65,6 +65,7 @@ void TALDLGraph::attach(Acquisition* acquisition, QStatusBar* mainStatusBar) {
     hooks.SetupCurve = [this] { SetupCurve(); };
     hooks.TimeShiftChanged = [this] { dlgTimeShiftChange(); };
     hooks.ActivateCursor = [this] { ActivateCursorActionExecute(); };
+    hooks.DatasetChosen = [this] { followCurrentDataset(); };
     hooks.Detached = [this] { acquisition_ = nullptr; };
     acquisition->plotChoices().attachGraph(std::move(hooks));
 }
@@ -80,6 +81,11 @@ int TALDLGraph::CurrentCurve() const {
 }
 
 void TALDLGraph::SetupCurve() {
+    buildCurves();
+    CurvesRebuilt();
+}
+
+void TALDLGraph::buildCurves() {
     // 1. The curves go; they are built again from scratch.
     Curves().Clear();
     curvesPerDataset_ = 0;
@@ -173,10 +179,23 @@ void TALDLGraph::FormMouseMove(Qt::KeyboardModifiers shift, int x, int y) {
         return;
     }
     ensureScreenLayout();
+    // The crosshair stays on the curve whose rows the tree shows.
+    moveSelection(CurrentCurve());
     QPointF point;
     DrawCrosshair(false, 0);
     FollowCurve(x, point);
     DrawCrosshair(true, 0);
+    showCursorRow(x);
+}
+
+void TALDLGraph::followCurrentDataset() {
+    if (Curves().Count() == 0 || CurrentMouseActivity() != maSelecting || !acquisition_) return;
+    ensureScreenLayout();
+    moveSelection(CurrentCurve());
+    showCursorRow(CrosshairX());
+}
+
+void TALDLGraph::showCursorRow(int x) {
     const int first = CurrentCurve();
     if (first < 0 || first >= Curves().Count()) return;
     const TCurve& curve = Curves().GetCurve(first);

@@ -52,7 +52,8 @@ public:
     void attach(Acquisition* acquisition, QStatusBar* mainStatusBar);
     Acquisition* acquisition() const { return acquisition_; }
 
-    // Frees every curve and builds them again from the open datasets.
+    // Frees every curve and builds them again from the open datasets; an
+    // open Axes or Curves dialog shows the new ones.
     void SetupCurve();
     // Moves the current dataset's curves by the time-shift bar's position.
     void dlgTimeShiftChange();
@@ -96,6 +97,13 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The curves of the datasets as the choices ask, drawn.
+    void buildCurves();
+    // Another dataset for the table: a running cursor goes over to its
+    // curve at the same x, and the tree shows the row there.
+    void followCurrentDataset();
+    // The tree shows the current dataset's row for pixel column x.
+    void showCursorRow(int x);
     void placeStatusBar();
     void detach();
     // The time-shift bar, on for two datasets or more.

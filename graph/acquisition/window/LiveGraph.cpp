@@ -154,7 +154,10 @@ void TALDLGraph::liveTick() {
     if (!Idle() || CurrentMouseActivity() != maNormal) return;
     ++liveRedraws_;
     if (live != liveLog_) {
-        if (!addLiveCurves(live)) SetupCurve();
+        if (addLiveCurves(live))
+            CurvesRebuilt();
+        else
+            SetupCurve();
         return;
     }
     if (!extendLiveCurves(rows)) {
