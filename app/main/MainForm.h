@@ -217,7 +217,8 @@ private:
     void bindGraphCommands();
     void createCommsWindow();
     QMdiSubWindow* addChild(QWidget* widget);
-    bool showCommDialog(bool firstStart);
+    // True on OK; keptPortInUse: OK kept the device path in use.
+    bool showCommDialog(bool firstStart, bool* keptPortInUse = nullptr);
     std::vector<SerialDeviceInfo> findDevices() const;
     std::optional<std::string> runLogSaveDialog(const TALDLLog* dataset);
     // The folder of a log file chosen becomes the one the dialogs start in

@@ -78,13 +78,16 @@ std::vector<SerialDeviceInfo> TMainForm::findDevices() const {
     return options_.FindDevices ? options_.FindDevices() : FindSerialDevices();
 }
 
-bool TMainForm::showCommDialog(bool firstStart) {
+bool TMainForm::showCommDialog(bool firstStart, bool* keptPortInUse) {
     // At the first start the frame is not shown yet: centre on the screen.
     TSetCommDlg dialog(CommPort, findDevices(), firstStart ? nullptr : this);
-    if (firstStart) dialog.proposeSingleUsbAdapter();
+    // The port this run uses, also one given on the command line as a path.
+    dialog.showPortInUse(currentPort());
+    if (firstStart && options_.App.Port.empty()) dialog.proposeSingleUsbAdapter();
     if (options_.App.KeepSettings())
         dialog.setNote("This run keeps no settings: the choice lasts until the program ends.");
     if (dialog.exec() != QDialog::Accepted) return false;
+    if (keptPortInUse) *keptPortInUse = dialog.keepsPortInUse();
     if (!options_.App.KeepSettings() && !dialog.assignments().empty()) {
         std::unique_ptr<QSettings> settings = OpenSettings();
         for (const auto& [number, device] : dialog.assignments())
@@ -95,7 +98,22 @@ bool TMainForm::showCommDialog(bool firstStart) {
 }
 
 void TMainForm::SetCommPortActionExecute() {
-    if (!showCommDialog(false) || !commsForm_) return;
+    bool kept = false;
+    if (!showCommDialog(false, &kept) || !commsForm_) return;
+    // OK without choosing a name: the device in use stays; one that is not
+    // open is tried again.
+    if (kept) {
+        Acquisition& acq = commsForm_->acquisition();
+        if (acq.comms() && acq.comms()->IsOpen()) return;
+        const std::string port = currentPort();
+        if (acq.reconnect(port)) {
+            commsForm_->clearConnectFailure();
+            showStatus(QString::fromStdString("Connected to " + port), 10000);
+        } else
+            commsForm_->reportConnectFailure(port);
+        updatePortLabel();
+        return;
+    }
     // The dialog's port from now on, also in a run started on another one.
     options_.App.Port.clear();
     demoEngine_.reset();
