@@ -223,11 +223,14 @@ void TMainForm::createCommsWindow() {
         return;
     }
     if (QAction* fft = commsForm_->FFTAction) ToolsMenu->addAction(fft);
-    // F1..F4 whichever child window has the focus: a child's own shortcuts
-    // work only while the focus is inside it.
+    // F1..F4 from every window of the program (the dials window too), not
+    // only while the focus is inside the acquisition window. One action per
+    // key: each press triggers it once.
     for (QAction* a : {commsForm_->StartTalkingAction, commsForm_->StartLoggingAction,
-                       commsForm_->StopTalkingAction, commsForm_->StopLoggingAction})
+                       commsForm_->StopTalkingAction, commsForm_->StopLoggingAction}) {
+        a->setShortcutContext(Qt::ApplicationShortcut);
         addAction(a);
+    }
 
     connect(commsForm_, &TCommsForm::acquisitionStateChanged, this, [this](AcquisitionState state) {
         if (power_) power_->acquisitionStateChanged(state);

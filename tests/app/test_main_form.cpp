@@ -4,6 +4,7 @@
 
 #include "tests/app/AppTestSupport.h"
 
+#include "app/gauge/DialDialog.h"
 #include "link/PortTable.h"
 #include "store/dataset/ALDLLog.h"
 
@@ -225,6 +226,43 @@ TEST_F(MainFormTest, FunctionKeysDriveTalkingAndLogging) {
     EXPECT_EQ(acq().state(), AcquisitionState::Idle);
     EXPECT_EQ(frame->Datasets().Count(), 2);
     EXPECT_EQ(c->dlgDataSet->currentText(), "Dataset 1");
+}
+
+TEST_F(MainFormTest, FunctionKeysWorkFromTheDialsWindowAndFireOnce) {
+    writeSettings();
+    open();
+    frame->Enabledials1->trigger();
+    TCommsForm* c = frame->CommsForm();
+    int presses[4] = {};
+    QAction* keys[4] = {c->StartTalkingAction, c->StartLoggingAction, c->StopTalkingAction,
+                        c->StopLoggingAction};
+    for (int i = 0; i < 4; ++i)
+        QObject::connect(keys[i], &QAction::triggered, [&presses, i] { ++presses[i]; });
+
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    QTest::keyClick(frame.get(), Qt::Key_F1);
+    EXPECT_EQ(acq().state(), AcquisitionState::Talking);
+    QWidget* dials = frame->DialsWindow();
+    ASSERT_NE(dials, nullptr);
+    ASSERT_TRUE(dials->isVisible());
+    dials->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dials));
+
+    QTest::keyClick(dials, Qt::Key_F2);
+    EXPECT_EQ(acq().state(), AcquisitionState::Logging);
+    acq().acquisitionTick();
+    QTest::keyClick(dials, Qt::Key_F4);
+    EXPECT_EQ(acq().state(), AcquisitionState::Talking);
+    EXPECT_EQ(frame->Datasets().Count(), 1);
+    QTest::keyClick(dials, Qt::Key_F3);
+    EXPECT_EQ(acq().state(), AcquisitionState::Idle);
+    // One press, one command: the frame, the acquisition window and the
+    // dials window's buttons share the actions.
+    EXPECT_EQ(presses[0], 1);
+    EXPECT_EQ(presses[1], 1);
+    EXPECT_EQ(presses[2], 1);
+    EXPECT_EQ(presses[3], 1);
 }
 
 TEST_F(MainFormTest, TileVerticallyPutsTheChildrenSideBySide) {
