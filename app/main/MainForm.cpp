@@ -98,6 +98,8 @@ void TMainForm::FormShow() {
     // 4. The acquisition window.
     createCommsWindow();
     if (startStatus_) return;
+    // The children may have made the frame larger than the screen.
+    fitToScreen();
     // 5. Side by side; again once the frame has its final size.
     TileVertically();
     QTimer::singleShot(0, this, [this] { TileVertically(); });

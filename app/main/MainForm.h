@@ -209,6 +209,9 @@ private:
 
     void FormCreate();
     void FormShow();
+    // Moves the frame, and shrinks it when it must, so that all of it is on
+    // the screen holding most of it.
+    void fitToScreen();
     void FormDestroy();
     void buildActions();
     void buildMenus();

@@ -4,6 +4,7 @@
 #include "acquisition/Settings.h"
 #include "acquisition/window/CommsForm.h"
 #include "app/gauge/DashboardSettings.h"
+#include "app/main/FrameGeometry.h"
 #include "link/ALDLComms.h"
 #include "link/PortTable.h"
 
@@ -23,6 +24,7 @@ void TMainForm::ReadRegistry() {
     dashboard_ = LoadDashboard(*settings);
     if (!SettingsKeyExists(*settings)) {
         CommPort = 1;
+        fitToScreen();
         // A run that keeps no settings asks nothing either.
         if (!options_.App.KeepSettings() && showCommDialog(true)) UpdateRegistry();
         return;
@@ -35,6 +37,36 @@ void TMainForm::ReadRegistry() {
         onScreen =
             onScreen || screen->availableGeometry().intersects(frame.adjusted(0, 0, 0, -frame.height() + 40));
     if (!onScreen) move(DefaultLeft, DefaultTop);
+    fitToScreen();
+}
+
+void TMainForm::fitToScreen() {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.isEmpty()) return;
+    // The screen holding most of the frame; the primary one when none does.
+    const QRect frame(pos(), size());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    qint64 most = 0;
+    for (const QScreen* s : screens) {
+        const QRect common = s->availableGeometry().intersected(frame);
+        const qint64 area = qint64(common.width()) * common.height();
+        if (area > most) {
+            most = area;
+            screen = s;
+        }
+    }
+    if (!screen) return;
+    // The window manager's title bar and borders: known once the frame is
+    // shown, guessed before.
+    QSize decoration = frameGeometry().size() - size();
+    if (decoration.width() <= 0 && decoration.height() <= 0) decoration = QSize(8, 32);
+    const QRect room = screen->availableGeometry();
+    const QSize least = minimumSizeHint().expandedTo(minimumSize());
+    const FrameRect fitted = FitFrame({frame.x(), frame.y(), frame.width(), frame.height()},
+                                      {room.x(), room.y(), room.width(), room.height()}, decoration.width(),
+                                      decoration.height(), least.width(), least.height());
+    if (QSize(fitted.Width, fitted.Height) != size()) resize(fitted.Width, fitted.Height);
+    if (QPoint(fitted.X, fitted.Y) != pos()) move(fitted.X, fitted.Y);
 }
 
 void TMainForm::ReadRegistryEntries(QSettings& settings) {

@@ -5,11 +5,13 @@
 #include "tests/app/AppTestSupport.h"
 
 #include "app/gauge/DialDialog.h"
+#include "app/main/FrameGeometry.h"
 #include "link/PortTable.h"
 #include "store/dataset/ALDLLog.h"
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -17,7 +19,9 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 
@@ -102,6 +106,58 @@ TEST_F(MainFormTest, APlaceOffEveryScreenComesBackToTheDefault) {
     open();
     EXPECT_EQ(frame->CommPort, 2);
     EXPECT_EQ(frame->pos(), QPoint(246, 112));
+}
+
+TEST(FrameGeometry, AFrameThatFitsStaysAndOneThatDoesNotIsMovedAndShrunk) {
+    const FrameRect defaults{246, 112, 763, 598};
+    // A desk screen less a panel at the bottom: the default stays.
+    EXPECT_EQ(FitFrame(defaults, {0, 0, 1920, 1040}, 8, 32, 600, 400), defaults);
+    EXPECT_EQ(FitFrame(defaults, {0, 0, 1024, 742}, 8, 32, 600, 400), defaults);
+    // 800x600, and 1600x1000 at 200 % (800x500 logical): all of the window
+    // with its title bar on the screen.
+    EXPECT_EQ(FitFrame(defaults, {0, 0, 800, 600}, 8, 32, 600, 400), (FrameRect{29, 0, 763, 568}));
+    EXPECT_EQ(FitFrame(defaults, {0, 0, 800, 500}, 8, 32, 600, 400), (FrameRect{29, 0, 763, 468}));
+    EXPECT_EQ(FitFrame(defaults, {0, 24, 800, 476}, 0, 0, 600, 400), (FrameRect{37, 24, 763, 476}));
+    // A size that fits at a place that does not: only moved.
+    EXPECT_EQ(FitFrame({1700, 900, 400, 300}, {0, 0, 1920, 1040}, 8, 32, 0, 0),
+              (FrameRect{1512, 708, 400, 300}));
+    EXPECT_EQ(FitFrame({-50, -10, 400, 300}, {0, 0, 1920, 1040}, 8, 32, 0, 0), (FrameRect{0, 0, 400, 300}));
+    // A second screen to the right; a saved size larger than it.
+    EXPECT_EQ(FitFrame({2000, 50, 1200, 900}, {1920, 0, 800, 600}, 8, 32, 300, 200),
+              (FrameRect{1920, 0, 792, 568}));
+    // A minimum larger than the screen gives way to the screen.
+    EXPECT_EQ(FitFrame({0, 0, 900, 700}, {0, 0, 640, 480}, 0, 0, 700, 500), (FrameRect{0, 0, 640, 480}));
+    // A minimum is kept where there is room for it.
+    EXPECT_EQ(FitFrame({0, 0, 100, 50}, {0, 0, 1920, 1040}, 0, 0, 300, 200), (FrameRect{0, 0, 300, 200}));
+}
+
+TEST_F(MainFormTest, ASavedPlaceOnASmallScreenIsFittedWithEverythingOnIt) {
+    QScreen* small = nullptr;
+    for (QScreen* s : QGuiApplication::screens())
+        if (s->name() == "Small") small = s;
+    if (!small) GTEST_SKIP() << "the test screens are not there";
+    writeSettings();
+    {
+        std::unique_ptr<QSettings> s = OpenSettings();
+        WriteInt32(*s, "Main x-pos", 2000);
+        WriteInt32(*s, "Main y-pos", 50);
+        WriteInt32(*s, "Main height", 900);
+        WriteInt32(*s, "Main width", 1200);
+    }
+    open();
+    const QRect room = small->availableGeometry();
+    const QRect outer(frame->pos(), frame->size() + QSize(8, 32));
+    EXPECT_TRUE(room.contains(outer))
+        << outer.x() << "," << outer.y() << " " << outer.width() << "x" << outer.height();
+    // Nothing inside needs more than 800x500 (a 1600x1000 screen at 200 %).
+    EXPECT_LE(frame->minimumSizeHint().width(), 792);
+    EXPECT_LE(frame->minimumSizeHint().height(), 468);
+    // Both panels inside the frame's area, side by side.
+    QTest::qWait(0);
+    const QRect area = frame->mdiArea()->viewport()->rect();
+    EXPECT_TRUE(area.contains(frame->commsWindow()->geometry()));
+    EXPECT_TRUE(area.contains(frame->graphWindow()->geometry()));
+    EXPECT_TRUE(frame->statusBar()->isVisible());
 }
 
 TEST_F(MainFormTest, MenusToolBarAndShortcutsAsLaidDown) {
