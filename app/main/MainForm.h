@@ -142,6 +142,9 @@ public:
     void ExportDataToExcelExecute();
     void ExportDataToCsvExecute();
     void TileVertically();
+    // "Cascade": the windows overlapping, each a title bar further down, at
+    // their size when it fits and at least two thirds of the area.
+    void Cascade();
     void ArrangeIcons();
 
     // The file dialogs, set up but not shown. The log dialogs start in the

@@ -342,6 +342,37 @@ TEST_F(MainFormTest, TileVerticallyPutsTheChildrenSideBySide) {
     EXPECT_GE(frame->CommsForm()->width(), 410);
 }
 
+TEST_F(MainFormTest, CascadeKeepsTheWindowsUsable) {
+    writeSettings();
+    open();
+    for (const QSize frameSize : {QSize(1200, 800), QSize(763, 598)}) {
+        frame->resize(frameSize);
+        QTest::qWait(20);
+        frame->TileVertically();
+        frame->WindowCascade1->trigger();
+        const QRect area = frame->mdiArea()->viewport()->rect();
+        const QRect comms = frame->commsWindow()->geometry();
+        const QRect graph = frame->graphWindow()->geometry();
+        EXPECT_NE(comms.topLeft(), graph.topLeft());
+        for (const QMdiSubWindow* w : {frame->commsWindow(), frame->graphWindow()}) {
+            const QRect r = w->geometry();
+            EXPECT_TRUE(area.contains(r)) << frameSize.width();
+            EXPECT_GE(r.width(), std::min(area.width() * 2 / 3, w->maximumWidth())) << frameSize.width();
+            EXPECT_GE(r.height(), std::min(area.height() * 2 / 3, w->maximumHeight())) << frameSize.width();
+        }
+        // The graph is far from its smallest size.
+        EXPECT_GT(frame->GraphForm()->width(), 2 * frame->GraphForm()->minimumWidth());
+        EXPECT_GT(frame->GraphForm()->height(), 2 * frame->GraphForm()->minimumHeight());
+    }
+    // A window that already fits keeps its size.
+    frame->resize(1200, 800);
+    QTest::qWait(20);
+    const QRect area = frame->mdiArea()->viewport()->rect();
+    frame->graphWindow()->resize(area.size() * 3 / 4);
+    frame->WindowCascade1->trigger();
+    EXPECT_EQ(frame->graphWindow()->size(), area.size() * 3 / 4);
+}
+
 TEST_F(MainFormTest, PowerEventsFollowTheTable) {
     writeSettings();
     open();
