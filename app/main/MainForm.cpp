@@ -58,6 +58,7 @@ void TMainForm::FormCreate() {
     buildActions();
     buildMenus();
     buildStatusBar();
+    setAcceptDrops(true);
     mdi_ = new QMdiArea(this);
     mdi_->setObjectName("MdiArea");
     setCentralWidget(mdi_);

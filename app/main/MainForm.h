@@ -26,6 +26,7 @@
 class QAction;
 class QFileDialog;
 class QLabel;
+class QMimeData;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -127,6 +128,13 @@ public:
     const DashboardLayout& DialsLayout() const { return dashboard_; }
     void mbMode1MenuItem_Click(QAction* item);
     void FileOpen1Execute();
+    // File > Open Recent: opens file as File > Open would.
+    void OpenRecentFile(const QString& file);
+    // The last logs opened, the newest first (at most MaxRecentFiles).
+    const QStringList& RecentFiles() const { return recentFiles_; }
+    static constexpr int MaxRecentFiles = 8;
+    // The local .ecu files among what is dragged or dropped.
+    static QStringList droppedLogFiles(const QMimeData* data);
     // Opens the files as the open dialog would.
     void FileOpen1Accept(const QStringList& files);
     void FileSaveActionExecute();
@@ -158,6 +166,7 @@ public:
     int32_t CommPort = 1;
 
     QMenu* FileMenu = nullptr;
+    QMenu* RecentMenu = nullptr;
     QMenu* GraphMenu = nullptr;
     QMenu* SetupMenu = nullptr;
     QMenu* DialsMenu = nullptr;
@@ -200,6 +209,9 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // .ecu files dropped on the frame open as with File > Open.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // The dials window opens (true) or closes (false). It plugs in here.
     virtual void setDialsWindow(bool open);
 
@@ -231,6 +243,10 @@ private:
     // (kept in the settings unless this run keeps none).
     void rememberLogFolder(const QString& file);
     std::string logFolder_;
+    QStringList recentFiles_;
+    void readRecentFiles(QSettings& settings);
+    void rememberRecentFile(const QString& file);
+    void updateRecentMenu();
     std::string currentPort() const;
     void updateCommands();
     void updatePortLabel();

@@ -123,6 +123,9 @@ void TMainForm::buildMenus() {
     // Say why Save and Save As are unavailable while logging.
     FileMenu->setToolTipsVisible(true);
     FileMenu->addAction(FileOpen1);
+    RecentMenu = FileMenu->addMenu("Open &Recent");
+    RecentMenu->setObjectName("RecentMenu");
+    RecentMenu->setEnabled(false);
     FileMenu->addAction(CloseDataSetAction);
     FileMenu->addAction(FileSaveAction);
     FileMenu->addAction(FileSaveAs1);
@@ -300,6 +303,7 @@ void TMainForm::updateCommands() {
     const bool logging = ready && commsForm_->acquisition().logging();
     const bool haveData = datasets_.Count() > 0;
     FileOpen1->setEnabled(ready && !logging);
+    RecentMenu->setEnabled(FileOpen1->isEnabled() && !recentFiles_.isEmpty());
     CloseDataSetAction->setEnabled(ready && haveData);
     // Saving waits for the end of the recording: the commands say so
     // rather than seem to save.

@@ -21,6 +21,7 @@ void TMainForm::ReadRegistry() {
     std::unique_ptr<QSettings> settings = OpenSettings();
     LoadPortOverrides(*settings);
     logFolder_ = LogFolder(*settings);
+    readRecentFiles(*settings);
     dashboard_ = LoadDashboard(*settings);
     if (!SettingsKeyExists(*settings)) {
         CommPort = 1;

@@ -169,8 +169,9 @@ TEST_F(MainFormTest, MenusToolBarAndShortcutsAsLaidDown) {
     EXPECT_EQ(bar, QStringList({"&File", "&Graph", "&Setup", "&Dials", "&Tools", "&Window"}));
     EXPECT_EQ(captions(frame->DialsMenu->actions()), QStringList({"Enable dials", "-", "Layout..."}));
     EXPECT_EQ(captions(frame->FileMenu->actions()),
-              QStringList({"&Open...", "Close dataset", "&Save", "Save &As...", "-", "Export Data to Excel",
-                           "Export Data to CSV...", "-", "Dump PROM to BIN...", "-", "E&xit"}));
+              QStringList({"&Open...", "Open &Recent", "Close dataset", "&Save", "Save &As...", "-",
+                           "Export Data to Excel", "Export Data to CSV...", "-", "Dump PROM to BIN...", "-",
+                           "E&xit"}));
     EXPECT_EQ(frame->FileOpen1->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(
         captions(frame->GraphMenu->actions()),
