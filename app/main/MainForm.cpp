@@ -15,9 +15,13 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
 
 namespace quillmar {
 
@@ -125,8 +129,24 @@ void TMainForm::FormShow() {
     });
 }
 
-QMdiSubWindow* TMainForm::addChild(QWidget* widget) {
+QMdiSubWindow* TMainForm::addChild(QWidget* widget, bool scrolls) {
     auto* window = new TChildWindow(mdi_);
+    if (scrolls) {
+        // On a short screen the window scrolls up and down rather than
+        // running past the bottom of the frame.
+        auto* scroll = new QScrollArea;
+        scroll->setObjectName(widget->objectName() + "Scroll");
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setWindowTitle(widget->windowTitle());
+        scroll->setWidget(widget);
+        scroll->setMinimumWidth(widget->minimumWidth() + scroll->verticalScrollBar()->sizeHint().width());
+        scroll->setMinimumHeight(std::min(widget->minimumHeight(), 160));
+        if (widget->maximumWidth() < QWIDGETSIZE_MAX)
+            scroll->setMaximumWidth(widget->maximumWidth() + scroll->verticalScrollBar()->sizeHint().width());
+        widget = scroll;
+    }
     // No close button (nor a system menu): the children live as long as the frame.
     window->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowMinMaxButtonsHint);
@@ -260,7 +280,7 @@ void TMainForm::createCommsWindow() {
     // cursor prompt goes to the frame's status bar.
     if (graph_) graph_->attach(&commsForm_->acquisition(), statusBar());
 
-    commsWindow_ = addChild(commsForm_);
+    commsWindow_ = addChild(commsForm_, true);
 
     power_ = std::make_unique<TPowerHandler>(acq);
     logind_ = new LogindPower(*power_, this);

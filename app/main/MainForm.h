@@ -234,7 +234,8 @@ private:
     void createGraphWindow();
     void bindGraphCommands();
     void createCommsWindow();
-    QMdiSubWindow* addChild(QWidget* widget);
+    // scrolls: the child scrolls up and down when the frame is too short for it.
+    QMdiSubWindow* addChild(QWidget* widget, bool scrolls = false);
     // True on OK; keptPortInUse: OK kept the device path in use.
     bool showCommDialog(bool firstStart, bool* keptPortInUse = nullptr);
     std::vector<SerialDeviceInfo> findDevices() const;

@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTest>
@@ -158,6 +159,19 @@ TEST_F(MainFormTest, ASavedPlaceOnASmallScreenIsFittedWithEverythingOnIt) {
     EXPECT_TRUE(area.contains(frame->commsWindow()->geometry()));
     EXPECT_TRUE(area.contains(frame->graphWindow()->geometry()));
     EXPECT_TRUE(frame->statusBar()->isVisible());
+
+    // 800x500 (1600x1000 at 200 %): the acquisition window stays inside the
+    // frame and scrolls to its buttons.
+    frame->resize(763, 468);
+    QTest::qWait(20);
+    frame->TileVertically();
+    const QRect shortArea = frame->mdiArea()->viewport()->rect();
+    EXPECT_TRUE(shortArea.contains(frame->commsWindow()->geometry()));
+    auto* scroll = frame->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    scroll->ensureWidgetVisible(frame->CommsForm()->StartTalkingBtn);
+    const QPoint button = frame->CommsForm()->StartTalkingBtn->mapTo(scroll->viewport(), QPoint(0, 0));
+    EXPECT_TRUE(scroll->viewport()->rect().contains(button));
 }
 
 TEST_F(MainFormTest, MenusToolBarAndShortcutsAsLaidDown) {
