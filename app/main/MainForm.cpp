@@ -15,9 +15,13 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
 
 namespace quillmar {
 
@@ -58,6 +62,7 @@ void TMainForm::FormCreate() {
     buildActions();
     buildMenus();
     buildStatusBar();
+    setAcceptDrops(true);
     mdi_ = new QMdiArea(this);
     mdi_->setObjectName("MdiArea");
     setCentralWidget(mdi_);
@@ -98,6 +103,8 @@ void TMainForm::FormShow() {
     // 4. The acquisition window.
     createCommsWindow();
     if (startStatus_) return;
+    // The children may have made the frame larger than the screen.
+    fitToScreen();
     // 5. Side by side; again once the frame has its final size.
     TileVertically();
     QTimer::singleShot(0, this, [this] { TileVertically(); });
@@ -122,8 +129,24 @@ void TMainForm::FormShow() {
     });
 }
 
-QMdiSubWindow* TMainForm::addChild(QWidget* widget) {
+QMdiSubWindow* TMainForm::addChild(QWidget* widget, bool scrolls) {
     auto* window = new TChildWindow(mdi_);
+    if (scrolls) {
+        // On a short screen the window scrolls up and down rather than
+        // running past the bottom of the frame.
+        auto* scroll = new QScrollArea;
+        scroll->setObjectName(widget->objectName() + "Scroll");
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setWindowTitle(widget->windowTitle());
+        scroll->setWidget(widget);
+        scroll->setMinimumWidth(widget->minimumWidth() + scroll->verticalScrollBar()->sizeHint().width());
+        scroll->setMinimumHeight(std::min(widget->minimumHeight(), 160));
+        if (widget->maximumWidth() < QWIDGETSIZE_MAX)
+            scroll->setMaximumWidth(widget->maximumWidth() + scroll->verticalScrollBar()->sizeHint().width());
+        widget = scroll;
+    }
     // No close button (nor a system menu): the children live as long as the frame.
     window->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowMinMaxButtonsHint);
@@ -223,11 +246,14 @@ void TMainForm::createCommsWindow() {
         return;
     }
     if (QAction* fft = commsForm_->FFTAction) ToolsMenu->addAction(fft);
-    // F1..F4 whichever child window has the focus: a child's own shortcuts
-    // work only while the focus is inside it.
+    // F1..F4 from every window of the program (the dials window too), not
+    // only while the focus is inside the acquisition window. One action per
+    // key: each press triggers it once.
     for (QAction* a : {commsForm_->StartTalkingAction, commsForm_->StartLoggingAction,
-                       commsForm_->StopTalkingAction, commsForm_->StopLoggingAction})
+                       commsForm_->StopTalkingAction, commsForm_->StopLoggingAction}) {
+        a->setShortcutContext(Qt::ApplicationShortcut);
         addAction(a);
+    }
 
     connect(commsForm_, &TCommsForm::acquisitionStateChanged, this, [this](AcquisitionState state) {
         if (power_) power_->acquisitionStateChanged(state);
@@ -254,7 +280,7 @@ void TMainForm::createCommsWindow() {
     // cursor prompt goes to the frame's status bar.
     if (graph_) graph_->attach(&commsForm_->acquisition(), statusBar());
 
-    commsWindow_ = addChild(commsForm_);
+    commsWindow_ = addChild(commsForm_, true);
 
     power_ = std::make_unique<TPowerHandler>(acq);
     logind_ = new LogindPower(*power_, this);

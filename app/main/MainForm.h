@@ -26,6 +26,7 @@
 class QAction;
 class QFileDialog;
 class QLabel;
+class QMimeData;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -127,6 +128,13 @@ public:
     const DashboardLayout& DialsLayout() const { return dashboard_; }
     void mbMode1MenuItem_Click(QAction* item);
     void FileOpen1Execute();
+    // File > Open Recent: opens file as File > Open would.
+    void OpenRecentFile(const QString& file);
+    // The last logs opened, the newest first (at most MaxRecentFiles).
+    const QStringList& RecentFiles() const { return recentFiles_; }
+    static constexpr int MaxRecentFiles = 8;
+    // The local .ecu files among what is dragged or dropped.
+    static QStringList droppedLogFiles(const QMimeData* data);
     // Opens the files as the open dialog would.
     void FileOpen1Accept(const QStringList& files);
     void FileSaveActionExecute();
@@ -142,6 +150,9 @@ public:
     void ExportDataToExcelExecute();
     void ExportDataToCsvExecute();
     void TileVertically();
+    // "Cascade": the windows overlapping, each a title bar further down, at
+    // their size when it fits and at least two thirds of the area.
+    void Cascade();
     void ArrangeIcons();
 
     // The file dialogs, set up but not shown. The log dialogs start in the
@@ -155,6 +166,7 @@ public:
     int32_t CommPort = 1;
 
     QMenu* FileMenu = nullptr;
+    QMenu* RecentMenu = nullptr;
     QMenu* GraphMenu = nullptr;
     QMenu* SetupMenu = nullptr;
     QMenu* DialsMenu = nullptr;
@@ -197,6 +209,9 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // .ecu files dropped on the frame open as with File > Open.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // The dials window opens (true) or closes (false). It plugs in here.
     virtual void setDialsWindow(bool open);
 
@@ -209,6 +224,9 @@ private:
 
     void FormCreate();
     void FormShow();
+    // Moves the frame, and shrinks it when it must, so that all of it is on
+    // the screen holding most of it.
+    void fitToScreen();
     void FormDestroy();
     void buildActions();
     void buildMenus();
@@ -216,14 +234,20 @@ private:
     void createGraphWindow();
     void bindGraphCommands();
     void createCommsWindow();
-    QMdiSubWindow* addChild(QWidget* widget);
-    bool showCommDialog(bool firstStart);
+    // scrolls: the child scrolls up and down when the frame is too short for it.
+    QMdiSubWindow* addChild(QWidget* widget, bool scrolls = false);
+    // True on OK; keptPortInUse: OK kept the device path in use.
+    bool showCommDialog(bool firstStart, bool* keptPortInUse = nullptr);
     std::vector<SerialDeviceInfo> findDevices() const;
     std::optional<std::string> runLogSaveDialog(const TALDLLog* dataset);
     // The folder of a log file chosen becomes the one the dialogs start in
     // (kept in the settings unless this run keeps none).
     void rememberLogFolder(const QString& file);
     std::string logFolder_;
+    QStringList recentFiles_;
+    void readRecentFiles(QSettings& settings);
+    void rememberRecentFile(const QString& file);
+    void updateRecentMenu();
     std::string currentPort() const;
     void updateCommands();
     void updatePortLabel();

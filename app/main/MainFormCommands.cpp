@@ -114,7 +114,7 @@ void TMainForm::buildActions() {
     WindowCascade1->setIcon(toolIcon(ToolIcon::Cascade));
     WindowArrange1 = makeAction(this, "WindowArrange1", "&Arrange");
     connect(WindowTileVertical1, &QAction::triggered, this, [this] { TileVertically(); });
-    connect(WindowCascade1, &QAction::triggered, this, [this] { mdi_->cascadeSubWindows(); });
+    connect(WindowCascade1, &QAction::triggered, this, [this] { Cascade(); });
     connect(WindowArrange1, &QAction::triggered, this, [this] { ArrangeIcons(); });
 }
 
@@ -123,6 +123,9 @@ void TMainForm::buildMenus() {
     // Say why Save and Save As are unavailable while logging.
     FileMenu->setToolTipsVisible(true);
     FileMenu->addAction(FileOpen1);
+    RecentMenu = FileMenu->addMenu("Open &Recent");
+    RecentMenu->setObjectName("RecentMenu");
+    RecentMenu->setEnabled(false);
     FileMenu->addAction(CloseDataSetAction);
     FileMenu->addAction(FileSaveAction);
     FileMenu->addAction(FileSaveAs1);
@@ -255,6 +258,34 @@ void TMainForm::TileVertically() {
     }
 }
 
+void TMainForm::Cascade() {
+    // The windows as they lie, the top one last: it stays on top.
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::StackingOrder))
+        if (w->isVisible() && !w->isMinimized()) windows << w;
+    if (windows.isEmpty()) return;
+    for (QMdiSubWindow* w : windows)
+        if (w->isMaximized()) w->showNormal();
+
+    const QSize area = mdi_->viewport()->size();
+    // Each next window a title bar lower and to the right.
+    const QWidget* inner = windows.front()->widget();
+    const int step = std::max(20, inner ? inner->y() : 0);
+    const int n = int(windows.size());
+    // The room left once every window is offset; a window keeps its size
+    // when that fits in it, and has at least two thirds of the area.
+    const QSize room(std::max(1, area.width() - (n - 1) * step), std::max(1, area.height() - (n - 1) * step));
+    const QSize least = (area * 2 / 3).boundedTo(room);
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* w = windows[i];
+        QSize size = w->size().expandedTo(least).boundedTo(room);
+        size = size.expandedTo(w->minimumSize()).boundedTo(w->maximumSize());
+        w->setGeometry(i * step, i * step, size.width(), size.height());
+        w->raise();
+    }
+    mdi_->setActiveSubWindow(windows.back());
+}
+
 void TMainForm::ArrangeIcons() {
     // Minimised children in a row along the bottom edge.
     int x = 0;
@@ -272,6 +303,7 @@ void TMainForm::updateCommands() {
     const bool logging = ready && commsForm_->acquisition().logging();
     const bool haveData = datasets_.Count() > 0;
     FileOpen1->setEnabled(ready && !logging);
+    RecentMenu->setEnabled(FileOpen1->isEnabled() && !recentFiles_.isEmpty());
     CloseDataSetAction->setEnabled(ready && haveData);
     // Saving waits for the end of the recording: the commands say so
     // rather than seem to save.

@@ -8,8 +8,17 @@
 #include "app/sheet/window/SheetCommands.h"
 #include "store/base/Messages.h"
 
+#include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
 
 namespace quillmar {
 
@@ -94,6 +103,93 @@ void TMainForm::FileOpen1Accept(const QStringList& files) {
         names.push_back(f.toStdString());
     datasets_.openLogs(names, commsForm_->acquisition().sharedParameters());
     commsForm_->refreshDataSetSelector();
+    // The files that are open now go to the top of File > Open Recent.
+    QStringList open;
+    for (int i = 0; i < datasets_.Count(); ++i)
+        if (const TALDLLog* log = datasets_.ReadLog(i); log && !log->FileName.empty())
+            open << QFileInfo(QString::fromStdString(log->FileName)).absoluteFilePath();
+    for (const QString& f : files)
+        if (open.contains(QFileInfo(f).absoluteFilePath())) rememberRecentFile(f);
+}
+
+// ---- File > Open Recent and dropped files ------------------------------------
+
+namespace {
+
+QString recentFilesKey() {
+    return QStringLiteral("%1/Recent files").arg(SettingsKey);
+}
+
+} // namespace
+
+void TMainForm::readRecentFiles(QSettings& settings) {
+    recentFiles_ = settings.value(recentFilesKey()).toStringList();
+    recentFiles_.removeAll(QString());
+    while (recentFiles_.size() > MaxRecentFiles)
+        recentFiles_.removeLast();
+    updateRecentMenu();
+}
+
+void TMainForm::rememberRecentFile(const QString& file) {
+    const QString path = QFileInfo(file).absoluteFilePath();
+    recentFiles_.removeAll(path);
+    recentFiles_.prepend(path);
+    while (recentFiles_.size() > MaxRecentFiles)
+        recentFiles_.removeLast();
+    updateRecentMenu();
+    if (options_.App.KeepSettings()) return;
+    std::unique_ptr<QSettings> settings = OpenSettings();
+    settings->setValue(recentFilesKey(), recentFiles_);
+    settings->sync();
+}
+
+void TMainForm::updateRecentMenu() {
+    if (!RecentMenu) return;
+    RecentMenu->clear();
+    for (int i = 0; i < recentFiles_.size(); ++i) {
+        const QString file = recentFiles_[i];
+        QAction* item = RecentMenu->addAction(QString("&%1 %2").arg(i + 1).arg(QFileInfo(file).fileName()));
+        item->setStatusTip(file);
+        item->setToolTip(file);
+        item->setData(file);
+        connect(item, &QAction::triggered, this, [this, file] { OpenRecentFile(file); });
+    }
+    RecentMenu->setEnabled(!recentFiles_.isEmpty() && FileOpen1->isEnabled());
+}
+
+void TMainForm::OpenRecentFile(const QString& file) {
+    // As File > Open does: not while logging.
+    if (!FileOpen1->isEnabled()) return;
+    FileOpen1Accept({file});
+}
+
+QStringList TMainForm::droppedLogFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && url.toLocalFile().endsWith(".ecu", Qt::CaseInsensitive))
+            files << url.toLocalFile();
+    return files;
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (FileOpen1->isEnabled() && !droppedLogFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    const QStringList files = droppedLogFiles(event->mimeData());
+    if (!FileOpen1->isEnabled() || files.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // Opened once the drop is over (an unsaved recording may be asked about).
+    QTimer::singleShot(0, this, [this, files] {
+        if (FileOpen1->isEnabled()) FileOpen1Accept(files);
+    });
 }
 
 void TMainForm::FileSaveActionExecute() {

@@ -184,13 +184,31 @@ void TSetCommDlg::updateRow(int index) {
     view->setMinimumWidth(width + view->verticalScrollBar()->sizeHint().width() + 8);
 }
 
+void TSetCommDlg::showPortInUse(const std::string& port) {
+    portInUse_.clear();
+    for (uint8_t n = FirstPortNumber; n <= LastPortNumber; ++n)
+        if (port == PortName(n)) {
+            dlgCommPort->setCurrentIndex(n - 1);
+            select(n - 1);
+            return;
+        }
+    if (port.empty()) return;
+    portInUse_ = port;
+    dlgCommPort->setCurrentIndex(-1);
+    dlgCommPort->setEditText(q(port));
+    select(-1);
+}
+
 void TSetCommDlg::select(int index) {
     selected_ = index >= 0 && index < model_->rowCount() ? index : -1;
     updateLabels();
 }
 
 void TSetCommDlg::updateLabels() {
-    if (selected_ < 0) {
+    if (selected_ < 0 && !portInUse_.empty()) {
+        DeviceLabel->setText(QString("In use: %1 (%2). OK keeps it; or choose a port from the list.")
+                                 .arg(q(portInUse_), presence(portInUse_)));
+    } else if (selected_ < 0) {
         DeviceLabel->setText("Choose a port from the list.");
     } else {
         const std::string device = deviceOf(selected_);

@@ -42,6 +42,12 @@ public:
     void assignDevice(int row);
     // The selected name opens its default device again.
     void restoreDefaultDevice();
+    // Shows the port the program uses now: its list entry when it is one of
+    // the names, else the device path as it was given, selecting nothing.
+    void showPortInUse(const std::string& port);
+    // True when the dialog shows a device path in use and no entry of the
+    // list was chosen: OK keeps that device.
+    bool keepsPortInUse() const { return selected_ < 0 && !portInUse_.empty(); }
     // Says below the lists that this run keeps no settings.
     void setNote(const QString& text);
 
@@ -76,6 +82,7 @@ private:
     QStandardItemModel* model_ = nullptr;
     int selected_ = -1;
     std::map<uint8_t, std::string> assignments_;
+    std::string portInUse_; // a device path shown, not one of the names
 };
 
 } // namespace quillmar

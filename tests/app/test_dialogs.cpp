@@ -197,6 +197,69 @@ TEST_F(CommPortCommandTest, OkReconnectsStoresTheAssignmentAndReportsAFailure) {
     EXPECT_TRUE(frame->StatusText().startsWith("Cannot open COM20")) << frame->StatusText().toStdString();
 }
 
+TEST(SetCommDlg, ThePortInUseIsShownAsItIsAndANameSelectsItsEntry) {
+    PortTableGuard guard;
+    int32_t commPort = 1;
+    TSetCommDlg dialog(commPort, {});
+    dialog.showPortInUse("COM4");
+    EXPECT_EQ(dialog.selectedIndex(), 3);
+    EXPECT_EQ(dialog.dlgCommPort->currentText(), "COM4");
+    EXPECT_FALSE(dialog.keepsPortInUse());
+
+    dialog.showPortInUse("/dev/ttyUSB0");
+    EXPECT_EQ(dialog.selectedIndex(), -1);
+    EXPECT_EQ(dialog.dlgCommPort->currentText(), "/dev/ttyUSB0");
+    EXPECT_TRUE(dialog.DeviceLabel->text().startsWith("In use: /dev/ttyUSB0"))
+        << dialog.DeviceLabel->text().toStdString();
+    EXPECT_TRUE(dialog.keepsPortInUse());
+    emit dialog.dlgCommPort->activated(1);
+    EXPECT_FALSE(dialog.keepsPortInUse());
+    dialog.OKBtn->click();
+    EXPECT_EQ(commPort, 2);
+}
+
+TEST_F(CommPortCommandTest, ARunStartedOnADevicePathShowsItAndOkKeepsIt) {
+    PortTableGuard guard;
+    test::PtyPair pty;
+    ASSERT_FALSE(pty.path.empty());
+    writeSettings(1);
+    options.App.Port = pty.path;
+    open(false);
+    ASSERT_TRUE(acq().comms() && acq().comms()->IsOpen());
+    EXPECT_EQ(acq().comms()->DevicePath(), pty.path);
+    const TALDLComms* link = acq().comms();
+
+    QString shown;
+    answerNextModal<TSetCommDlg>([&](TSetCommDlg* d) {
+        shown = d->dlgCommPort->currentText();
+        d->OKBtn->click();
+    });
+    frame->SetCommPortAction->trigger();
+    EXPECT_EQ(shown.toStdString(), pty.path);
+    // Still the same open link on the same device.
+    EXPECT_EQ(acq().comms(), link);
+    ASSERT_TRUE(acq().comms()->IsOpen());
+    EXPECT_EQ(acq().comms()->DevicePath(), pty.path);
+    EXPECT_EQ(frame->CommPort, 1);
+
+    // A name chosen from the list moves the program to it.
+    SetPortDevice(3, "/nonexistent/ttyUSB3");
+    answerNextModal<TSetCommDlg>([](TSetCommDlg* d) {
+        emit d->dlgCommPort->activated(2);
+        d->OKBtn->click();
+    });
+    frame->SetCommPortAction->trigger();
+    EXPECT_EQ(frame->CommPort, 3);
+    EXPECT_FALSE(acq().comms() && acq().comms()->IsOpen());
+    // And the dialog then shows that name.
+    answerNextModal<TSetCommDlg>([&](TSetCommDlg* d) {
+        shown = d->dlgCommPort->currentText();
+        d->CancelBtn->click();
+    });
+    frame->SetCommPortAction->trigger();
+    EXPECT_EQ(shown, "COM3");
+}
+
 TEST(QtMessenger, AskShowsAModalBoxWithCaptionTextAndButtons) {
     QWidget parent;
     QtMessenger messenger(&parent);

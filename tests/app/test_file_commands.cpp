@@ -18,11 +18,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolBar>
 #include <QToolTip>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -381,6 +383,81 @@ TEST_F(FileCommandsTest, AFileThatIsNoLogIsNamedAndLosesNothing) {
     ASSERT_EQ(frame->Datasets().Count(), 1);
     EXPECT_EQ(comms().dlgDataSet->count(), 1);
     EXPECT_EQ(comms().dlgDataSet->itemText(0), "good.ecu");
+}
+
+TEST_F(FileCommandsTest, OpenRecentListsTheLastEightLogsAndOpensThemAsOpenDoes) {
+    std::vector<QString> logs;
+    for (int i = 0; i < 9; ++i) {
+        const std::string f = config.file("drive" + std::to_string(i) + ".ecu");
+        testing::WriteTestLog(f, 3);
+        logs.push_back(QFileInfo(QString::fromStdString(f)).absoluteFilePath());
+        frame->FileOpen1Accept({logs.back()});
+        frame->CloseDataSetActionExecute();
+    }
+    // A file that did not open is not listed.
+    const std::string bad = config.file("notes.ecu");
+    std::ofstream(bad) << "no log in here";
+    frame->FileOpen1Accept({QString::fromStdString(bad)});
+    frame->CloseDataSetActionExecute();
+
+    const QStringList expected{logs[8], logs[7], logs[6], logs[5], logs[4], logs[3], logs[2], logs[1]};
+    EXPECT_EQ(frame->RecentFiles(), expected);
+    ASSERT_EQ(frame->RecentMenu->actions().size(), 8);
+    EXPECT_EQ(frame->RecentMenu->actions()[0]->text(), "&1 drive8.ecu");
+    EXPECT_EQ(frame->RecentMenu->actions()[7]->text(), "&8 drive1.ecu");
+    EXPECT_TRUE(frame->RecentMenu->isEnabled());
+
+    // Kept in the settings for the next start.
+    frame.reset();
+    open();
+    EXPECT_EQ(frame->RecentFiles(), expected);
+    frame->RecentMenu->actions()[2]->trigger();
+    ASSERT_EQ(frame->Datasets().Count(), 1);
+    EXPECT_EQ(comms().dlgDataSet->currentText(), "drive6.ecu");
+    EXPECT_EQ(frame->RecentFiles().front(), logs[6]);
+    EXPECT_EQ(frame->RecentFiles().size(), 8);
+
+    // Not while logging, as File > Open.
+    frame->CloseDataSetActionExecute();
+    comms().StartLoggingAction->trigger();
+    EXPECT_FALSE(frame->RecentMenu->isEnabled());
+    frame->OpenRecentFile(logs[5]);
+    EXPECT_EQ(frame->Datasets().Count(), 1); // the recording only
+    comms().StopTalkingAction->trigger();
+}
+
+TEST_F(FileCommandsTest, DroppedLogFilesOpenAsOpenDoesNotWhileLogging) {
+    const std::string f1 = config.file("one.ecu"), f2 = config.file("two.ECU");
+    testing::WriteTestLog(f1, 4);
+    testing::WriteTestLog(f2, 6);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(f1)),
+                  QUrl::fromLocalFile(config.file("a.txt").c_str()),
+                  QUrl::fromLocalFile(QString::fromStdString(f2)), QUrl("https://example.org/x.ecu")});
+    EXPECT_EQ(TMainForm::droppedLogFiles(&mime).size(), 2);
+
+    auto drop = [&] {
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(frame.get(), &enter);
+        QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(frame.get(), &dropped);
+        QTest::qWait(0);
+        return enter.isAccepted();
+    };
+    EXPECT_TRUE(frame->acceptDrops());
+    EXPECT_TRUE(drop());
+    ASSERT_EQ(frame->Datasets().Count(), 2);
+    EXPECT_EQ(comms().dlgDataSet->itemText(0), "one.ecu");
+    EXPECT_EQ(comms().dlgDataSet->itemText(1), "two.ECU");
+    EXPECT_EQ(frame->RecentFiles().size(), 2);
+
+    frame->CloseDataSetActionExecute();
+    frame->CloseDataSetActionExecute();
+    ASSERT_EQ(frame->Datasets().Count(), 0);
+    comms().StartLoggingAction->trigger();
+    EXPECT_FALSE(drop());
+    EXPECT_EQ(frame->Datasets().Count(), 1); // the recording only
+    comms().StopTalkingAction->trigger();
 }
 
 TEST_F(FileCommandsTest, ClosingTheLastDatasetLeavesNoData) {

@@ -4,11 +4,14 @@
 
 #include "tests/app/AppTestSupport.h"
 
+#include "app/gauge/DialDialog.h"
+#include "app/main/FrameGeometry.h"
 #include "link/PortTable.h"
 #include "store/dataset/ALDLLog.h"
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -16,7 +19,10 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 
@@ -103,6 +109,71 @@ TEST_F(MainFormTest, APlaceOffEveryScreenComesBackToTheDefault) {
     EXPECT_EQ(frame->pos(), QPoint(246, 112));
 }
 
+TEST(FrameGeometry, AFrameThatFitsStaysAndOneThatDoesNotIsMovedAndShrunk) {
+    const FrameRect defaults{246, 112, 763, 598};
+    // A desk screen less a panel at the bottom: the default stays.
+    EXPECT_EQ(FitFrame(defaults, {0, 0, 1920, 1040}, 8, 32, 600, 400), defaults);
+    EXPECT_EQ(FitFrame(defaults, {0, 0, 1024, 742}, 8, 32, 600, 400), defaults);
+    // 800x600, and 1600x1000 at 200 % (800x500 logical): all of the window
+    // with its title bar on the screen.
+    EXPECT_EQ(FitFrame(defaults, {0, 0, 800, 600}, 8, 32, 600, 400), (FrameRect{29, 0, 763, 568}));
+    EXPECT_EQ(FitFrame(defaults, {0, 0, 800, 500}, 8, 32, 600, 400), (FrameRect{29, 0, 763, 468}));
+    EXPECT_EQ(FitFrame(defaults, {0, 24, 800, 476}, 0, 0, 600, 400), (FrameRect{37, 24, 763, 476}));
+    // A size that fits at a place that does not: only moved.
+    EXPECT_EQ(FitFrame({1700, 900, 400, 300}, {0, 0, 1920, 1040}, 8, 32, 0, 0),
+              (FrameRect{1512, 708, 400, 300}));
+    EXPECT_EQ(FitFrame({-50, -10, 400, 300}, {0, 0, 1920, 1040}, 8, 32, 0, 0), (FrameRect{0, 0, 400, 300}));
+    // A second screen to the right; a saved size larger than it.
+    EXPECT_EQ(FitFrame({2000, 50, 1200, 900}, {1920, 0, 800, 600}, 8, 32, 300, 200),
+              (FrameRect{1920, 0, 792, 568}));
+    // A minimum larger than the screen gives way to the screen.
+    EXPECT_EQ(FitFrame({0, 0, 900, 700}, {0, 0, 640, 480}, 0, 0, 700, 500), (FrameRect{0, 0, 640, 480}));
+    // A minimum is kept where there is room for it.
+    EXPECT_EQ(FitFrame({0, 0, 100, 50}, {0, 0, 1920, 1040}, 0, 0, 300, 200), (FrameRect{0, 0, 300, 200}));
+}
+
+TEST_F(MainFormTest, ASavedPlaceOnASmallScreenIsFittedWithEverythingOnIt) {
+    QScreen* small = nullptr;
+    for (QScreen* s : QGuiApplication::screens())
+        if (s->name() == "Small") small = s;
+    if (!small) GTEST_SKIP() << "the test screens are not there";
+    writeSettings();
+    {
+        std::unique_ptr<QSettings> s = OpenSettings();
+        WriteInt32(*s, "Main x-pos", 2000);
+        WriteInt32(*s, "Main y-pos", 50);
+        WriteInt32(*s, "Main height", 900);
+        WriteInt32(*s, "Main width", 1200);
+    }
+    open();
+    const QRect room = small->availableGeometry();
+    const QRect outer(frame->pos(), frame->size() + QSize(8, 32));
+    EXPECT_TRUE(room.contains(outer))
+        << outer.x() << "," << outer.y() << " " << outer.width() << "x" << outer.height();
+    // Nothing inside needs more than 800x500 (a 1600x1000 screen at 200 %).
+    EXPECT_LE(frame->minimumSizeHint().width(), 792);
+    EXPECT_LE(frame->minimumSizeHint().height(), 468);
+    // Both panels inside the frame's area, side by side.
+    QTest::qWait(0);
+    const QRect area = frame->mdiArea()->viewport()->rect();
+    EXPECT_TRUE(area.contains(frame->commsWindow()->geometry()));
+    EXPECT_TRUE(area.contains(frame->graphWindow()->geometry()));
+    EXPECT_TRUE(frame->statusBar()->isVisible());
+
+    // 800x500 (1600x1000 at 200 %): the acquisition window stays inside the
+    // frame and scrolls to its buttons.
+    frame->resize(763, 468);
+    QTest::qWait(20);
+    frame->TileVertically();
+    const QRect shortArea = frame->mdiArea()->viewport()->rect();
+    EXPECT_TRUE(shortArea.contains(frame->commsWindow()->geometry()));
+    auto* scroll = frame->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    scroll->ensureWidgetVisible(frame->CommsForm()->StartTalkingBtn);
+    const QPoint button = frame->CommsForm()->StartTalkingBtn->mapTo(scroll->viewport(), QPoint(0, 0));
+    EXPECT_TRUE(scroll->viewport()->rect().contains(button));
+}
+
 TEST_F(MainFormTest, MenusToolBarAndShortcutsAsLaidDown) {
     writeSettings();
     open();
@@ -112,8 +183,9 @@ TEST_F(MainFormTest, MenusToolBarAndShortcutsAsLaidDown) {
     EXPECT_EQ(bar, QStringList({"&File", "&Graph", "&Setup", "&Dials", "&Tools", "&Window"}));
     EXPECT_EQ(captions(frame->DialsMenu->actions()), QStringList({"Enable dials", "-", "Layout..."}));
     EXPECT_EQ(captions(frame->FileMenu->actions()),
-              QStringList({"&Open...", "Close dataset", "&Save", "Save &As...", "-", "Export Data to Excel",
-                           "Export Data to CSV...", "-", "Dump PROM to BIN...", "-", "E&xit"}));
+              QStringList({"&Open...", "Open &Recent", "Close dataset", "&Save", "Save &As...", "-",
+                           "Export Data to Excel", "Export Data to CSV...", "-", "Dump PROM to BIN...", "-",
+                           "E&xit"}));
     EXPECT_EQ(frame->FileOpen1->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(
         captions(frame->GraphMenu->actions()),
@@ -227,6 +299,43 @@ TEST_F(MainFormTest, FunctionKeysDriveTalkingAndLogging) {
     EXPECT_EQ(c->dlgDataSet->currentText(), "Dataset 1");
 }
 
+TEST_F(MainFormTest, FunctionKeysWorkFromTheDialsWindowAndFireOnce) {
+    writeSettings();
+    open();
+    frame->Enabledials1->trigger();
+    TCommsForm* c = frame->CommsForm();
+    int presses[4] = {};
+    QAction* keys[4] = {c->StartTalkingAction, c->StartLoggingAction, c->StopTalkingAction,
+                        c->StopLoggingAction};
+    for (int i = 0; i < 4; ++i)
+        QObject::connect(keys[i], &QAction::triggered, [&presses, i] { ++presses[i]; });
+
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    QTest::keyClick(frame.get(), Qt::Key_F1);
+    EXPECT_EQ(acq().state(), AcquisitionState::Talking);
+    QWidget* dials = frame->DialsWindow();
+    ASSERT_NE(dials, nullptr);
+    ASSERT_TRUE(dials->isVisible());
+    dials->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dials));
+
+    QTest::keyClick(dials, Qt::Key_F2);
+    EXPECT_EQ(acq().state(), AcquisitionState::Logging);
+    acq().acquisitionTick();
+    QTest::keyClick(dials, Qt::Key_F4);
+    EXPECT_EQ(acq().state(), AcquisitionState::Talking);
+    EXPECT_EQ(frame->Datasets().Count(), 1);
+    QTest::keyClick(dials, Qt::Key_F3);
+    EXPECT_EQ(acq().state(), AcquisitionState::Idle);
+    // One press, one command: the frame, the acquisition window and the
+    // dials window's buttons share the actions.
+    EXPECT_EQ(presses[0], 1);
+    EXPECT_EQ(presses[1], 1);
+    EXPECT_EQ(presses[2], 1);
+    EXPECT_EQ(presses[3], 1);
+}
+
 TEST_F(MainFormTest, TileVerticallyPutsTheChildrenSideBySide) {
     writeSettings();
     open();
@@ -246,6 +355,37 @@ TEST_F(MainFormTest, TileVerticallyPutsTheChildrenSideBySide) {
     EXPECT_EQ(graph.height(), area.height());
     EXPECT_LE(frame->CommsForm()->width(), 450);
     EXPECT_GE(frame->CommsForm()->width(), 410);
+}
+
+TEST_F(MainFormTest, CascadeKeepsTheWindowsUsable) {
+    writeSettings();
+    open();
+    for (const QSize frameSize : {QSize(1200, 800), QSize(763, 598)}) {
+        frame->resize(frameSize);
+        QTest::qWait(20);
+        frame->TileVertically();
+        frame->WindowCascade1->trigger();
+        const QRect area = frame->mdiArea()->viewport()->rect();
+        const QRect comms = frame->commsWindow()->geometry();
+        const QRect graph = frame->graphWindow()->geometry();
+        EXPECT_NE(comms.topLeft(), graph.topLeft());
+        for (const QMdiSubWindow* w : {frame->commsWindow(), frame->graphWindow()}) {
+            const QRect r = w->geometry();
+            EXPECT_TRUE(area.contains(r)) << frameSize.width();
+            EXPECT_GE(r.width(), std::min(area.width() * 2 / 3, w->maximumWidth())) << frameSize.width();
+            EXPECT_GE(r.height(), std::min(area.height() * 2 / 3, w->maximumHeight())) << frameSize.width();
+        }
+        // The graph is far from its smallest size.
+        EXPECT_GT(frame->GraphForm()->width(), 2 * frame->GraphForm()->minimumWidth());
+        EXPECT_GT(frame->GraphForm()->height(), 2 * frame->GraphForm()->minimumHeight());
+    }
+    // A window that already fits keeps its size.
+    frame->resize(1200, 800);
+    QTest::qWait(20);
+    const QRect area = frame->mdiArea()->viewport()->rect();
+    frame->graphWindow()->resize(area.size() * 3 / 4);
+    frame->WindowCascade1->trigger();
+    EXPECT_EQ(frame->graphWindow()->size(), area.size() * 3 / 4);
 }
 
 TEST_F(MainFormTest, PowerEventsFollowTheTable) {
