@@ -4,6 +4,7 @@
 #include "store/dataset/LogCollection.h"
 #include "store/dataset/ParameterValue.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -24,6 +25,15 @@ void TALDLLog::RemoveJournal() {
     if (!journal_) return;
     journal_->Remove();
     journal_.reset();
+}
+
+const Bookmark& TALDLLog::AddBookmark(double time, const std::string& note) {
+    uint32_t number = 1;
+    for (const Bookmark& b : Bookmarks)
+        number = std::max(number, b.Number + 1);
+    Bookmarks.push_back({time, number, CleanBookmarkNote(note)});
+    if (journal_) journal_->KeepBookmarks(Bookmarks);
+    return Bookmarks.back();
 }
 
 void TALDLLog::sizeDerived() {
