@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 namespace quillmar {
@@ -31,7 +32,9 @@ const Bookmark& TALDLLog::AddBookmark(double time, const std::string& note) {
     uint32_t number = 1;
     for (const Bookmark& b : Bookmarks)
         number = std::max(number, b.Number + 1);
-    Bookmarks.push_back({time, number, CleanBookmarkNote(note)});
+    // To the millisecond, as the bookmarks file holds it: the same before a
+    // save and after opening it again.
+    Bookmarks.push_back({std::round(time * 1000.0) / 1000.0, number, CleanBookmarkNote(note)});
     if (journal_) journal_->KeepBookmarks(Bookmarks);
     return Bookmarks.back();
 }

@@ -111,8 +111,8 @@ public:
     // Deletes the journal: the rows were saved, or the user let them go.
     void RemoveJournal();
 
-    // Adds a bookmark at time (seconds since the recording's start),
-    // numbered after the others, with note (made one line), and has the
+    // Adds a bookmark at time (seconds since the recording's start, to the
+    // millisecond), numbered after the others, with note (made one line), and has the
     // journal, when there is one, keep the bookmarks. Throws FileError when
     // the journal cannot keep them; the bookmark is the dataset's all the
     // same.
