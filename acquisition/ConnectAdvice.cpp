@@ -31,7 +31,8 @@ std::string ConnectAdvice(uint32_t code, AdviceFor where) {
 }
 
 std::string NoAnswerAdvice(AdviceFor where) {
-    return std::string("Check that the ignition is on, that the cable is plugged in at both ends, and that ") +
+    return std::string(
+               "Check that the ignition is on, that the cable is plugged in at both ends, and that ") +
            (where == AdviceFor::Window ? "Setup > Set comm port names the adapter's port."
                                        : "--port names the adapter's port ('quillmar-cli ports' lists the "
                                          "serial ports).");

@@ -145,9 +145,8 @@ void Acquisition::stopLogging() {
 std::optional<double> Acquisition::recordingSeconds() const {
     if (!logging() || !CurrentLog) return std::nullopt;
     // As the rows' time stamps are taken.
-    return static_cast<double>(std::fabs(static_cast<long double>(clock_()) -
-                                         static_cast<long double>(LogStartTime)) *
-                               86400.0L);
+    return static_cast<double>(
+        std::fabs(static_cast<long double>(clock_()) - static_cast<long double>(LogStartTime)) * 86400.0L);
 }
 
 std::optional<Bookmark> Acquisition::addBookmark(const std::string& note, std::optional<double> at) {

@@ -34,8 +34,8 @@ public:
 private:
     struct Kind {
         std::string Line;
-        double Since = 0;      // of the last line written about it
-        uint64_t Repeats = 0;  // since then
+        double Since = 0;     // of the last line written about it
+        uint64_t Repeats = 0; // since then
     };
     double interval_;
     std::vector<Kind> kinds_; // a handful at most: the faults of one link

@@ -126,7 +126,8 @@ std::string JournalBookmarksFileName(const std::string& journalPath);
 // The bookmarks kept beside the journal at journalPath (none when there is
 // no such file); a line or a file that cannot be read is a warning, added
 // to warnings, never a failure.
-std::vector<Bookmark> ReadJournalBookmarks(const std::string& journalPath, std::vector<std::string>& warnings);
+std::vector<Bookmark> ReadJournalBookmarks(const std::string& journalPath,
+                                           std::vector<std::string>& warnings);
 
 class TJournal {
 public:

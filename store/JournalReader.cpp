@@ -292,7 +292,8 @@ std::string JournalBookmarksFileName(const std::string& journalPath) {
     return journalPath + ".bookmarks";
 }
 
-std::vector<Bookmark> ReadJournalBookmarks(const std::string& journalPath, std::vector<std::string>& warnings) {
+std::vector<Bookmark> ReadJournalBookmarks(const std::string& journalPath,
+                                           std::vector<std::string>& warnings) {
     try {
         std::optional<BookmarkRead> read = ReadBookmarks(JournalBookmarksFileName(journalPath));
         if (!read) return {};

@@ -109,7 +109,9 @@ protected:
         clock.advanceSeconds(seconds);
         acq.acquisitionTick();
     }
-    size_t noReplyLines() const { return std::count(listener.errors.begin(), listener.errors.end(), "No reply"); }
+    size_t noReplyLines() const {
+        return std::count(listener.errors.begin(), listener.errors.end(), "No reply");
+    }
 
     fs::path dir;
     testing::RecordingMessenger messenger;
@@ -140,7 +142,8 @@ TEST_F(NoAnswerTest, ASecondWithoutAReplyIsNoAnswerAndTheNextReplyEndsIt) {
     EXPECT_EQ(listener.errors.size(), 1u);
     for (int i = 0; i < 5; ++i)
         tick();
-    EXPECT_EQ(listener.errors, (std::vector<std::string>{"No reply", "No reply (4 more in the last second)"}));
+    EXPECT_EQ(listener.errors,
+              (std::vector<std::string>{"No reply", "No reply (4 more in the last second)"}));
     EXPECT_EQ(acq.silence().Spans, 1u);
     EXPECT_NEAR(acq.silence().Seconds, 2.0, 1e-4); // still going: up to now
 
