@@ -93,7 +93,7 @@ void TALDLGraph::SetupCurve() {
         return;
     }
     // 3. A recording is plotted against time.
-    if (acquisition.state() == AcquisitionState::Logging) choices.showXText(TimeAxisText);
+    if (acquisition.logging()) choices.showXText(TimeAxisText);
     // 4-6. The curves of every dataset and the axes' captions.
     std::vector<const TALDLLog*> logs;
     for (int i = 0; i < datasets.Count(); ++i)
