@@ -16,16 +16,23 @@
 
 namespace {
 
+// The folder the inputs are written into; removed when the fuzzer ends.
+char* fuzzFolder = nullptr;
+
 const std::string& protocolPath() {
     static const std::string path = [] {
-        static char folder[] = "/tmp/quillmar-fuzz-protocol-XXXXXX";
-        if (!::mkdtemp(folder)) std::abort();
-        // Gone again when the fuzzer ends.
+        // Memory-backed where there is such a folder: every input is written
+        // to a file, and a disk-backed /tmp costs more than the parsing.
+        static char inMemory[] = "/dev/shm/quillmar-fuzz-protocol-XXXXXX";
+        static char onDisk[] = "/tmp/quillmar-fuzz-protocol-XXXXXX";
+        fuzzFolder = ::mkdtemp(inMemory);
+        if (!fuzzFolder) fuzzFolder = ::mkdtemp(onDisk);
+        if (!fuzzFolder) std::abort();
         std::atexit([] {
-            ::unlink((std::string(folder) + "/" + quillmar::ProtocolFileName).c_str());
-            ::rmdir(folder);
+            ::unlink((std::string(fuzzFolder) + "/" + quillmar::ProtocolFileName).c_str());
+            ::rmdir(fuzzFolder);
         });
-        return std::string(folder) + "/" + quillmar::ProtocolFileName;
+        return std::string(fuzzFolder) + "/" + quillmar::ProtocolFileName;
     }();
     return path;
 }

@@ -184,6 +184,12 @@ protected:
     virtual void setDialsWindow(bool open);
 
 private:
+    // The placement a first start uses.
+    static constexpr int DefaultLeft = 246;
+    static constexpr int DefaultTop = 112;
+    static constexpr int DefaultHeight = 598;
+    static constexpr int DefaultWidth = 763;
+
     void FormCreate();
     void FormShow();
     void FormDestroy();

@@ -1,6 +1,6 @@
 // quillmar: the desktop program.
 
-#include "acquisition/window/FlagImageList.h"
+#include "acquisition/window/Icons.h"
 #include "app/main/AppOptions.h"
 #include "app/main/MainForm.h"
 
@@ -40,8 +40,7 @@ int main(int argc, char** argv) {
         // compositors match the window to the entry by it, and the icon
         // theme holds the application's icon once installed.
         QGuiApplication::setDesktopFileName("io.github.quillmar.Quillmar");
-        QApplication::setWindowIcon(
-            QIcon::fromTheme("io.github.quillmar.Quillmar", TFlagImageList::instance().icon(29)));
+        QApplication::setWindowIcon(themedToolIcon(ToolIcon::Application));
 
         MainFormOptions mainOptions;
         mainOptions.App = options;

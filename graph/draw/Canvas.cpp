@@ -66,9 +66,13 @@ QFont toQFont(const TFont& font) {
     return f;
 }
 
-TCanvas::TCanvas(QPainter& painter) : painter_(painter) {
+TCanvas::TCanvas(QPainter& painter)
+    : TCanvas(painter, painter.device() ? QSize(painter.device()->width(), painter.device()->height())
+                                        : QSize(0, 0)) {}
+
+TCanvas::TCanvas(QPainter& painter, QSize size) : painter_(painter) {
     QPaintDevice* device = painter_.device();
-    clip_ = {0, 0, device ? device->width() : 0, device ? device->height() : 0};
+    clip_ = {0, 0, size.width(), size.height()};
     if (device && device->logicalDpiX() > 150) lineScale_ = device->logicalDpiX() / 96.0;
     painter_.setRenderHint(QPainter::Antialiasing, false);
     painter_.setRenderHint(QPainter::TextAntialiasing, true);

@@ -25,8 +25,10 @@ QString toQString(const std::string& utf8);
 
 class TCanvas : public TCanvasMetrics {
 public:
-    // The painter must be active on its device.
+    // The painter must be active on its device. The canvas is the device's
+    // size, or size.
     explicit TCanvas(QPainter& painter);
+    TCanvas(QPainter& painter, QSize size);
     ~TCanvas() override;
 
     QPainter& Painter() { return painter_; }

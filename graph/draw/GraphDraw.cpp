@@ -24,16 +24,33 @@ bool DrawGraph(TAxes& axes, TCurves& curves, TCanvas& canvas, const TDrawOptions
     return true;
 }
 
+bool PaintGraph(QPainter& painter, const QRect& area, TAxes& axes, TCurves& curves,
+                const TDrawOptions& options) {
+    // The layout counts from the canvas' top-left corner: an area elsewhere
+    // moves the painter there for the drawing.
+    const bool moved = area.topLeft() != QPoint(0, 0);
+    if (moved) {
+        painter.save();
+        painter.translate(area.topLeft());
+    }
+    bool ok = false;
+    {
+        TCanvas canvas(painter, area.size());
+        if (options.FillBackground) painter.fillRect(QRect(QPoint(0, 0), area.size()), Qt::white);
+        ok = DrawGraph(axes, curves, canvas, options);
+    }
+    if (moved) painter.restore();
+    return ok;
+}
+
 QImage RenderGraph(TAxes& axes, TCurves& curves, QSize size, const TDrawOptions& options, bool* drawn) {
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull()) {
         if (drawn) *drawn = false;
         return image;
     }
-    image.fill(Qt::white);
     QPainter painter(&image);
-    TCanvas canvas(painter);
-    const bool ok = DrawGraph(axes, curves, canvas, options);
+    const bool ok = PaintGraph(painter, image.rect(), axes, curves, options);
     painter.end();
     if (drawn) *drawn = ok;
     return image;

@@ -60,12 +60,7 @@ QByteArray GraphPictureBytes(TAxes& axes, TCurves& curves, TPictureFormat format
     }
     QPainter painter;
     if (!painter.begin(device.get())) return {};
-    bool ok = false;
-    {
-        TCanvas canvas(painter);
-        painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-        ok = DrawGraph(axes, curves, canvas, options);
-    }
+    const bool ok = PaintGraph(painter, QRect(QPoint(0, 0), size), axes, curves, options);
     if (!painter.end()) return {};
     device.reset(); // a PDF is complete once its writer is gone
     if (drawn) *drawn = ok;

@@ -188,11 +188,6 @@ void TAxesDlg::Show(TAxes& axes) {
     activateWindow();
 }
 
-int TAxesDlg::Showmodal(TAxes& axes) {
-    prepare(axes);
-    return exec();
-}
-
 void TAxesDlg::SetFields() {
     if (!working_) return;
     TAxis& x = working_->Axis(0);

@@ -26,7 +26,6 @@ public:
     ~TAxesDlg() override;
 
     void Show(TAxes& axes);
-    int Showmodal(TAxes& axes);
 
     TAxes* Target() const { return target_; }
     TAxes* Working() const { return working_.get(); }

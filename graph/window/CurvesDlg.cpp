@@ -166,11 +166,6 @@ void TCurvesDlg::Show(TCurves& curves) {
     activateWindow();
 }
 
-int TCurvesDlg::Showmodal(TCurves& curves) {
-    dlgshow(curves);
-    return exec();
-}
-
 void TCurvesDlg::SetFields() {
     if (current_ < 0 || current_ >= static_cast<int>(curveInfo_.size())) return;
     const CurveInfoType& info = curveInfo_[static_cast<std::size_t>(current_)];

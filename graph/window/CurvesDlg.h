@@ -42,7 +42,6 @@ public:
     TCurvesDlg(QWidget* owner, TGraph* graph);
 
     void Show(TCurves& curves);
-    int Showmodal(TCurves& curves);
     // Builds CurveInfo from the curves and shows curve 0.
     void dlgshow(TCurves& curves);
     void SetFields();

@@ -11,6 +11,16 @@
 // (mouse x, CrosshairX, mark pixels) are those of the cached image, which
 // fills the widget's contents rectangle (a derived window keeps room for a
 // status bar with setContentsMargins).
+//
+// The zoom that waits for a mark and the point selection are tools: states
+// of the window that its mouse and key events move on (Escape or the
+// information window's Abort cancels one), never loops of their own. A zoom
+// started during a point selection runs on top of it; the selection goes on
+// once the zoom has ended.
+//
+// The files: Graph.cpp (the commands), GraphView.cpp (drawing, marks,
+// crosshair, mouse), GraphTools.cpp (the tools), GraphOutput.cpp (printing,
+// pictures, clipboard).
 
 #include "graph/core/Axes.h"
 #include "graph/core/Curves.h"
@@ -25,7 +35,7 @@
 #include <vector>
 
 class QAction;
-class QEventLoop;
+class QDialog;
 class QMenu;
 class QPrinter;
 class QStatusBar;
@@ -83,8 +93,8 @@ public:
 
     TMouseActivityType CurrentMouseActivity() const { return activity_; }
     bool CurveIsPresent() const { return curveIsPresent_; }
-    // False while a modal tool (zoom, point selection) runs.
-    bool Idle() const { return idle_; }
+    // False while a tool (zoom, point selection) runs.
+    bool Idle() const { return tools_.empty(); }
     int SelectedCurve() const { return selectedCurve_; }
     int MarkCount() const { return markCount_; }
     int NumberOfMarks() const { return markCount_; }
@@ -97,7 +107,7 @@ public:
     // The cached image with the marks and the crosshair as the window shows them.
     QImage ShownImage() const;
     // The information window of the running zoom or point selection, if any.
-    TInformationDlg* InformationWindow() const { return information_; }
+    TInformationDlg* InformationWindow() const;
 
     // The two exports on the File menu are commands of the program around
     // the window: it hands them in. Until then the actions do nothing.
@@ -107,8 +117,6 @@ public:
     void setStatusBar(QStatusBar* statusBar) { statusBar_ = statusBar; }
     QStatusBar* statusBar() const { return statusBar_; }
 
-    // One complete drawing onto any canvas; false when there is nothing to draw.
-    bool Draw(TCanvas& canvas);
     // Redraws the window through a fresh cached image.
     void DrawScreen();
     // Shows (or, shown already, hides) the band between two marks' x values.
@@ -119,11 +127,13 @@ public:
     virtual void DrawCrosshair(bool show, int size);
     // The selected curve's data point for pixel column x; moves the crosshair there.
     void FollowCurve(int x, QPointF& point);
-    // Modal point picking with the crosshair. curveIndex -1 asks for the curve
-    // first. False when cancelled or aborted.
-    bool SelectPoint(int& curveIndex, const QString& prompt, QPointF& point);
-    // Lets pending events run, for long operations.
-    void peekmousecom();
+    // Starts picking a point of curve curveIndex with the crosshair; -1 asks
+    // for the curve first. A prompt shows in an information window with
+    // Abort. The selection ends with the next click (done gets true and the
+    // point), or with Abort, Escape or Cancel in the curve chooser (false);
+    // done runs once, at once when there is nothing to pick.
+    using PointDone = std::function<void(bool picked, QPointF point)>;
+    void SelectPoint(int curveIndex, const QString& prompt, PointDone done = {});
 
     // The picture of the graph laid out for size (what Save as BMP writes).
     QImage RenderPicture(QSize size);
@@ -148,6 +158,10 @@ public slots:
     virtual void ExportGraphDataActionExecute();
     virtual void ExportGraphToExcelActionExecute();
 
+signals:
+    // The x axis was zoomed to a mark.
+    void zoomed();
+
 protected:
     // Drawn after the curves; empty here.
     virtual void DrawOthers(TCanvas& canvas);
@@ -160,7 +174,7 @@ protected:
     // inverts the marks and the crosshair over it; blank without curves.
     virtual void FormPaint();
     virtual void FormResize();
-    // The window may close only while no modal tool runs.
+    // The window may close only while no tool runs.
     virtual bool FormCloseQuery() const;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -168,7 +182,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    // Refused while a modal tool runs.
+    // Escape cancels the tool running.
+    void keyPressEvent(QKeyEvent* event) override;
+    // Refused while a tool runs.
     void closeEvent(QCloseEvent* event) override;
 
     // The image pixel under a widget position.
@@ -178,22 +194,58 @@ protected:
     // lay out for the window again before converting pixels.
     void ensureScreenLayout();
 
+    // A handler that changes what a tool waits for runs as one step: the
+    // tools look at the window's state when the outermost step ends.
+    class ToolStep {
+    public:
+        explicit ToolStep(TGraph& graph);
+        ~ToolStep();
+        ToolStep(const ToolStep&) = delete;
+        ToolStep& operator=(const ToolStep&) = delete;
+
+    private:
+        TGraph& graph_;
+    };
+
 private:
+    // A running tool. Tools stack: a zoom may run on top of a selection.
+    enum class ToolKind { Zoom, ChooseCurve, SelectPoint };
+    struct Tool {
+        int Id = 0;
+        ToolKind Kind = ToolKind::Zoom;
+        TMouseActivityType Saved = maNormal; // a zoom: the activity it interrupted
+        bool DisabledCommands = false;       // tag 0 commands are off for it
+        bool Aborted = false;
+        TInformationDlg* Info = nullptr; // owned by the window while the tool runs
+        QDialog* Chooser = nullptr;      // the curve chooser while it is open
+        QString Prompt;
+        PointDone Done;
+    };
+
     void createActions();
     void renderCache();
     QSize imageSize() const;
     void toggleCrosshair(int size);
-    // Runs events until done() holds; wakeModalLoops() makes every running
-    // loop look again.
-    void runModalLoop(const std::function<bool()>& done);
-    void wakeModalLoops();
+    // Asks the tools to look at the window's state (once the current step
+    // ends): the top one ends when what it waits for has happened.
+    void wakeTools();
+    void settleTools();
+    bool toolEnded(const Tool& tool) const;
+    void finishTopTool();
+    Tool* findTool(int id);
+    bool zoomRunning() const;
+    int pushTool(Tool tool);
+    TInformationDlg* showInformation(const QString& text, int toolId);
+    void abortTool(int id);
+    void applyZoom(TMouseActivityType activity);
+    // The chosen curve (-1: Cancel) goes on to the crosshair.
+    void startSelecting(int toolId, int curveIndex);
 
     std::unique_ptr<TAxes> axes_;
     std::unique_ptr<TCurves> curves_;
     TGraphLegend* legend_ = nullptr;
     TAxesDlg* axesDialog_ = nullptr;
     TCurvesDlg* curvesDialog_ = nullptr;
-    TInformationDlg* information_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
     std::unique_ptr<QPrinter> printer_;
 
@@ -203,7 +255,6 @@ private:
     MarkPoint dragPoint_;
     std::vector<TMark> marks_;
     bool curveIsPresent_ = false;
-    bool idle_ = true;
     bool screenLayout_ = false; // the axes hold the cached image's layout
     QImage cachedImage_;
     QRegion markRegion_; // inverted bands, in image pixels
@@ -214,7 +265,10 @@ private:
     std::vector<Cross> crosses_; // inverted crosshairs, in image pixels
     int crosshairX_ = 0;
     int crosshairY_ = 0;
-    std::vector<QEventLoop*> loops_;
+    std::vector<Tool> tools_;
+    int lastToolId_ = 0;
+    int stepDepth_ = 0;
+    bool wake_ = false;
     std::function<void()> exportToAsciiFile_;
     std::function<void()> exportToExcel_;
 };

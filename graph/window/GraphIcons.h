@@ -1,6 +1,6 @@
 #pragma once
-// Tool bar icons of the graph commands: the desktop theme's where it has
-// them, otherwise drawn here, so a tool bar never shows a blank.
+// Tool bar icons of the graph commands, from the program's one icon set
+// (acquisition/window/Icons.h): the desktop theme's where it has them.
 
 #include <QIcon>
 
@@ -9,7 +9,5 @@ namespace quillmar {
 enum class GraphIcon { Zoom, ResetZoom, Save, Print, Copy };
 
 QIcon graphIcon(GraphIcon which);
-// The drawn icon alone.
-QIcon drawnGraphIcon(GraphIcon which);
 
 } // namespace quillmar

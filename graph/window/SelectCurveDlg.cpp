@@ -60,11 +60,6 @@ void TSelectCurveDlg::Prepare(TCurves& curves) {
     showCurve(0);
 }
 
-int TSelectCurveDlg::showmodal(TCurves& curves) {
-    Prepare(curves);
-    return exec() == QDialog::Accepted ? current_ + 1 : -1;
-}
-
 void TSelectCurveDlg::NumberChanged(int number) {
     const int n = current_;
     const int count = curvesRef_ ? curvesRef_->Count() : 0;

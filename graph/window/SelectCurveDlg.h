@@ -1,5 +1,6 @@
 #pragma once
-// The modal curve chooser of point selection. Its spinner skips disabled curves.
+// The curve chooser of point selection (window-modal: the graph opens it and
+// goes on with its answer). Its spinner skips disabled curves.
 
 #include <QDialog>
 
@@ -16,9 +17,7 @@ class TSelectCurveDlg : public QDialog {
 public:
     explicit TSelectCurveDlg(QWidget* owner);
 
-    // The chosen curve index + 1, or -1 for Cancel.
-    int showmodal(TCurves& curves);
-    // Shows curves without running the dialog (showmodal does this first).
+    // Shows curves, the first one chosen, before the dialog opens.
     void Prepare(TCurves& curves);
     // The number typed or stepped to: moves to the first enabled curve from
     // there in the direction of the change, or back to the current one.

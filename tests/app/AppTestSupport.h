@@ -5,9 +5,9 @@
 
 #include "tests/app/WidgetTestSupport.h"
 
+#include "acquisition/Settings.h"
 #include "acquisition/window/CommsForm.h"
 #include "app/main/MainForm.h"
-#include "acquisition/Settings.h"
 
 #include <QCoreApplication>
 

@@ -1,9 +1,10 @@
 #pragma once
-// Helpers for the window tests: a messenger answering from a script, a
-// helper that answers the next modal window, private settings and protocol
-// files, and log files made for the test.
+// Helpers for the window tests (the messenger answering from a script is
+// tests/support/ScriptedMessenger.h): a helper that answers the next modal window, private settings and
+// protocol files, and log files made for the test.
 
 #include "store/base/Messages.h"
+#include "tests/support/ScriptedMessenger.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,42 +22,6 @@
 #include <vector>
 
 namespace quillmar::testing {
-
-// Answers Yes/No questions from a queue (No once it is empty) and records
-// every box that would have been shown, with its default answer.
-class ScriptedMessenger : public Messenger {
-public:
-    ScriptedMessenger() { previous_ = setMessenger(this); }
-    ~ScriptedMessenger() override { setMessenger(previous_); }
-    Answer ask(const std::string& caption, const std::string& text, Buttons buttons) override {
-        return answer(caption, text, buttons, buttons == Buttons::Ok ? Answer::Ok : Answer::Yes);
-    }
-    Answer askWithDefault(const std::string& caption, const std::string& text, Answer byDefault) override {
-        return answer(caption, text, Buttons::YesNo, byDefault);
-    }
-    Answer answer(const std::string& caption, const std::string& text, Buttons buttons, Answer byDefault) {
-        shown.emplace_back(caption, text);
-        defaults.push_back(byDefault);
-        if (buttons == Buttons::Ok) return Answer::Ok;
-        if (answers.empty()) return Answer::No;
-        const bool yes = answers.front();
-        answers.pop_front();
-        return yes ? Answer::Yes : Answer::No;
-    }
-    // The texts shown with this caption.
-    std::vector<std::string> texts(const std::string& caption) const {
-        std::vector<std::string> out;
-        for (const auto& [c, t] : shown)
-            if (c == caption) out.push_back(t);
-        return out;
-    }
-    std::deque<bool> answers;
-    std::vector<std::pair<std::string, std::string>> shown;
-    std::vector<Answer> defaults; // of each box shown: Ok for an OK box
-
-private:
-    Messenger* previous_ = nullptr;
-};
 
 // Runs handle on the next modal window of type T once it is shown (the
 // caller then starts what opens it). Gives up after timeoutMs.

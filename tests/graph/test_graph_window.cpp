@@ -10,13 +10,17 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,7 +51,6 @@ struct ShownGraph {
         graph.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&graph));
         graph.DrawScreen();
-        QApplication::processEvents();
     }
     int px(double x) { return graph.Axes().Axis(0).GetPixel(x); }
     QPoint at(double x) { return QPoint(px(x), 300); }
@@ -200,21 +203,25 @@ TEST(Zoom, TwoMarksAreClearedAndADragIsAwaitedWithCommandsDisabled) {
     g.drag(30, 40, Qt::ShiftModifier);
     ASSERT_EQ(g.graph.MarkCount(), 2);
 
-    bool checked = false;
-    QTimer::singleShot(20, [&] {
-        EXPECT_EQ(g.graph.MarkCount(), 0);
-        EXPECT_FALSE(g.graph.Idle());
-        ASSERT_NE(g.graph.InformationWindow(), nullptr);
-        EXPECT_FALSE(g.graph.ZoomAction->isEnabled());
-        EXPECT_FALSE(other.isEnabled());
-        EXPECT_TRUE(g.graph.AxesAction->isEnabled());
-        EXPECT_TRUE(g.graph.CurveAction->isEnabled());
-        EXPECT_FALSE(g.graph.close()); // refused while the tool runs
-        checked = true;
-        g.drag(50, 70);
-    });
+    // The zoom waits as a state of the window: the call returns at once.
     g.graph.Zoom1Click();
-    EXPECT_TRUE(checked);
+    EXPECT_EQ(g.graph.MarkCount(), 0);
+    EXPECT_FALSE(g.graph.Idle());
+    ASSERT_NE(g.graph.InformationWindow(), nullptr);
+    EXPECT_EQ(g.graph.InformationWindow()->dlgInfoText->text(),
+              "Click and drag with the mouse to select area to zoom into");
+    EXPECT_FALSE(g.graph.ZoomAction->isEnabled());
+    EXPECT_FALSE(other.isEnabled());
+    EXPECT_TRUE(g.graph.AxesAction->isEnabled());
+    EXPECT_TRUE(g.graph.CurveAction->isEnabled());
+    EXPECT_FALSE(g.graph.close()); // refused while the tool runs
+    // Timers keep running while it waits.
+    bool fired = false;
+    QTimer::singleShot(0, [&] { fired = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fired; }));
+    EXPECT_FALSE(g.graph.Idle());
+
+    g.drag(50, 70);
     EXPECT_TRUE(g.graph.Idle());
     EXPECT_EQ(g.graph.InformationWindow(), nullptr);
     EXPECT_TRUE(g.graph.ZoomAction->isEnabled());
@@ -223,80 +230,178 @@ TEST(Zoom, TwoMarksAreClearedAndADragIsAwaitedWithCommandsDisabled) {
     const TAxis& x = g.graph.Axes().Axis(0);
     EXPECT_FALSE(x.AutoScaleMin);
     EXPECT_LT(x.Info.RangeMax.LiteralValue - x.Info.RangeMin.LiteralValue, 25);
+    EXPECT_EQ(g.graph.MarkCount(), 0);
 }
 
-TEST(Zoom, AbortEndsTheWaitAndChangesNothing) {
+TEST(Zoom, AbortAndEscapeEndTheWaitAndChangeNothing) {
     ShownGraph g;
-    QTimer::singleShot(20, [&] {
-        ASSERT_NE(g.graph.InformationWindow(), nullptr);
-        EXPECT_EQ(g.graph.InformationWindow()->windowTitle(), "Information");
-        g.graph.InformationWindow()->dlgAbort->click();
-    });
+    QSignalSpy zoomed(&g.graph, &TGraph::zoomed);
     g.graph.Zoom1Click();
+    ASSERT_NE(g.graph.InformationWindow(), nullptr);
+    EXPECT_EQ(g.graph.InformationWindow()->windowTitle(), "Information");
+    g.graph.ZoomAction->trigger(); // off while it waits
+    g.graph.InformationWindow()->dlgAbort->click();
     EXPECT_TRUE(g.graph.Idle());
+    EXPECT_EQ(g.graph.InformationWindow(), nullptr);
     EXPECT_TRUE(g.graph.Axes().Axis(0).AutoScaleMin);
     EXPECT_TRUE(g.graph.ZoomAction->isEnabled());
     EXPECT_TRUE(g.graph.close());
+    g.graph.show();
+
+    // Escape, in the information window or over the graph, does the same.
+    g.graph.Zoom1Click();
+    QTest::keyClick(g.graph.InformationWindow(), Qt::Key_Escape);
+    EXPECT_TRUE(g.graph.Idle());
+    g.graph.Zoom1Click();
+    QTest::keyClick(&g.graph, Qt::Key_Escape);
+    EXPECT_TRUE(g.graph.Idle());
+    EXPECT_TRUE(g.graph.ZoomAction->isEnabled());
+    EXPECT_TRUE(g.graph.Axes().Axis(0).AutoScaleMin);
+    EXPECT_EQ(zoomed.count(), 0);
+    // A drag after it is a mark again, no zoom.
+    g.drag(20, 40);
+    EXPECT_EQ(g.graph.MarkCount(), 1);
+    EXPECT_TRUE(g.graph.Axes().Axis(0).AutoScaleMin);
 }
 
-TEST(SelectPoint, CancelInTheCurveChooserReturnsFalse) {
+TEST(Zoom, TheWindowGoingWhileAZoomWaitsLeavesTheCommandsOn) {
+    QWidget frame; // another window's command
+    QAction other("Start logging");
+    frame.addAction(&other);
+    {
+        ShownGraph g;
+        g.graph.Zoom1Click();
+        EXPECT_FALSE(other.isEnabled());
+        ASSERT_NE(g.graph.InformationWindow(), nullptr);
+    }
+    EXPECT_TRUE(other.isEnabled());
+}
+
+TEST(SelectPoint, CancelInTheCurveChooserEndsWithNothingPicked) {
     ShownGraph g;
-    QTimer::singleShot(20, [] {
-        // The chooser runs modally: found among the windows, whichever is active.
-        TSelectCurveDlg* chooser = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* c = qobject_cast<TSelectCurveDlg*>(w); c && c->isVisible()) chooser = c;
-        if (!chooser) {
-            ADD_FAILURE() << "no curve chooser shown";
-            return;
-        }
-        EXPECT_EQ(chooser->windowTitle(), "Select curve");
-        chooser->CancelBtn->click();
+    int calls = 0;
+    bool picked = true;
+    g.graph.SelectPoint(-1, QString(), [&](bool p, QPointF) {
+        ++calls;
+        picked = p;
     });
-    int curve = -1;
-    QPointF point;
-    EXPECT_FALSE(g.graph.SelectPoint(curve, QString(), point));
-    EXPECT_EQ(curve, -2);
+    // The chooser is open; the window waits for its answer.
+    EXPECT_EQ(calls, 0);
+    EXPECT_FALSE(g.graph.Idle());
+    TSelectCurveDlg* chooser = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* c = qobject_cast<TSelectCurveDlg*>(w); c && c->isVisible()) chooser = c;
+    ASSERT_NE(chooser, nullptr) << "no curve chooser shown";
+    EXPECT_EQ(chooser->windowTitle(), "Select curve");
+    EXPECT_TRUE(chooser->isModal());
+    chooser->CancelBtn->click();
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(picked);
+    EXPECT_TRUE(g.graph.Idle());
     EXPECT_EQ(g.graph.CurrentMouseActivity(), maNormal);
+    EXPECT_EQ(g.inverted(), 0);
+}
+
+TEST(SelectPoint, TheCurveChosenIsTheOneFollowed) {
+    ShownGraph g;
+    QPointF point;
+    g.graph.SelectPoint(-1, QString(), [&](bool, QPointF p) { point = p; });
+    TSelectCurveDlg* chooser = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* c = qobject_cast<TSelectCurveDlg*>(w); c && c->isVisible()) chooser = c;
+    ASSERT_NE(chooser, nullptr);
+    chooser->dlgCurveNumber->setValue(1);
+    chooser->OKBtn->click();
+    EXPECT_EQ(g.graph.SelectedCurve(), 1);
+    EXPECT_EQ(g.graph.CurrentMouseActivity(), maSelecting);
+    QTest::mouseClick(&g.graph, Qt::LeftButton, Qt::NoModifier, g.at(30));
+    EXPECT_EQ(point, QPointF(30, 60));
 }
 
 TEST(SelectPoint, ClickPicksTheNearestPointWithACrosshairAndReadout) {
     ShownGraph g;
     QStatusBar status;
     g.graph.setStatusBar(&status);
-    QString readout;
-    long crosshair = 0;
-    QTimer::singleShot(20, [&] {
-        EXPECT_EQ(g.graph.CurrentMouseActivity(), maSelecting);
-        EXPECT_FALSE(g.graph.SaveBMPAction->isEnabled());
-        QTest::mouseMove(&g.graph, g.at(42.2));
-        crosshair = g.inverted();
-        readout = status.currentMessage();
-        QTest::mousePress(&g.graph, Qt::LeftButton, Qt::NoModifier, g.at(42.2));
-        QTest::mouseRelease(&g.graph, Qt::LeftButton, Qt::NoModifier, g.at(42.2));
-    });
-    int curve = 1;
+    int calls = 0;
+    bool picked = false;
     QPointF point;
-    EXPECT_TRUE(g.graph.SelectPoint(curve, "Click on curve", point));
-    EXPECT_EQ(point.x(), 42);
-    EXPECT_DOUBLE_EQ(point.y(), 84);
-    EXPECT_GT(crosshair, 500);
+    g.graph.SelectPoint(1, "Click on curve", [&](bool p, QPointF at) {
+        ++calls;
+        picked = p;
+        point = at;
+    });
+    EXPECT_EQ(g.graph.CurrentMouseActivity(), maSelecting);
+    EXPECT_FALSE(g.graph.SaveBMPAction->isEnabled());
+    ASSERT_NE(g.graph.InformationWindow(), nullptr);
+    EXPECT_EQ(g.graph.InformationWindow()->dlgInfoText->text(), "Click on curve");
+    QTest::mouseMove(&g.graph, g.at(42.2));
+    EXPECT_GT(g.inverted(), 500);
+    const QString readout = status.currentMessage();
     EXPECT_TRUE(readout.startsWith("x: ")) << readout.toStdString();
     EXPECT_TRUE(readout.contains(" y: "));
+    EXPECT_EQ(calls, 0);
+    QTest::mousePress(&g.graph, Qt::LeftButton, Qt::NoModifier, g.at(42.2));
+    QTest::mouseRelease(&g.graph, Qt::LeftButton, Qt::NoModifier, g.at(42.2));
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(picked);
+    EXPECT_EQ(point.x(), 42);
+    EXPECT_DOUBLE_EQ(point.y(), 84);
     EXPECT_EQ(status.currentMessage(), ""); // cleared with the crosshair
     EXPECT_EQ(g.inverted(), 0);
     EXPECT_TRUE(g.graph.Idle());
+    EXPECT_EQ(g.graph.InformationWindow(), nullptr);
     EXPECT_TRUE(g.graph.SaveBMPAction->isEnabled());
 }
 
-TEST(SelectPoint, AbortInThePromptReturnsFalse) {
+TEST(SelectPoint, AbortOrEscapeEndsWithNothingPicked) {
     ShownGraph g;
-    QTimer::singleShot(20, [&] { g.graph.InformationWindow()->reject(); });
-    int curve = 0;
-    QPointF point;
-    EXPECT_FALSE(g.graph.SelectPoint(curve, "Pick a point", point));
+    for (bool escape : {false, true}) {
+        std::vector<bool> answers;
+        g.graph.SelectPoint(0, "Pick a point", [&](bool p, QPointF) { answers.push_back(p); });
+        EXPECT_GT(g.inverted(), 0);
+        if (escape)
+            QTest::keyClick(&g.graph, Qt::Key_Escape);
+        else
+            g.graph.InformationWindow()->reject();
+        EXPECT_EQ(answers, std::vector<bool>{false});
+        EXPECT_EQ(g.graph.CurrentMouseActivity(), maNormal);
+        EXPECT_EQ(g.inverted(), 0);
+        EXPECT_TRUE(g.graph.Idle());
+        EXPECT_TRUE(g.graph.ZoomAction->isEnabled());
+    }
+}
+
+TEST(SelectPoint, AZoomDuringTheSelectionRunsOnTopAndTheSelectionGoesOn) {
+    ShownGraph g;
+    std::vector<QPointF> picked;
+    g.graph.SelectPoint(0, QString(), [&](bool p, QPointF at) {
+        if (p) picked.push_back(at);
+    });
+    g.graph.Zoom1Click();
+    // The zoom waits for its mark; the selection waits below it, the
+    // crosshair hidden meanwhile.
     EXPECT_EQ(g.graph.CurrentMouseActivity(), maNormal);
+    ASSERT_NE(g.graph.InformationWindow(), nullptr);
     EXPECT_EQ(g.inverted(), 0);
+    g.drag(20, 60);
+    EXPECT_FALSE(g.graph.Axes().Axis(0).AutoScaleMin);
+    EXPECT_TRUE(picked.empty());
+    EXPECT_FALSE(g.graph.Idle());
+    EXPECT_EQ(g.graph.CurrentMouseActivity(), maSelecting);
+    EXPECT_FALSE(g.graph.ZoomAction->isEnabled()); // the selection keeps them off
+    QTest::mouseClick(&g.graph, Qt::LeftButton, Qt::NoModifier, g.at(30));
+    ASSERT_EQ(picked.size(), 1u);
+    EXPECT_NEAR(picked[0].x(), 30, 0.5);
+    EXPECT_TRUE(g.graph.Idle());
+    EXPECT_TRUE(g.graph.ZoomAction->isEnabled());
+}
+
+TEST(SelectPoint, NothingToPickAnswersAtOnce) {
+    ShownGraph g(false);
+    int calls = 0;
+    g.graph.SelectPoint(0, "Pick", [&](bool p, QPointF) { calls += p ? 10 : 1; });
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(g.graph.Idle());
 }
 
 TEST(Pictures, SavedAt1024By768AndTheWindowConvertsWithItsOwnLayout) {
@@ -330,6 +435,22 @@ TEST(Pictures, SavedAt1024By768AndTheWindowConvertsWithItsOwnLayout) {
     QFile pdf(dir.filePath("graph.pdf"));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(5) == "%PDF-");
+}
+
+TEST(Pictures, SaveAsBmpAsksForTheFileWithoutBlockingAndWritesTheFormatChosen) {
+    ShownGraph g;
+    QTemporaryDir dir;
+    g.graph.SaveBMPAction->trigger();
+    auto* dialog = g.graph.findChild<QFileDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Export Bitmap");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+    dialog->selectNameFilter("PNG pictures (*.png)");
+    dialog->selectFile(dir.filePath("saved.png"));
+    static_cast<QDialog*>(dialog)->accept();
+    EXPECT_EQ(QImage(dir.filePath("saved.png")).size(), QSize(1024, 768));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return g.graph.findChild<QFileDialog*>() == nullptr; }));
 }
 
 TEST(Pictures, WriteFailureIsReported) {

@@ -78,7 +78,10 @@ SpreadsheetEnvironment FakeDesktop::environment() {
         if (!hasProgram) return std::nullopt;
         return SpreadsheetProgram{"Calc", {"/usr/bin/false", "%U"}, ""};
     };
-    env.Open = [this](const SpreadsheetProgram&, const std::string& file) { opened.push_back(file); };
+    env.Open = [this](const SpreadsheetProgram&, const std::string& file) {
+        if (whileOpening) whileOpening();
+        opened.push_back(file);
+    };
     env.WorkbookFolder = [this] { return folder; };
     return env;
 }

@@ -4,8 +4,10 @@
 #include "app/sheet/Spreadsheet.h"
 #include "store/base/Messages.h"
 #include "store/dataset/ALDLLog.h"
+#include "tests/support/ScriptedMessenger.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,22 +42,9 @@ struct FakeDesktop {
     bool hasProgram = true;
     std::string folder;
     std::vector<std::string> opened;
+    // Called as a workbook is opened (what the screen shows then).
+    std::function<void()> whileOpening;
     SpreadsheetEnvironment environment();
-};
-
-// Records every message.
-struct Recorder : Messenger {
-    std::vector<std::string> seen; // "caption|text"
-    Answer ask(const std::string& caption, const std::string& text, Buttons) override {
-        seen.push_back(caption + "|" + text);
-        return Answer::Ok;
-    }
-};
-struct RecorderScope {
-    Recorder r;
-    Messenger* previous;
-    RecorderScope() : previous(setMessenger(&r)) {}
-    ~RecorderScope() { setMessenger(previous); }
 };
 
 } // namespace quillmar::testing

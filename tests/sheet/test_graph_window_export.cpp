@@ -56,10 +56,10 @@ struct ShownGraph {
 TEST(GraphWindowExport, ExcelActionWritesTheWorkbookAndSaysWhere) {
     ShownGraph g;
     ASSERT_TRUE(g.graph.CurveIsPresent());
-    RecorderScope messages;
+    ScriptedMessenger messages;
     g.graph.ExportDataToExcelAction->trigger();
     const std::string path = g.desktop.folder + "/Dataset 0.xlsx";
-    EXPECT_TRUE(messages.r.seen.empty()) << messages.r.seen[0];
+    EXPECT_TRUE(messages.lines().empty()) << messages.lines()[0];
     EXPECT_EQ(g.desktop.opened, std::vector<std::string>{path});
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_EQ(g.status.currentMessage().toStdString(), "Workbook saved as " + path);
@@ -70,7 +70,7 @@ TEST(GraphWindowExport, ExcelActionWritesTheWorkbookAndSaysWhere) {
 
 TEST(GraphWindowExport, WithoutCurvesNeitherCommandDoesAnything) {
     ShownGraph g(false);
-    RecorderScope messages;
+    ScriptedMessenger messages;
     int asked = 0;
     EXPECT_FALSE(ExportGraphToExcel(g.graph));
     EXPECT_FALSE(ExportGraphToAsciiFile(g.graph, [&](QWidget*) {
@@ -78,16 +78,16 @@ TEST(GraphWindowExport, WithoutCurvesNeitherCommandDoesAnything) {
         return std::optional<std::string>(g.dir.file("graph.txt"));
     }));
     EXPECT_EQ(asked, 0);
-    EXPECT_TRUE(messages.r.seen.empty());
+    EXPECT_TRUE(messages.lines().empty());
     EXPECT_TRUE(g.desktop.opened.empty());
 }
 
 TEST(GraphWindowExport, WithoutASpreadsheetTheUserIsTold) {
     ShownGraph g;
     g.desktop.hasProgram = false;
-    RecorderScope messages;
+    ScriptedMessenger messages;
     g.graph.ExportDataToExcelAction->trigger();
-    EXPECT_EQ(messages.r.seen, std::vector<std::string>{"Error|Excel not installed"});
+    EXPECT_EQ(messages.lines(), std::vector<std::string>{"Error|Excel not installed"});
     EXPECT_FALSE(std::filesystem::exists(g.desktop.folder));
 }
 

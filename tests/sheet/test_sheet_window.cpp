@@ -1,6 +1,5 @@
 #include "app/sheet/ExportTables.h"
 #include "app/sheet/Spreadsheet.h"
-#include "app/sheet/window/ProgressDialog.h"
 #include "app/sheet/window/SheetCommands.h"
 #include "tests/sheet/SheetTestSupport.h"
 
@@ -19,26 +18,15 @@ using namespace quillmar::testing;
 
 namespace {
 
-bool progressWindowLeft() {
+// The export opens no window of its own (it runs in one go, without
+// handling events, so a window could never be painted).
+bool windowLeft() {
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<TProgressDialog*>(w)) return true;
+        if (w->isVisible()) return true;
     return false;
 }
 
 } // namespace
-
-TEST(ProgressDialog, OneSmoothBarWithoutBorderOnTop) {
-    TProgressDialog d;
-    EXPECT_EQ(d.windowTitle(), "Progress");
-    EXPECT_TRUE(d.windowFlags().testFlag(Qt::FramelessWindowHint));
-    EXPECT_TRUE(d.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    ASSERT_NE(d.PasteProgressBar, nullptr);
-    EXPECT_EQ(d.PasteProgressBar->objectName(), "PasteProgressBar");
-    EXPECT_EQ(d.PasteProgressBar->size(), QSize(177, 16));
-    EXPECT_EQ(d.PasteProgressBar->minimum(), 0);
-    EXPECT_EQ(d.PasteProgressBar->maximum(), 100);
-    EXPECT_FALSE(d.PasteProgressBar->isTextVisible());
-}
 
 TEST(DatasetExport, WithoutASpreadsheetNothingElseHappens) {
     TempDir dir;
@@ -48,13 +36,13 @@ TEST(DatasetExport, WithoutASpreadsheetNothingElseHappens) {
     TExcelApp app(desktop.environment());
     auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}, {0.5, 0, 255}});
     QGuiApplication::clipboard()->setText("what the user copied");
-    RecorderScope messages;
-    EXPECT_FALSE(ExportDatasetToExcel(nullptr, app, *log->Parameters, log.get(), false, "."));
-    EXPECT_EQ(messages.r.seen, std::vector<std::string>{"Error|Excel not installed"});
+    ScriptedMessenger messages;
+    EXPECT_FALSE(ExportDatasetToExcel(app, *log->Parameters, log.get(), false, "."));
+    EXPECT_EQ(messages.lines(), std::vector<std::string>{"Error|Excel not installed"});
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "what the user copied");
     EXPECT_FALSE(std::filesystem::exists(desktop.folder));
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(progressWindowLeft());
+    EXPECT_FALSE(windowLeft());
 }
 
 TEST(DatasetExport, CommandsWithoutDataSayNothing) {
@@ -62,11 +50,11 @@ TEST(DatasetExport, CommandsWithoutDataSayNothing) {
     TExcelApp app(desktop.environment());
     auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}});
     auto empty = makeLog(threeEntryTable(), {});
-    RecorderScope messages;
-    EXPECT_FALSE(ExportDatasetToExcel(nullptr, app, *log->Parameters, log.get(), true, "."));
-    EXPECT_FALSE(ExportDatasetToExcel(nullptr, app, *log->Parameters, nullptr, false, "."));
-    EXPECT_FALSE(ExportDatasetToExcel(nullptr, app, *log->Parameters, empty.get(), false, "."));
-    EXPECT_TRUE(messages.r.seen.empty());
+    ScriptedMessenger messages;
+    EXPECT_FALSE(ExportDatasetToExcel(app, *log->Parameters, log.get(), true, "."));
+    EXPECT_FALSE(ExportDatasetToExcel(app, *log->Parameters, nullptr, false, "."));
+    EXPECT_FALSE(ExportDatasetToExcel(app, *log->Parameters, empty.get(), false, "."));
+    EXPECT_TRUE(messages.lines().empty());
     EXPECT_FALSE(app.Connected());
 }
 
@@ -77,17 +65,24 @@ TEST(DatasetExport, TheTableGoesToTheClipboardAndIntoAWorkbook) {
     TExcelApp app(desktop.environment());
     auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}, {0.5, 0, 255}});
     log->SetDatasetName("Dataset 0");
-    RecorderScope messages;
-    const auto path = ExportDatasetToExcel(nullptr, app, *log->Parameters, log.get(), false, ",");
-    ASSERT_TRUE(path) << (messages.r.seen.empty() ? "" : messages.r.seen[0]);
+    // The hourglass shows until the workbook is opened.
+    bool hourglass = false;
+    desktop.whileOpening = [&] {
+        hourglass =
+            QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    };
+    ScriptedMessenger messages;
+    const auto path = ExportDatasetToExcel(app, *log->Parameters, log.get(), false, ",");
+    ASSERT_TRUE(path) << (messages.lines().empty() ? "" : messages.lines()[0]);
     EXPECT_EQ(*path, desktop.folder + "/Dataset 0.xlsx");
     EXPECT_TRUE(std::filesystem::exists(*path));
     EXPECT_EQ(desktop.opened, std::vector<std::string>{*path});
+    EXPECT_TRUE(hourglass);
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
               DatasetTableText(*log->Parameters, *log, ","));
-    EXPECT_TRUE(messages.r.seen.empty());
+    EXPECT_TRUE(messages.lines().empty());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(progressWindowLeft());
+    EXPECT_FALSE(windowLeft());
     EXPECT_FALSE(app.Connected());
 }
 
@@ -99,13 +94,13 @@ TEST(DatasetExport, AFailedWorkbookIsReportedAndEverythingReleased) {
     std::ofstream(desktop.folder) << "a file where the folder should be";
     TExcelApp app(desktop.environment());
     auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}});
-    RecorderScope messages;
-    EXPECT_FALSE(ExportDatasetToExcel(nullptr, app, *log->Parameters, log.get(), false, "."));
-    ASSERT_EQ(messages.r.seen.size(), 1u);
-    EXPECT_EQ(messages.r.seen[0].rfind("Error|Cannot create folder " + desktop.folder, 0), 0u)
-        << messages.r.seen[0];
+    ScriptedMessenger messages;
+    EXPECT_FALSE(ExportDatasetToExcel(app, *log->Parameters, log.get(), false, "."));
+    ASSERT_EQ(messages.lines().size(), 1u);
+    EXPECT_EQ(messages.lines()[0].rfind("Error|Cannot create folder " + desktop.folder, 0), 0u)
+        << messages.lines()[0];
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(progressWindowLeft());
+    EXPECT_FALSE(windowLeft());
     EXPECT_FALSE(app.Connected());
 }
 
@@ -136,7 +131,7 @@ TEST(CsvExport, WritesTheChosenFileOrNamesTheFailure) {
     auto log = makeLog(threeEntryTable(), {{0.25, 34, 0}});
     std::optional<std::string> answer = dir.file("dataset.csv");
     const auto ask = [&](QWidget*) { return answer; };
-    RecorderScope messages;
+    ScriptedMessenger messages;
     EXPECT_FALSE(ExportDatasetToCsvFile(nullptr, *log->Parameters, log.get(), true, ask)); // logging
     EXPECT_EQ(ExportDatasetToCsvFile(nullptr, *log->Parameters, log.get(), false, ask), answer);
     std::ifstream in(*answer);
@@ -146,8 +141,8 @@ TEST(CsvExport, WritesTheChosenFileOrNamesTheFailure) {
                       "C),Flags 30\r");
     answer = dir.file("missing/dataset.csv");
     EXPECT_FALSE(ExportDatasetToCsvFile(nullptr, *log->Parameters, log.get(), false, ask));
-    ASSERT_EQ(messages.r.seen.size(), 1u);
-    EXPECT_NE(messages.r.seen[0].find(*answer), std::string::npos) << messages.r.seen[0];
+    ASSERT_EQ(messages.lines().size(), 1u);
+    EXPECT_NE(messages.lines()[0].find(*answer), std::string::npos) << messages.lines()[0];
 }
 
 TEST(WorkbookStatus, TheHomeFolderIsShortened) {

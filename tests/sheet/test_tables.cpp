@@ -196,11 +196,11 @@ TEST(GraphTable, AllEmptyCurvesGiveNoFileAndNoWorkbook) {
     FakeDesktop desktop;
     desktop.folder = dir.file("Quillmar");
     TExcelApp app(desktop.environment());
-    RecorderScope messages;
+    ScriptedMessenger messages;
     EXPECT_FALSE(ExportGraphToWorkbook(app, g));
     EXPECT_TRUE(desktop.opened.empty());
     EXPECT_FALSE(std::filesystem::exists(desktop.folder));
-    EXPECT_TRUE(messages.r.seen.empty());
+    EXPECT_TRUE(messages.lines().empty());
     EXPECT_FALSE(app.Connected());
 }
 
@@ -208,12 +208,12 @@ TEST(GraphTable, TextFileIsWrittenOrTheFailureNamed) {
     TempDir dir;
     GraphExport g;
     g.Curves.push_back(curve("A", "Speed", "mph", {{1, 10}}));
-    RecorderScope messages;
+    ScriptedMessenger messages;
     EXPECT_TRUE(ExportGraphToTextFile(dir.file("graph.txt"), g, "."));
     EXPECT_EQ(readFile(dir.file("graph.txt")), GraphTableText(g, "."));
     EXPECT_FALSE(ExportGraphToTextFile(dir.file("no folder/graph.txt"), g, "."));
-    ASSERT_EQ(messages.r.seen.size(), 1u);
-    EXPECT_EQ(messages.r.seen[0], "Error|Could not create file");
+    ASSERT_EQ(messages.lines().size(), 1u);
+    EXPECT_EQ(messages.lines()[0], "Error|Could not create file");
 }
 
 TEST(GraphTable, WorkbookExportWritesTheTableAndOpensIt) {
@@ -232,8 +232,8 @@ TEST(GraphTable, WorkbookExportWritesTheTableAndOpensIt) {
     EXPECT_FALSE(app.Connected()); // disconnected after the export
 
     desktop.hasProgram = false;
-    RecorderScope messages;
+    ScriptedMessenger messages;
     EXPECT_FALSE(ExportGraphToWorkbook(app, g));
-    EXPECT_EQ(messages.r.seen, std::vector<std::string>{"Error|Excel not installed"});
+    EXPECT_EQ(messages.lines(), std::vector<std::string>{"Error|Excel not installed"});
     EXPECT_EQ(desktop.opened.size(), 1u);
 }

@@ -2,19 +2,15 @@
 
 #include "app/sheet/SheetExports.h"
 #include "app/sheet/Spreadsheet.h"
-#include "app/sheet/window/ProgressDialog.h"
 #include "store/base/FileError.h"
 #include "store/base/Messages.h"
 #include "store/dataset/ALDLLog.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QProgressBar>
 
-#include <climits>
 #include <memory>
 
 namespace quillmar {
@@ -62,14 +58,12 @@ std::string WorkbookStatusText(const std::string& path) {
 
 namespace {
 
-// Restores the cursor, frees the progress window and disconnects, whatever
-// way the export ends.
+// Restores the cursor and disconnects, whatever way the export ends.
 class ExportScope {
 public:
     explicit ExportScope(TExcelApp& app) : app_(app) {}
     ~ExportScope() {
         if (cursor_) QGuiApplication::restoreOverrideCursor();
-        progress.reset();
         app_.Disconnect();
     }
     ExportScope(const ExportScope&) = delete;
@@ -79,7 +73,6 @@ public:
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         cursor_ = true;
     }
-    std::unique_ptr<TProgressDialog> progress;
 
 private:
     TExcelApp& app_;
@@ -88,7 +81,7 @@ private:
 
 } // namespace
 
-std::optional<std::string> ExportDatasetToExcel(QWidget* owner, TExcelApp& app, const TParameterArray& params,
+std::optional<std::string> ExportDatasetToExcel(TExcelApp& app, const TParameterArray& params,
                                                 const TALDLLog* dataset, bool logging,
                                                 const std::string& decimalSeparator) {
     if (logging || !dataset || dataset->Rows == 0) return std::nullopt;
@@ -98,31 +91,10 @@ std::optional<std::string> ExportDatasetToExcel(QWidget* owner, TExcelApp& app, 
     }
     ExportScope scope(app);
     try {
+        // The export runs in one go (an hour of logging takes a few seconds):
+        // the hourglass says so, and no events are handled meanwhile.
         scope.waitCursor();
-        scope.progress = std::make_unique<TProgressDialog>(owner);
-        scope.progress->show();
-
-        // The bar takes one step per value; it repaints itself only when a
-        // step moves it visibly.
-        QProgressBar* bar = scope.progress->PasteProgressBar;
-        uint64_t maximum = 0, done = 0;
-        int shown = 0;
-        TableProgress progress;
-        progress.Start = [&](uint64_t count) {
-            maximum = count;
-            bar->setRange(0, static_cast<int>(std::min<uint64_t>(count, INT_MAX)));
-            bar->setValue(0);
-            QApplication::processEvents();
-        };
-        progress.Step = [&] {
-            ++done;
-            const int value = static_cast<int>(done * static_cast<uint64_t>(bar->maximum()) / maximum);
-            if (value - shown >= bar->maximum() / 200 || done == maximum) {
-                bar->setValue(value);
-                shown = value;
-            }
-        };
-        const std::string text = DatasetTableText(params, *dataset, decimalSeparator, &progress);
+        const std::string text = DatasetTableText(params, *dataset, decimalSeparator);
 
         QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 

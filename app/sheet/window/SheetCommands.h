@@ -31,13 +31,12 @@ std::string WorkbookStatusText(const std::string& path);
 
 // "Export Data to Excel": does nothing while logging or without a dataset with
 // rows. Otherwise connects app ("Excel not installed", caption "Error", and
-// nothing else when there is no spreadsheet application), shows the progress
-// window (owned by owner) and the hourglass while the dataset table is
-// built, puts the table on the clipboard, pastes it at cell A1 of a new
-// workbook named after the dataset and activates it. Cursor, progress window
+// nothing else when there is no spreadsheet application) and, under the
+// hourglass, builds the dataset table, puts it on the clipboard, pastes it at
+// cell A1 of a new workbook named after the dataset and activates it. Cursor
 // and connection are released on every path; a failure reaches the user with
 // its own message. Returns the workbook's path for the status bar.
-std::optional<std::string> ExportDatasetToExcel(QWidget* owner, TExcelApp& app, const TParameterArray& params,
+std::optional<std::string> ExportDatasetToExcel(TExcelApp& app, const TParameterArray& params,
                                                 const TALDLLog* dataset, bool logging,
                                                 const std::string& decimalSeparator = UserDecimalSeparator());
 

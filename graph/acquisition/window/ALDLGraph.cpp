@@ -39,6 +39,8 @@ TALDLGraph::TALDLGraph(QWidget* parent) : TGraph(parent) {
 }
 
 TALDLGraph::~TALDLGraph() {
+    // A cursor still running takes its prompt with it.
+    if (!Idle() && mainStatusBar_) mainStatusBar_->clearMessage();
     detach();
 }
 
@@ -131,10 +133,10 @@ void TALDLGraph::dlgTimeShiftChange() {
 void TALDLGraph::ActivateCursorActionExecute() {
     if (CurrentMouseActivity() == maSelecting) return;
     if (mainStatusBar_) mainStatusBar_->showMessage(CursorPrompt);
-    int curve = CurrentCurve();
-    QPointF point;
-    SelectPoint(curve, QString(), point);
-    if (mainStatusBar_) mainStatusBar_->clearMessage();
+    // The prompt stays until the cursor ends.
+    SelectPoint(CurrentCurve(), QString(), [this](bool, QPointF) {
+        if (mainStatusBar_) mainStatusBar_->clearMessage();
+    });
 }
 
 void TALDLGraph::FormMouseMove(Qt::KeyboardModifiers shift, int x, int y) {
