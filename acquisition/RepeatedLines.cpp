@@ -38,9 +38,11 @@ std::vector<std::string> RepeatedLines::due(double now) {
             it = kinds_.erase(it); // quiet for a whole interval: forgotten
             continue;
         }
+        // Ticks rarely fall exactly a second apart: up to half a second more
+        // is still "the last second".
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f", waited);
-        const bool aboutOne = std::string(seconds) == "1.0" && interval_ == 1.0;
+        const bool aboutOne = interval_ == 1.0 && waited < 1.5;
         lines.push_back(report(it->Line, it->Repeats,
                                aboutOne ? std::string(" in the last second")
                                         : " in the last " + std::string(seconds) + " s"));

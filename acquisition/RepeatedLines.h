@@ -20,8 +20,9 @@ public:
     // counted for the next report instead.
     bool admit(const std::string& line, double now);
     // The reports due at now, one for each kind that repeated since its last
-    // line a whole interval ago: "No reply (12 more in the last second)", or
-    // "... in the last 2.2 s)" when the ticks came further apart.
+    // line a whole interval ago: "No reply (12 more in the last second)"
+    // (up to 1.5 s), or "... in the last 2.2 s)" when the ticks came further
+    // apart.
     std::vector<std::string> due(double now);
     // Reports for every repeat not yet told, however recent ("No reply (3
     // more)"), and everything forgotten: for the end of talking.
