@@ -76,6 +76,7 @@ AcquisitionWaits AcquisitionWaits::scaled(double factor) const {
     for (double& d : w.ReconnectDelays)
         d *= factor;
     w.JournalSyncSeconds *= factor;
+    w.NoAnswerSeconds *= factor;
     return w;
 }
 
@@ -217,6 +218,23 @@ void Acquisition::trimErrorLog(size_t keep) {
     const size_t drop = ErrorLog.size() - keep;
     ErrorLog.erase(ErrorLog.begin(), ErrorLog.begin() + static_cast<std::ptrdiff_t>(drop));
     reportedErrorLines_ = reportedErrorLines_ > drop ? reportedErrorLines_ - drop : 0;
+}
+
+void Acquisition::thinRepeats(size_t from) {
+    const double now = nowSeconds();
+    size_t kept = from;
+    for (size_t i = from; i < ErrorLog.size(); ++i)
+        if (repeated_.admit(ErrorLog[i], now)) {
+            if (kept != i) ErrorLog[kept] = std::move(ErrorLog[i]);
+            ++kept;
+        }
+    ErrorLog.resize(kept);
+}
+
+void Acquisition::reportRepeats(bool flush) {
+    for (std::string& line : flush ? repeated_.flush() : repeated_.due(nowSeconds()))
+        ErrorLog.push_back(std::move(line));
+    reportNewErrorLines();
 }
 
 void Acquisition::reportNewErrorLines() {

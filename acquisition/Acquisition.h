@@ -10,15 +10,23 @@
 // object; the timers are QTimers, and tests call the two ticks directly.
 // What the acquisition is doing is one AcquisitionState (AcquisitionState.h).
 //
+// An engine computer that stops answering (no good reply for the waits'
+// NoAnswerSeconds and at least NoAnswerPolls polls) puts the state in
+// NoAnswer until its next good reply; a fault that repeats at every tick is
+// written once and then counted, once a second (RepeatedLines.h).
+//
 // The files: Acquisition.cpp (set-up, periods, timers, error log),
-// AcquisitionCycle.cpp (the ticks), Recording.cpp (talking and logging),
-// Reconnection.cpp (a device that goes away), PromDump.cpp.
+// AcquisitionCycle.cpp (the ticks), Recording.cpp (talking, logging and
+// bookmarks), Reconnection.cpp (a device that goes away, an engine computer
+// that says nothing), PromDump.cpp.
 
 #include "acquisition/AcquisitionState.h"
 #include "acquisition/AcquisitionWaits.h"
 #include "acquisition/PlotChoices.h"
+#include "acquisition/RepeatedLines.h"
 #include "acquisition/params/ParameterTypes.h"
 #include "acquisition/params/Parameters.h"
+#include "store/Bookmarks.h"
 
 #include <QTimer>
 
@@ -66,7 +74,9 @@ public:
     virtual void refreshLiveTable() {}
     // The live table should show this row of the current dataset.
     virtual void showRow(uint32_t /*row*/) {}
-    // The state changed (once per change; state() already tells the new one).
+    // The state changed (once per change; state() already tells the new
+    // one), or a recording started or ended while the state stayed NoAnswer
+    // (logging() tells which).
     virtual void stateChanged(AcquisitionState /*state*/) {}
     // A tick recorded this row (called last in the tick).
     virtual void rowRecorded(uint32_t /*row*/) {}
@@ -148,6 +158,20 @@ public:
     // logging.
     void stopLogging();
 
+    // ---- bookmarks ----
+
+    // Seconds since the recording started, on the clock its rows' time
+    // stamps use; nullopt unless logging.
+    std::optional<double> recordingSeconds() const;
+    // Marks a moment of the recording: the next number, at the time given
+    // (recordingSeconds() taken earlier, as when a key was pressed before a
+    // note was asked for) or now, with a note (cleaned to one line; may be
+    // empty). The recording's journal keeps it beside its rows, and Save
+    // writes it beside the log (FILE.ecu.bookmarks). nullopt, and nothing
+    // done, unless logging. A journal that cannot keep it is a warning in
+    // the error log; the bookmark is still the recording's.
+    std::optional<Bookmark> addBookmark(const std::string& note = {}, std::optional<double> at = {});
+
     // Stops or restarts the acquisition timer alone, as around a system
     // suspend: the update timer, the state and the row count stay.
     void setAcquisitionTimerRunning(bool on);
@@ -179,6 +203,16 @@ public:
     // Seconds until the next try while the link is lost.
     double nextReconnectIn() const;
 
+    // The spells of NoAnswer since the object was made: how many, and how
+    // long they lasted altogether, each from the last good reply before it
+    // to the first after it (or to the end of talking, or a lost device);
+    // one still going counts up to now.
+    struct SilenceTally {
+        uint32_t Spans = 0;
+        double Seconds = 0;
+    };
+    SilenceTally silence() const;
+
     // ---- switches ----
 
     void setTestMode(bool on) { testMode_ = on; }
@@ -208,10 +242,11 @@ public:
     // ---- state ----
 
     AcquisitionState state() const { return machine_.state(); }
-    // Talking, Logging or Reconnecting (the engine computer is polled, or
-    // waited for).
+    // Talking, Logging, Reconnecting or NoAnswer (the engine computer is
+    // polled, or waited for).
     bool talking() const { return IsTalkingState(state()); }
-    bool logging() const { return state() == AcquisitionState::Logging; }
+    // A recording runs: the state is Logging, or NoAnswer while recording.
+    bool logging() const { return recording_; }
     bool promDumpRunning() const { return state() == AcquisitionState::Dumping; }
     // The timers themselves (the acquisition timer pauses around a suspend).
     bool acquisitionRunning() const { return acquisitionQTimer_.isActive(); }
@@ -241,6 +276,10 @@ public:
     // Replies dropped because they did not carry ReplyLength data bytes
     // (silently, as far as the error log goes), since the object was made.
     uint64_t wrongLengthReplies() const { return wrongLengthReplies_; }
+    // Repeated error-log lines counted instead of written, and the lines that
+    // counted them ("No reply (4 more in the last second)"), since made.
+    uint64_t repeatedLinesLeftOut() const { return repeated_.leftOut(); }
+    uint64_t repeatReports() const { return repeated_.reports(); }
     const std::string& iniPath() const { return iniPath_; }
 
     // The number of decode steps one tick takes:
@@ -256,8 +295,24 @@ private:
     void guarded(const std::function<void()>& tick);
     // The one way the state changes; listeners hear of it once.
     bool transition(AcquisitionState next) { return machine_.transition(next); }
-    // Talking, or Reconnecting while the device is gone.
+    // The talking state the flags call for: Reconnecting while the device is
+    // gone (Logging while recording), else NoAnswer while the engine computer
+    // is silent, else Logging or Talking.
     AcquisitionState talkingState() const;
+    // Moves to talkingState(); with tellAnyway, listeners hear of it even
+    // when the state stays (a recording started or ended during NoAnswer).
+    void settleState(bool tellAnyway = false);
+    // A good reply came, or a poll got none.
+    void goodReply();
+    void noGoodReply();
+    // The silence count starts again (talking started, the device came back).
+    void restartSilence();
+    // An ongoing NoAnswer spell ends (not by a reply).
+    void endSilence();
+    // Error-log lines from index from on that repeat are counted, not kept;
+    // the counts due are appended; flush: all of them, for the end of talking.
+    void thinRepeats(size_t from);
+    void reportRepeats(bool flush);
     std::unique_ptr<TALDLComms> makeLink();
     void stopTimers();
     void startAcquisitionTimer();
@@ -301,6 +356,7 @@ private:
     TALDLLog* CurrentLog = nullptr; // owned by the collection
     int32_t RowCounter = 0;
     double LogStartTime = 0;
+    bool recording_ = false;
 
     uint32_t acqInterval_ = 200;
     uint32_t redrawInterval_ = 2000;
@@ -344,6 +400,16 @@ private:
     int reconnectAttempts_ = 0;
     double lostAt_ = 0;        // nowSeconds() of the loss
     double nextReconnect_ = 0; // nowSeconds() of the next try
+
+    // The engine computer's silence: polls without a good reply in a row,
+    // when the last good one came (or talking began), whether in NoAnswer,
+    // and the spells so far.
+    int failedPolls_ = 0;
+    double lastGoodReply_ = 0;
+    bool silent_ = false;
+    uint32_t silentSpans_ = 0;
+    double silentSeconds_ = 0; // of the spells that ended
+    RepeatedLines repeated_;
 
     // Derived values of the rows so far; Time counts from the first reply
     // while talking and from the recording's start while logging.

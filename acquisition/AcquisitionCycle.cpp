@@ -47,6 +47,9 @@ void Acquisition::acquisitionTick() {
 }
 
 void Acquisition::poll() {
+    // The counts of repeated error lines that are due.
+    reportRepeats(false);
+
     // 1. The reply bytes.
     TBytes reply;
     if (testMode_) {
@@ -59,7 +62,9 @@ void Acquisition::poll() {
         retryLink();
         return;
     } else if (!Comms || !Comms->IsOpen()) {
+        // No port, so no engine computer to be silent: only the line.
         ErrorLog.emplace_back("Comm port inactive");
+        thinRepeats(ErrorLog.size() - 1);
         reportNewErrorLines();
         return;
     } else {
@@ -81,14 +86,20 @@ void Acquisition::poll() {
         // A failed write leaves no line of the link's own; say so, or an
         // unplugged adapter would go unnoticed.
         if (!ok && ErrorLog.size() == linesBefore) ErrorLog.push_back(writeFailureLine());
+        thinRepeats(linesBefore);
         reportNewErrorLines();
-        if (!ok) return;
+        if (!ok) {
+            noGoodReply();
+            return;
+        }
         // Dropped without a line in the error log, but counted.
         if (reply.size() != static_cast<size_t>(ReplyLength)) {
             ++wrongLengthReplies_;
+            noGoodReply();
             return;
         }
     }
+    goodReply();
     const uint8_t* data = reply.data();
     const size_t length = reply.size();
 

@@ -32,15 +32,15 @@ bool AcquisitionStateMachine::allowed(AcquisitionState from, AcquisitionState to
     case S::Idle:
         return to == S::Talking || to == S::Reconnecting || to == S::Dumping;
     case S::Talking:
-        return to == S::Idle || to == S::Logging || to == S::Reconnecting;
+        return to == S::Idle || to == S::Logging || to == S::Reconnecting || to == S::NoAnswer;
     case S::Logging:
-        return to == S::Talking || to == S::Reconnecting;
+        return to == S::Talking || to == S::Reconnecting || to == S::NoAnswer;
     case S::Reconnecting:
         return to == S::Idle || to == S::Talking || to == S::Logging;
     case S::Dumping:
         return to == S::Idle;
     case S::NoAnswer:
-        return false;
+        return to == S::Idle || to == S::Talking || to == S::Logging || to == S::Reconnecting;
     }
     return false;
 }

@@ -8,11 +8,20 @@
 //     │        ▼  │          ▼
 //     └──── Reconnecting ◄───┘
 //
+//   Talking, Logging ◄──► NoAnswer ──► Idle, Reconnecting
+//
 // Reconnecting is talking while the device is gone and being waited for: it
 // wins over Talking (talking started, or logging stopped, while the device is
 // gone goes there). A recording goes on through a loss: Logging stays, and
-// the rows resume when the device is back. Logging ends in Talking or
-// Reconnecting, never straight in Idle.
+// the rows resume when the device is back. Logging ends in Talking,
+// Reconnecting or NoAnswer, never straight in Idle.
+//
+// NoAnswer is talking or logging while the engine computer gives no good
+// reply (the adapter is there, the car says nothing). A recording goes on
+// through it: rows resume with the next good reply, which leaves NoAnswer
+// for Talking or Logging. A lost device wins over it: NoAnswer goes to
+// Reconnecting (or Logging, while recording), and NoAnswer is never entered
+// while the device is gone.
 
 #include <functional>
 
@@ -24,7 +33,7 @@ enum class AcquisitionState {
     Logging,      // polled, and every reply is a row of the dataset being recorded
     Dumping,      // the program memory is being read
     Reconnecting, // talking, but the device went away and is tried again now and then
-    NoAnswer,     // reserved: talking to an engine computer that stays silent (not entered yet)
+    NoAnswer,     // talking or logging, but the engine computer has stopped answering
 };
 
 // "Idle", "Talking", ... for logs and tests.

@@ -18,10 +18,14 @@ struct AcquisitionWaits {
     // A recording's journal is written at most this many seconds after its
     // oldest unwritten row came.
     double JournalSyncSeconds = 1.0;
+    // The engine computer counts as silent (NoAnswer) after this many
+    // seconds without a good reply, and at least NoAnswerPolls polls.
+    double NoAnswerSeconds = 1.0;
+    int NoAnswerPolls = 3;
 
-    // The same waits times factor (a positive number), the reply timeout
-    // excepted: how long the engine computer takes to answer is its own
-    // business, and a test that wants it shorter sets it.
+    // The same waits times factor (a positive number), the reply timeout and
+    // the polls excepted: how long the engine computer takes to answer is its
+    // own business, and a test that wants it shorter sets it.
     AcquisitionWaits scaled(double factor) const;
 
     // The defaults scaled by the factor text gives ("0.1"); nullopt when the

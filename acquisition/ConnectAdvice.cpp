@@ -30,6 +30,14 @@ std::string ConnectAdvice(uint32_t code, AdviceFor where) {
     return {};
 }
 
+std::string NoAnswerAdvice(AdviceFor where) {
+    return std::string(
+               "Check that the ignition is on, that the cable is plugged in at both ends, and that ") +
+           (where == AdviceFor::Window ? "Setup > Set comm port names the adapter's port."
+                                       : "--port names the adapter's port ('quillmar-cli ports' lists the "
+                                         "serial ports).");
+}
+
 std::string ConnectFailureLine(const std::string& port, const std::string& why, uint32_t code) {
     std::string line = "Cannot open " + port;
     if (const auto device = ResolvePort(port); device && *device != port) line += " (" + *device + ")";

@@ -28,10 +28,13 @@ bool Acquisition::reconnect(const std::string& port) {
     const bool ok = Comms->ConnectPort(port);
     connectError_ = ok ? std::string() : Comms->LastErrorText;
     if (!ok && connectError_.empty()) connectError_ = "Cannot open " + port;
-    // The user chose a port: a device lost before is no longer waited for.
-    if (linkLost_) {
-        linkLost_ = false;
-        if (state() == AcquisitionState::Reconnecting) transition(AcquisitionState::Talking);
+    // The user chose a port: a device lost before is no longer waited for,
+    // and the engine computer has its time to answer on this one.
+    const bool wasLost = linkLost_;
+    linkLost_ = false;
+    restartSilence();
+    if (talking()) settleState();
+    if (wasLost) {
         listener_->linkStateChanged(ok,
                                     ok ? "Comm port " + Comms->DevicePath() + " connected" : connectError_);
     }
@@ -74,8 +77,9 @@ void Acquisition::loseLink(const std::string& reason) {
     ErrorLog.push_back(text);
     reportNewErrorLines();
     // A recording goes on (its rows resume when the device is back); a dump
-    // tries again at once.
-    if (state() == AcquisitionState::Talking) transition(AcquisitionState::Reconnecting);
+    // tries again at once. A silent engine computer is no longer the news.
+    endSilence();
+    if (talking()) settleState();
     listener_->linkStateChanged(false, text);
 }
 
@@ -98,7 +102,8 @@ void Acquisition::retryLink() {
     const std::string text = "Comm port " + lostDevice_ + " connected again after " + seconds + " s";
     ErrorLog.push_back(text);
     reportNewErrorLines();
-    if (state() == AcquisitionState::Reconnecting) transition(AcquisitionState::Talking);
+    restartSilence();
+    if (talking()) settleState();
     listener_->linkStateChanged(true, text);
 }
 
@@ -111,7 +116,57 @@ bool Acquisition::reopenLostLink() {
 }
 
 AcquisitionState Acquisition::talkingState() const {
-    return linkLost_ ? AcquisitionState::Reconnecting : AcquisitionState::Talking;
+    if (linkLost_) return recording_ ? AcquisitionState::Logging : AcquisitionState::Reconnecting;
+    if (silent_) return AcquisitionState::NoAnswer;
+    return recording_ ? AcquisitionState::Logging : AcquisitionState::Talking;
+}
+
+void Acquisition::settleState(bool tellAnyway) {
+    const AcquisitionState next = talkingState();
+    if (next == state()) {
+        if (tellAnyway) listener_->stateChanged(next);
+        return;
+    }
+    transition(next);
+}
+
+// ---- an engine computer that says nothing -----------------------------------
+
+void Acquisition::restartSilence() {
+    endSilence();
+    failedPolls_ = 0;
+    lastGoodReply_ = nowSeconds();
+}
+
+void Acquisition::endSilence() {
+    if (!silent_) return;
+    silent_ = false;
+    silentSeconds_ += std::max(0.0, nowSeconds() - lastGoodReply_);
+}
+
+void Acquisition::goodReply() {
+    failedPolls_ = 0;
+    const bool wasSilent = silent_;
+    endSilence();
+    lastGoodReply_ = nowSeconds();
+    if (wasSilent) settleState();
+}
+
+void Acquisition::noGoodReply() {
+    ++failedPolls_;
+    if (silent_ || linkLost_) return;
+    // A millisecond early counts as on time: ticks and clocks round.
+    if (failedPolls_ < waits_.NoAnswerPolls || nowSeconds() - lastGoodReply_ < waits_.NoAnswerSeconds - 0.001)
+        return;
+    silent_ = true;
+    ++silentSpans_;
+    settleState();
+}
+
+Acquisition::SilenceTally Acquisition::silence() const {
+    SilenceTally tally{silentSpans_, silentSeconds_};
+    if (silent_) tally.Seconds += std::max(0.0, nowSeconds() - lastGoodReply_);
+    return tally;
 }
 
 } // namespace quillmar

@@ -10,6 +10,7 @@
 #include "store/dataset/LogCollection.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace quillmar {
 
@@ -54,6 +55,7 @@ bool Acquisition::startTalking() {
     if (checkedModeItem_ >= 0 && checkedModeItem_ <= 5) MessageNumber = checkedModeItem_ - 1;
     // A device still missing is tried again at the first tick.
     if (linkLost_) nextReconnect_ = nowSeconds();
+    restartSilence();
     DecodePosition = 0;
     if (live_) live_->reset();
     startAcquisitionTimer();
@@ -67,6 +69,8 @@ void Acquisition::stopTalking() {
     if (!talking()) return;
     if (logging()) stopLogging();
     stopTimers();
+    endSilence();
+    reportRepeats(true);
     listener_->linkActivity(false);
     showLastRowOrFirst();
     if (enableDials_) listener_->dialsWanted(false);
@@ -100,9 +104,12 @@ bool Acquisition::startLogging() {
     startJournal();
     startAcquisitionTimer();
     collection_.setRecording(CurrentLog);
-    if (!transition(AcquisitionState::Logging)) {
+    recording_ = true;
+    settleState(true);
+    if (state() != talkingState()) {
         // Nothing refuses it from a talking state; should it, the dataset
         // and its journal go again.
+        recording_ = false;
         collection_.setRecording(nullptr);
         collection_.RemoveDataset(CurrentLog);
         CurrentLog = nullptr;
@@ -129,7 +136,31 @@ void Acquisition::stopLogging() {
     // Talking goes on: its Time counts from the next reply.
     if (live_) live_->reset();
     listener_->setupCurves();
-    transition(talkingState());
+    recording_ = false;
+    settleState(true);
+}
+
+// ---- bookmarks ------------------------------------------------------------------
+
+std::optional<double> Acquisition::recordingSeconds() const {
+    if (!logging() || !CurrentLog) return std::nullopt;
+    // As the rows' time stamps are taken.
+    return static_cast<double>(
+        std::fabs(static_cast<long double>(clock_()) - static_cast<long double>(LogStartTime)) * 86400.0L);
+}
+
+std::optional<Bookmark> Acquisition::addBookmark(const std::string& note, std::optional<double> at) {
+    const std::optional<double> now = recordingSeconds();
+    if (!now) return std::nullopt;
+    // A time taken earlier in this recording, never one after now.
+    const double time = at && std::isfinite(*at) ? std::clamp(*at, 0.0, *now) : *now;
+    try {
+        return CurrentLog->AddBookmark(time, note);
+    } catch (const FileError& e) {
+        ErrorLog.push_back(std::string("Warning: the journal keeps no bookmarks: ") + e.what());
+        reportNewErrorLines();
+        return CurrentLog->Bookmarks.back();
+    }
 }
 
 } // namespace quillmar

@@ -107,8 +107,13 @@ const char* const LogHelp =
     "is reached or Ctrl-C (SIGINT), SIGTERM or SIGHUP (the terminal closed)\n"
     "arrives; then the recording is finished (derived channels) and saved.\n"
     "Under nohup, which ignores SIGHUP, SIGHUP stays ignored. Error-log lines\n"
-    "go to stderr; the summary counts them and the replies dropped for their\n"
-    "length (not 63 data bytes).\n"
+    "go to stderr, a line that repeats once and then as a count once a second\n"
+    "(\"No reply (4 more in the last second)\"); the summary counts them all, and\n"
+    "the replies dropped for their length (not 63 data bytes). With no good\n"
+    "reply for a second (and at least 3 polls) stderr says \"No answer from the\n"
+    "engine computer\" and what to check; the recording goes on, and the\n"
+    "summary's Silent line counts those spans and their seconds, each from the\n"
+    "last good reply before it to the first after it.\n"
     "\n"
     "  --port PORT      COM1..COM20 or a device path (not needed with --test-mode)\n"
     "  --out FILE       the log file to write (replaced atomically; should that\n"
@@ -128,7 +133,10 @@ const char* const WatchHelp =
     "Talks to the engine computer and prints the live parameter table every\n"
     "update period until Ctrl-C (SIGINT), SIGTERM or SIGHUP (unless ignored, as\n"
     "under nohup). User channels follow the parameters, computed from the live\n"
-    "values.\n"
+    "values. With no good reply for a second (and at least 3 polls), the\n"
+    "line \"No answer from the engine computer\" takes the table's place until\n"
+    "the engine computer answers again; stderr says what to check. A line of the\n"
+    "error log that repeats goes to stderr once, then as a count once a second.\n"
     "\n"
     "  --port PORT      COM1..COM20 or a device path (not needed with --test-mode)\n"
     "  --period MS      acquisition period in milliseconds (default 200)\n"
@@ -220,13 +228,43 @@ public:
     void promDumpFinished(PromDumpResult) override {
         if (onPromDumpFinished) onPromDumpFinished();
     }
+    void stateChanged(AcquisitionState state) override {
+        if (onState) onState(state);
+    }
 
     size_t errors = 0;
     std::function<void(uint32_t)> onRow;
     std::function<void()> onRefresh;
     std::function<void()> onPromDumpFinished;
     std::function<void(const std::string&)> onErrorLine; // instead of stderr
+    std::function<void(AcquisitionState)> onState;
 };
+
+// The error lines as the summary counts them: every repeat, not the lines
+// that counted them.
+uint64_t errorCount(const CliListener& listener, const Acquisition& acq) {
+    const uint64_t written = listener.errors;
+    return written - std::min<uint64_t>(written, acq.repeatReports()) + acq.repeatedLinesLeftOut();
+}
+
+// Says (through say) when the engine computer stops answering, with what to
+// check, and when it answers again.
+std::function<void(AcquisitionState)> silenceNotes(std::function<void(const std::string&)> say) {
+    return [say = std::move(say), silent = false](AcquisitionState state) mutable {
+        if (state == AcquisitionState::NoAnswer && !silent)
+            say(std::string(NoAnswerText) + ". " + NoAnswerAdvice(AdviceFor::CommandLine));
+        else if (silent && (state == AcquisitionState::Talking || state == AcquisitionState::Logging))
+            say("The engine computer answers again");
+        silent = state == AcquisitionState::NoAnswer;
+    };
+}
+
+std::string silenceSummary(const Acquisition::SilenceTally& silence) {
+    char seconds[64];
+    std::snprintf(seconds, sizeof seconds, "%.1f", silence.Seconds);
+    return "Silent: " + std::to_string(silence.Spans) + (silence.Spans == 1 ? " span, " : " spans, ") +
+           seconds + " s";
+}
 
 // Creates the acquisition, loads the table, connects. Returns an exit
 // status on failure.
@@ -439,6 +477,7 @@ int cmdLog(const std::vector<std::string>& args) {
     listener.onRow = [&](uint32_t row) {
         if (rowLimit && row >= static_cast<uint64_t>(*rowLimit)) finish();
     };
+    listener.onState = silenceNotes(err);
     SignalPipe signalPipe([&] { finish(); });
     QTimer deadline;
     if (secondLimit) {
@@ -484,9 +523,10 @@ int cmdLog(const std::vector<std::string>& args) {
     const double seconds = log->TimeStamp(rows);
     out("Rows: " + std::to_string(rows));
     out("Seconds: " + fixed3(seconds));
-    out("Errors: " + std::to_string(listener.errors));
+    out("Errors: " + std::to_string(errorCount(listener, acq)));
     out("Dropped: " + std::to_string(dropped) + " (replies not " + std::to_string(ReplyLength) +
         " data bytes long)");
+    out(silenceSummary(acq.silence()));
     if (savedTo == outFile) {
         out("Saved: " + outFile);
         std::fflush(stdout);
@@ -556,9 +596,20 @@ int cmdWatch(const std::vector<std::string>& args) {
     const std::string where = link.Port.empty() ? std::string("(test mode)") : link.Port;
     LiveScreen screen(stdout, "quillmar-cli watch " + where + "  Ctrl-C ends");
     listener.onErrorLine = [&](const std::string& line) { screen.note(line); };
-    listener.onRefresh = [&] {
-        screen.show(WithChannelLines(LiveTableText(acq.parameters(), screen.inPlace()), channels.get(),
-                                     acq.parameters()));
+    // While the engine computer says nothing, one line instead of the table
+    // (whose values would only be the last ones it gave).
+    auto showNow = [&] {
+        if (acq.state() == AcquisitionState::NoAnswer)
+            screen.show(std::string(NoAnswerText) + "\n");
+        else
+            screen.show(WithChannelLines(LiveTableText(acq.parameters(), screen.inPlace()), channels.get(),
+                                         acq.parameters()));
+    };
+    listener.onRefresh = showNow;
+    auto notes = silenceNotes([&](const std::string& line) { screen.note(line); });
+    listener.onState = [&](AcquisitionState state) {
+        notes(state);
+        if (state == AcquisitionState::NoAnswer) showNow();
     };
     // Whatever the acquisition reports while it goes, the screen has gone.
     struct Unhook {
@@ -566,6 +617,7 @@ int cmdWatch(const std::vector<std::string>& args) {
         ~Unhook() {
             listener.onErrorLine = nullptr;
             listener.onRefresh = nullptr;
+            listener.onState = nullptr;
         }
     } unhook{listener};
     if (screen.inPlace()) screen.show("Talking; the table comes with the first update.\n");
@@ -625,18 +677,11 @@ int cmdInfo(const std::vector<std::string>& args) {
     out("Duration: " + fixed3(duration) + " s");
     out("Distance: " + fixed3(distance) + " miles");
     out("Comment: " + cp1252ToUtf8(log.StoreName));
-    // The bookmarks saved beside the log, when there are any.
-    try {
-        if (const std::optional<BookmarkRead> marks = ReadBookmarks(BookmarksFileName(o.Positional[0]))) {
-            for (const std::string& warning : marks->Warnings)
-                err("Warning: " + warning);
-            for (const Bookmark& b : marks->Bookmarks)
-                out("Bookmark " + std::to_string(b.Number) + " at " + FormatBookmarkTime(b.Time) + " s" +
-                    (b.Note.empty() ? std::string() : ": " + b.Note));
-        }
-    } catch (const FileError& e) {
-        err(std::string("Warning: ") + e.what());
-    }
+    // The bookmarks saved beside the log, read with it (a line that is not
+    // one was a warning of the opening).
+    for (const Bookmark& b : log.Bookmarks)
+        out("Bookmark " + std::to_string(b.Number) + " at " + FormatBookmarkTime(b.Time) + " s" +
+            (b.Note.empty() ? std::string() : ": " + b.Note));
     std::fflush(stdout);
     return ExitOk;
 }

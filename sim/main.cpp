@@ -39,6 +39,12 @@ void usage(std::ostream& out) {
            "                     at their recorded pace on the model time of --step,\n"
            "                     looping at the end\n"
            "  --hang-up SECONDS  close the line after this long (0, the default: never)\n"
+           "  --silent-after SECONDS\n"
+           "                     stop answering after this long: requests are still\n"
+           "                     echoed, as by an adapter whose engine computer is off\n"
+           "  --silent-for SECONDS\n"
+           "                     answer again after this long silent (0, the default:\n"
+           "                     stay silent)\n"
            "  --no-echo N, --bad-echo N, --noise N, --bad-check N,\n"
            "  --truncated N, --wrong-mode N, --silence N\n"
            "                     inject that fault on every Nth request (0: never)\n"
@@ -63,7 +69,8 @@ std::vector<CommandLineOption> simOptions() {
         {"--help", false, {"-h"}}, {"--version", false, {}},   {"--pace", false, {}},
         {"--link", true, {}},      {"--prom", true, {}},       {"--record", true, {}},
         {"--replay", true, {}},    {"--turnaround", true, {}}, {"--step", true, {}},
-        {"--hang-up", true, {}},   {"--seed", true, {}}};
+        {"--hang-up", true, {}},   {"--seed", true, {}},       {"--silent-after", true, {}},
+        {"--silent-for", true, {}}};
     for (size_t k = 0; k < SimFaultCount; ++k)
         options.push_back({std::string("--") + SimFaultName(SimFault(k)), true, {}});
     return options;
@@ -116,6 +123,11 @@ int run(int argc, char** argv) {
             ok = number(value, options.StepSeconds, 3600);
         else if (arg == "--hang-up")
             ok = number(value, options.HangUpAfterSeconds, 1e9);
+        else if (arg == "--silent-after") {
+            ok = number(value, v, 1e9);
+            options.SilentAfterSeconds = v;
+        } else if (arg == "--silent-for")
+            ok = number(value, options.SilentForSeconds, 1e9);
         else if (arg == "--seed") {
             ok = number(value, v, 4294967295.0, true);
             options.Seed = uint32_t(v);

@@ -35,8 +35,14 @@
 //
 // Version 1 (still read) had one copy of the header, version 1 in it, and
 // the records right after it.
+//
+// The bookmarks set while recording live beside the journal, in the
+// bookmarks file format (store/Bookmarks.h) under the journal's name with
+// ".bookmarks" added, rewritten whole at each change; recovery reads them
+// back, and the journal takes the file with it when it goes.
 
 #include "acquisition/params/ParameterTypes.h"
+#include "store/Bookmarks.h"
 #include "store/base/FileError.h"
 
 #include <cstdint>
@@ -109,9 +115,19 @@ JournalContents ParseJournal(std::span<const uint8_t> bytes, const std::string& 
 // process holds it. Throws FileError as TJournal::Adopt does.
 JournalContents InspectJournal(const std::string& path, bool& held);
 
-// Deletes the journal at path unless a live process holds it. False (and
-// nothing deleted) when it is held, gone or cannot be opened.
+// Deletes the journal at path unless a live process holds it, and its
+// bookmarks with it. False (and nothing deleted) when it is held, gone or
+// cannot be opened.
 bool DeleteJournal(const std::string& path);
+
+// The file of the bookmarks beside the journal at journalPath.
+std::string JournalBookmarksFileName(const std::string& journalPath);
+
+// The bookmarks kept beside the journal at journalPath (none when there is
+// no such file); a line or a file that cannot be read is a warning, added
+// to warnings, never a failure.
+std::vector<Bookmark> ReadJournalBookmarks(const std::string& journalPath,
+                                           std::vector<std::string>& warnings);
 
 class TJournal {
 public:
@@ -143,7 +159,11 @@ public:
     // Writes what is buffered and waits until it is on disk (fdatasync).
     // False on failure; Failure() then says why, once and for good.
     bool Sync();
-    // Deletes the file and closes it.
+    // Writes the recording's bookmarks beside the journal (all of them,
+    // replacing the file safely). Throws FileError when they cannot be
+    // written; the journal's rows go on regardless.
+    void KeepBookmarks(const std::vector<Bookmark>& bookmarks);
+    // Deletes the file, and the bookmarks beside it, and closes it.
     void Remove();
 
     const std::string& Path() const { return path_; }

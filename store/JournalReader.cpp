@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <optional>
 
 namespace quillmar {
 
@@ -287,6 +288,23 @@ JournalContents InspectJournal(const std::string& path, bool& held) {
     return ParseJournal(readJournal(fd, path), path, false);
 }
 
+std::string JournalBookmarksFileName(const std::string& journalPath) {
+    return journalPath + ".bookmarks";
+}
+
+std::vector<Bookmark> ReadJournalBookmarks(const std::string& journalPath,
+                                           std::vector<std::string>& warnings) {
+    try {
+        std::optional<BookmarkRead> read = ReadBookmarks(JournalBookmarksFileName(journalPath));
+        if (!read) return {};
+        warnings.insert(warnings.end(), read->Warnings.begin(), read->Warnings.end());
+        return std::move(read->Bookmarks);
+    } catch (const FileError& e) {
+        warnings.emplace_back(e.what());
+        return {};
+    }
+}
+
 bool DeleteJournal(const std::string& path) {
     bool held = false;
     int fd = -1;
@@ -297,6 +315,7 @@ bool DeleteJournal(const std::string& path) {
     }
     if (held) return false;
     const bool removed = ::unlink(path.c_str()) == 0;
+    if (removed) ::unlink(JournalBookmarksFileName(path).c_str());
     SyncJournalFolder(folderOf(path));
     ::close(fd);
     return removed;

@@ -168,9 +168,15 @@ uint64_t TJournal::RowsInFile() const {
     return std::min<uint64_t>(rows_, (uint64_t(st.st_size) - headerBytes_) / JournalRecordBytes);
 }
 
+void TJournal::KeepBookmarks(const std::vector<Bookmark>& bookmarks) {
+    if (fd_ < 0) return;
+    WriteBookmarks(JournalBookmarksFileName(path_), bookmarks);
+}
+
 void TJournal::Remove() {
     if (fd_ < 0) return;
     ::unlink(path_.c_str());
+    ::unlink(JournalBookmarksFileName(path_).c_str());
     SyncJournalFolder(folderOf(path_));
     ::close(fd_);
     fd_ = -1;

@@ -211,6 +211,14 @@ void SimulatedEcu::SetFaultEvery(SimFault fault, unsigned every) {
     faultEvery_[size_t(fault)] = every;
 }
 
+bool SimulatedEcu::silentNow() const {
+    if (silent_) return true;
+    if (!options_.SilentAfterSeconds) return false;
+    const double since = double(nowNs() - startNs_) / 1e9;
+    if (since < *options_.SilentAfterSeconds) return false;
+    return options_.SilentForSeconds <= 0 || since < *options_.SilentAfterSeconds + options_.SilentForSeconds;
+}
+
 void SimulatedEcu::run() {
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0); // byte timing to the microsecond
     const int64_t hangUpAt =
@@ -303,7 +311,7 @@ void SimulatedEcu::answer(const TBytes& request) {
     TFrame frame;
     frame.Parse(request);
     if (!frame.CheckOK() && !raw) return; // a garbled request is not answered
-    if (has(SimFault::Silence) && !raw) return;
+    if ((has(SimFault::Silence) || silentNow()) && !raw) return;
 
     TBytes reply;
     if (raw) {

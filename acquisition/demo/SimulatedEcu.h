@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -51,6 +52,11 @@ struct SimOptions {
     uint32_t Seed = 1;
     std::array<unsigned, SimFaultCount> FaultEvery{}; // 0: never
     double HangUpAfterSeconds = 0;                    // 0: never
+    // The engine computer goes quiet this many seconds after the start (the
+    // adapter still echoes every request, nothing answers it), for
+    // SilentForSeconds, then answers again; nullopt: never, 0: for good.
+    std::optional<double> SilentAfterSeconds;
+    double SilentForSeconds = 0;
     // Every reply sent, one hex line each; a reply a fault touched ends in
     // " #" and the faults' names ("F4 95 01 ... 3C # bad-check").
     std::string RecordPath;
@@ -100,6 +106,10 @@ public:
     // The next request is answered with exactly these bytes instead of a reply frame.
     void QueueRawReply(TBytes bytes);
     void SetFaultEvery(SimFault fault, unsigned every);
+    // Quiet (echo only, no replies; queued raw replies still go out) until
+    // told otherwise, over whatever the options say; or back to the options.
+    void SetSilent(bool silent) { silent_ = silent; }
+    bool Silent() const { return silent_; }
 
 private:
     void run();
@@ -112,6 +122,8 @@ private:
     bool sleepUntil(int64_t ns); // false when told to stop
     void hangUp();
     void closeAll();
+    // Told to be quiet, or in the quiet spell the options give.
+    bool silentNow() const;
 
     SimOptions options_;
     TParameterArray table_;
@@ -129,6 +141,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> hungUp_{false};
     std::atomic<uint64_t> requests_{0};
+    std::atomic<bool> silent_{false};
 
     // Sim thread only.
     TBytes partial_; // bytes of a request not yet complete

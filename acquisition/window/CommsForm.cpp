@@ -249,6 +249,7 @@ void TCommsForm::showRow(uint32_t row) {
 }
 
 void TCommsForm::stateChanged(AcquisitionState state) {
+    showValuesStale(state == AcquisitionState::NoAnswer);
     updateCommands();
     refreshDataSetSelector();
     emit acquisitionStateChanged(state);

@@ -72,6 +72,9 @@ public:
     TALDLLog* CurrentDataset();
     // Shows the collection's list of datasets, selection and text.
     void refreshDataSetSelector();
+    // The tree's values are greyed: the engine computer is not answering
+    // (NoAnswer), so they are the last it gave.
+    bool liveValuesStale() const { return staleValues_; }
 
     // ---- commands ----
 
@@ -193,6 +196,8 @@ private:
     void periodExit(QLineEdit* box, bool acquisition);
     void treeContextMenu(const QPoint& pos);
     int absoluteTreeLine(QTreeWidgetItem* item) const;
+    void showValuesStale(bool stale);
+    bool staleValues_ = false;
 
     TLogCollection& datasets_;
     std::unique_ptr<Acquisition> acquisition_;

@@ -2,6 +2,7 @@
 // dataset selector, the point buttons and the tree's pop-up menu.
 #include "acquisition/window/CommsForm.h"
 
+#include "acquisition/ConnectAdvice.h"
 #include "acquisition/params/LiveTable.h"
 #include "acquisition/params/Parameters.h"
 #include "acquisition/window/FlagImageList.h"
@@ -119,6 +120,21 @@ void TCommsForm::WriteTableData(int64_t point) {
             node->child(b)->setText(0, QString::fromStdString(lines.BitLines[size_t(b)]));
     }
     dlgPointNo->setText(QString::number(point));
+}
+
+void TCommsForm::showValuesStale(bool stale) {
+    if (stale == staleValues_) return;
+    staleValues_ = stale;
+    // The text in the colour of disabled text; the tree still scrolls and
+    // takes its pop-up menu.
+    const QPalette normal = palette();
+    QPalette shown = ParameterTree->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        shown.setColor(group, QPalette::Text,
+                       normal.color(stale ? QPalette::Disabled : group, QPalette::Text));
+    ParameterTree->setPalette(shown);
+    ParameterTree->setToolTip(
+        stale ? QString("%1: the values are the last it gave").arg(QLatin1String(NoAnswerText)) : QString());
 }
 
 void TCommsForm::refreshDataSetSelector() {

@@ -32,6 +32,8 @@ const char* fileName(ToolIcon which) {
         return "print.svg";
     case ToolIcon::Copy:
         return "copy.svg";
+    case ToolIcon::Bookmark:
+        return "bookmark.svg";
     case ToolIcon::Application:
         return "quillmar.svg";
     }

@@ -21,13 +21,14 @@ enum class ToolIcon {
     ZoomOriginal,
     Print,
     Copy,
+    Bookmark,    // a moment of the recording marked
     Application, // the program's own icon (the installed one)
 };
 
 inline constexpr ToolIcon AllToolIcons[] = {
     ToolIcon::Open,    ToolIcon::Save,           ToolIcon::SavePicture, ToolIcon::ExportSpreadsheet,
     ToolIcon::Cascade, ToolIcon::TileVertically, ToolIcon::ZoomIn,      ToolIcon::ZoomOriginal,
-    ToolIcon::Print,   ToolIcon::Copy,           ToolIcon::Application};
+    ToolIcon::Print,   ToolIcon::Copy,           ToolIcon::Bookmark,    ToolIcon::Application};
 
 // The resource path of the icon's picture (":/quillmar/icons/save.svg").
 QString toolIconPath(ToolIcon which);

@@ -149,6 +149,10 @@ public:
     // window's current dataset; the status bar says where it went.
     void ExportDataToExcelExecute();
     void ExportDataToCsvExecute();
+    // "Add bookmark" (M) while logging: the moment of the key press, and a
+    // note asked for in a small dialog (BookmarkDialog); Escape or no text
+    // keeps the bookmark without a note.
+    void AddBookmarkActionExecute();
     void TileVertically();
     // "Cascade": the windows overlapping, each a title bar further down, at
     // their size when it fits and at least two thirds of the area.
@@ -183,6 +187,7 @@ public:
     QAction* PROMDumpAction = nullptr;
     QAction* FileExit1 = nullptr;
     QAction* CreateIniFileAction = nullptr;
+    QAction* AddBookmarkAction = nullptr;
     QAction* SetCommPortAction = nullptr;
     QAction* Enabledials1 = nullptr;
     QAction* DialsLayoutAction = nullptr;
@@ -196,6 +201,9 @@ public:
     QLabel* PortLabel = nullptr;
     QLabel* StateLabel = nullptr;
     QLabel* DemoLabel = nullptr;
+    // "No answer from the engine computer", marked in colour, while the
+    // state is NoAnswer; its tool tip says what to check.
+    QLabel* NoAnswerLabel = nullptr;
     QWidget* PromProgress = nullptr;
     QLabel* PromAddressLabel = nullptr;
     QProgressBar* PromProgressBar = nullptr;

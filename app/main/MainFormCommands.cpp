@@ -4,8 +4,11 @@
 
 #include "acquisition/window/CommsForm.h"
 #include "acquisition/window/Icons.h"
+#include "app/gauge/DialDialog.h"
+#include "store/Bookmarks.h"
 
 #include <QAction>
+#include <QInputDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -65,6 +68,16 @@ void TMainForm::buildActions() {
     CreateIniFileAction->setShortcut(QKeySequence("Ctrl+Shift+I"));
     CreateIniFileAction->setShortcutContext(Qt::WindowShortcut);
     addAction(CreateIniFileAction); // no menu item: the shortcut alone reaches it
+    AddBookmarkAction = makeAction(this, "AddBookmarkAction", "Add &bookmark...");
+    AddBookmarkAction->setIcon(toolIcon(ToolIcon::Bookmark));
+    // A key of its own, from whichever child has the focus; a text box
+    // takes the letter for itself.
+    AddBookmarkAction->setShortcut(QKeySequence(Qt::Key_M));
+    AddBookmarkAction->setShortcutContext(Qt::WindowShortcut);
+    AddBookmarkAction->setToolTip("Add a bookmark to the recording (M)");
+    AddBookmarkAction->setStatusTip("Marks this moment of the recording, with a note if you like");
+    AddBookmarkAction->setEnabled(false);
+    addAction(AddBookmarkAction);
 
     connect(FileOpen1, &QAction::triggered, this, [this] { FileOpen1Execute(); });
     connect(CloseDataSetAction, &QAction::triggered, this, [this] { CloseDataSetActionExecute(); });
@@ -75,6 +88,7 @@ void TMainForm::buildActions() {
     connect(PROMDumpAction, &QAction::triggered, this, [this] { PROMDumpActionExecute(); });
     connect(FileExit1, &QAction::triggered, this, &QWidget::close);
     connect(CreateIniFileAction, &QAction::triggered, this, [this] { CreateIniFileActionExecute(); });
+    connect(AddBookmarkAction, &QAction::triggered, this, [this] { AddBookmarkActionExecute(); });
 
     SetCommPortAction = makeAction(this, "SetCommPortAction", "Set comm port");
     Enabledials1 = makeAction(this, "Enabledials1", "Enable dials");
@@ -129,6 +143,7 @@ void TMainForm::buildMenus() {
     FileMenu->addAction(CloseDataSetAction);
     FileMenu->addAction(FileSaveAction);
     FileMenu->addAction(FileSaveAs1);
+    FileMenu->addAction(AddBookmarkAction);
     FileMenu->addSeparator();
     FileMenu->addAction(ExportDataToExcel);
     FileMenu->addAction(ExportDataToCsv);
@@ -173,6 +188,7 @@ void TMainForm::buildMenus() {
     ToolBar->addAction(FileSaveAction);
     ToolBar->addSeparator();
     ToolBar->addAction(ExportDataToExcel);
+    ToolBar->addAction(AddBookmarkAction);
     ToolBar->addSeparator();
     ToolBar->addAction(WindowCascade1);
     ToolBar->addAction(WindowTileVertical1);
@@ -198,6 +214,31 @@ void TMainForm::mbMode1MenuItem_Click(QAction* item) {
     }
     TestMode1->setChecked(false);
     if (commsForm_) commsForm_->acquisition().setCheckedModeItem(index);
+}
+
+void TMainForm::AddBookmarkActionExecute() {
+    if (!commsForm_) return;
+    Acquisition& acq = commsForm_->acquisition();
+    // The moment is the key press; typing the note may take a while.
+    const std::optional<double> at = acq.recordingSeconds();
+    if (!at) return;
+    QInputDialog dialog(this);
+    dialog.setObjectName("BookmarkDialog");
+    dialog.setWindowTitle("Add bookmark");
+    dialog.setLabelText(
+        QString("Bookmark at %1 s. Note (optional):").arg(QString::fromStdString(FormatBookmarkTime(*at))));
+    // Room for a note of a few words.
+    dialog.resize(std::max(dialog.sizeHint().width(), dialog.fontMetrics().averageCharWidth() * 48),
+                  dialog.sizeHint().height());
+    const bool noted = dialog.exec() == QDialog::Accepted;
+    // Escape keeps the bookmark, without a note: the moment is marked either way.
+    const std::string note = noted ? dialog.textValue().trimmed().toStdString() : std::string();
+    if (const std::optional<Bookmark> mark = acq.addBookmark(note, at))
+        showStatus(QString("Bookmark %1 at %2 s%3")
+                       .arg(mark->Number)
+                       .arg(QString::fromStdString(FormatBookmarkTime(mark->Time)))
+                       .arg(mark->Note.empty() ? QString() : ": " + QString::fromStdString(mark->Note)),
+                   10000);
 }
 
 // ---- windows ----------------------------------------------------------------------
@@ -319,6 +360,7 @@ void TMainForm::updateCommands() {
     ExportDataToCsv->setEnabled(ready && haveData && !logging);
     SetCommPortAction->setEnabled(!dumping);
     CreateIniFileAction->setEnabled(ready);
+    AddBookmarkAction->setEnabled(ready && logging);
 }
 
 } // namespace quillmar

@@ -242,9 +242,8 @@ void TMainForm::ExportDataToExcelExecute() {
     if (!commsForm_) return;
     // The acquisition window's dataset, through that window's spreadsheet connection.
     Acquisition& acq = commsForm_->acquisition();
-    if (const std::optional<std::string> path =
-            ExportDatasetToExcel(ExcelAppOf(*commsForm_), acq.parameters(), commsForm_->CurrentDataset(),
-                                 acq.state() == AcquisitionState::Logging))
+    if (const std::optional<std::string> path = ExportDatasetToExcel(
+            ExcelAppOf(*commsForm_), acq.parameters(), commsForm_->CurrentDataset(), acq.logging()))
         showStatus(QString::fromStdString(WorkbookStatusText(*path)), 10000);
 }
 
@@ -254,8 +253,7 @@ void TMainForm::ExportDataToCsvExecute() {
     const std::string name = current ? current->DatasetName() : std::string();
     Acquisition& acq = commsForm_->acquisition();
     if (const std::optional<std::string> file =
-            ExportDatasetToCsvFile(commsForm_, acq.parameters(), commsForm_->CurrentDataset(),
-                                   acq.state() == AcquisitionState::Logging))
+            ExportDatasetToCsvFile(commsForm_, acq.parameters(), commsForm_->CurrentDataset(), acq.logging()))
         showStatus(QString::fromStdString("Exported " + name + " to " + *file), 10000);
 }
 

@@ -2,6 +2,7 @@
 // progress.
 #include "app/main/MainForm.h"
 
+#include "acquisition/ConnectAdvice.h"
 #include "acquisition/window/CommsForm.h"
 #include "link/PortTable.h"
 
@@ -51,6 +52,14 @@ void TMainForm::buildStatusBar() {
         if (commsForm_) commsForm_->acquisition().cancelPromDump();
     });
 
+    NoAnswerLabel = new QLabel(QLatin1String(NoAnswerText), bar);
+    NoAnswerLabel->setObjectName("NoAnswerLabel");
+    NoAnswerLabel->setStyleSheet(
+        "QLabel { background: #ffb300; color: #3e2100; font-weight: bold; padding: 0 6px; }");
+    NoAnswerLabel->setToolTip(QString::fromStdString(NoAnswerAdvice(AdviceFor::Window)));
+    NoAnswerLabel->hide();
+    bar->addPermanentWidget(NoAnswerLabel);
+
     PortLabel = new QLabel(bar);
     PortLabel->setObjectName("PortLabel");
     bar->addPermanentWidget(PortLabel);
@@ -75,7 +84,7 @@ void TMainForm::showStatus(const QString& text, int timeout) {
     // is cut short with an ellipsis, and the whole text is the bar's tool tip.
     QStatusBar* bar = statusBar();
     int room = bar->width() - 24;
-    for (QLabel* label : {DemoLabel, PortLabel, StateLabel})
+    for (QLabel* label : {DemoLabel, NoAnswerLabel, PortLabel, StateLabel})
         if (label && label->isVisible()) room -= label->sizeHint().width() + 8;
     const QString shown = bar->fontMetrics().elidedText(text, Qt::ElideRight, std::max(room, 80));
     shownStatus_ = shown;
@@ -110,21 +119,16 @@ void TMainForm::updatePortLabel() {
 void TMainForm::acquisitionStateChanged() {
     if (!commsForm_) return;
     // A dump shows its progress beside the label; a device being waited for
-    // says so in the message.
-    switch (commsForm_->acquisition().state()) {
-    case AcquisitionState::Idle:
-    case AcquisitionState::Dumping:
-        StateLabel->setText("Idle");
-        break;
-    case AcquisitionState::Talking:
-    case AcquisitionState::Reconnecting:
-    case AcquisitionState::NoAnswer:
+    // says so in the message; an engine computer that says nothing, in a
+    // label of its own.
+    const Acquisition& acq = commsForm_->acquisition();
+    if (acq.logging())
+        StateLabel->setText(QString("Logging: %1 rows").arg(acq.rowCounter()));
+    else if (acq.talking())
         StateLabel->setText("Talking");
-        break;
-    case AcquisitionState::Logging:
-        StateLabel->setText(QString("Logging: %1 rows").arg(commsForm_->acquisition().rowCounter()));
-        break;
-    }
+    else
+        StateLabel->setText("Idle");
+    NoAnswerLabel->setVisible(acq.state() == AcquisitionState::NoAnswer);
     updateCommands();
 }
 

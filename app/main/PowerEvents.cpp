@@ -42,7 +42,7 @@ std::optional<uint32_t> TPowerHandler::PowerBroadcast(uint32_t eventCode) {
     case PBT_APMQUERYSUSPEND:
     case PBT_APMQUERYSTANDBY:
         // Only a running recording denies; talking alone does not.
-        return acquisition_.state() == AcquisitionState::Logging ? BROADCAST_QUERY_DENY : BROADCAST_ALLOW;
+        return acquisition_.logging() ? BROADCAST_QUERY_DENY : BROADCAST_ALLOW;
     case PBT_APMSUSPEND:
     case PBT_APMSTANDBY:
         AcquisitionWasOn = acquisition_.acquisitionRunning();
@@ -68,8 +68,9 @@ void TPowerHandler::setInhibitor(std::unique_ptr<SleepInhibitor> inhibitor) {
     acquisitionStateChanged(acquisition_.state());
 }
 
-void TPowerHandler::acquisitionStateChanged(AcquisitionState state) {
-    const bool logging = state == AcquisitionState::Logging;
+void TPowerHandler::acquisitionStateChanged(AcquisitionState) {
+    // A recording, answered or not (NoAnswer while logging), holds the sleep off.
+    const bool logging = acquisition_.logging();
     if (logging && !held_ && inhibitor_) {
         held_ = inhibitor_->acquire();
     } else if (!logging && held_) {

@@ -4,6 +4,7 @@
 #include "store/dataset/LogCollection.h"
 #include "store/dataset/ParameterValue.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -25,6 +26,17 @@ void TALDLLog::RemoveJournal() {
     if (!journal_) return;
     journal_->Remove();
     journal_.reset();
+}
+
+const Bookmark& TALDLLog::AddBookmark(double time, const std::string& note) {
+    uint32_t number = 1;
+    for (const Bookmark& b : Bookmarks)
+        number = std::max(number, b.Number + 1);
+    // To the millisecond, as the bookmarks file holds it: the same before a
+    // save and after opening it again.
+    Bookmarks.push_back({std::round(time * 1000.0) / 1000.0, number, CleanBookmarkNote(note)});
+    if (journal_) journal_->KeepBookmarks(Bookmarks);
+    return Bookmarks.back();
 }
 
 void TALDLLog::sizeDerived() {

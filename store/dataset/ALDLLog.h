@@ -6,6 +6,7 @@
 // complete (DeriveChannels).
 
 #include "acquisition/params/Parameters.h"
+#include "store/Bookmarks.h"
 #include "store/Store.h"
 #include "store/dataset/VehicleConstants.h"
 
@@ -121,6 +122,13 @@ public:
     // Deletes the journal: the rows were saved, or the user let them go.
     void RemoveJournal();
 
+    // Adds a bookmark at time (seconds since the recording's start, to the
+    // millisecond), numbered after the others, with note (made one line), and has the
+    // journal, when there is one, keep the bookmarks. Throws FileError when
+    // the journal cannot keep them; the bookmark is the dataset's all the
+    // same.
+    const Bookmark& AddBookmark(double time, const std::string& note);
+
     std::shared_ptr<const TParameterArray> Parameters;
     TLogItem* LogItem = nullptr;
     std::array<TDoubleArray, DerivedChannelCount> Derived;
@@ -134,6 +142,10 @@ public:
     // When the recording began, in days since 1899-12-30 on the acquisition
     // clock; 0 when not known (a dataset loaded from a file).
     double StartTime = 0;
+    // Moments marked while recording, in the order they were set. Save
+    // writes them beside the log (FILE.ecu.bookmarks) and opening a log
+    // reads them from there.
+    std::vector<Bookmark> Bookmarks;
 
 private:
     friend class TLogCollection;

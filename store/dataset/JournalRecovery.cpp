@@ -113,6 +113,10 @@ RecoveredJournal RecoverJournal(TLogCollection& collection, const std::string& p
     contents.Rows = {};
     log.StoreName = "Recovered recording of " + DateTimeText(contents.Header.StartTime);
     log.StartTime = contents.Header.StartTime;
+    std::vector<std::string> warnings;
+    log.Bookmarks = ReadJournalBookmarks(path, warnings);
+    for (std::string& warning : warnings)
+        log.AddLoadWarning(std::move(warning));
     log.AttachJournal(std::move(journal));
     collection.FinishRecording(log, result.Rows);
     result.Dataset = &log;

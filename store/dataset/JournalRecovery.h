@@ -45,7 +45,7 @@ struct RecoveredJournal {
 };
 
 // Turns the journal at path into a new dataset of collection, as the end of
-// a recording leaves it: its rows, derived channels computed, selected, not
+// a recording leaves it: its rows and bookmarks, derived channels computed, selected, not
 // saved (so the unsaved-data question protects it). The dataset holds the
 // journal (locked) until its rows are saved, which removes it, or knowingly
 // thrown away. tableInForce is shared when the journal was recorded with the

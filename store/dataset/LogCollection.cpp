@@ -66,12 +66,26 @@ void LoadLogFile(TALDLLog& log, const std::string& fileName) {
     if (!log.LoadWarning.empty()) log.AddLoadWarning(log.LoadWarning);
 }
 
+void LoadBookmarksBeside(TALDLLog& log, const std::string& fileName) {
+    log.Bookmarks.clear();
+    try {
+        std::optional<BookmarkRead> read = ReadBookmarks(BookmarksFileName(fileName));
+        if (!read) return;
+        for (std::string& warning : read->Warnings)
+            log.AddLoadWarning(std::move(warning));
+        log.Bookmarks = std::move(read->Bookmarks);
+    } catch (const FileError& e) {
+        log.AddLoadWarning(e.what());
+    }
+}
+
 OpenedLog OpenLogFile(const std::string& fileName, std::shared_ptr<const TParameterArray> parameters,
                       const VehicleConstants& vehicle) {
     OpenedLog result;
     result.Log = std::make_unique<TALDLLog>(std::move(parameters));
     TALDLLog& log = *result.Log;
     LoadLogFile(log, fileName);
+    LoadBookmarksBeside(log, fileName);
     log.Saved = true;
     log.FileName = fileName;
     log.SetDatasetName(FileNameOnly(fileName));
@@ -249,9 +263,6 @@ void TLogCollection::Save(TALDLLog& dataset, const std::string& fileName) {
     // Only the dataset being recorded waits for the end of the recording.
     if (&dataset == recording_ || dataset.Rows == 0 || dataset.RecordCount == 0) return;
     dataset.SaveToFile(fileName);
-    dataset.Saved = true;
-    // The rows are safe in the file now; a failed save keeps the journal.
-    dataset.RemoveJournal();
     // A dataset that came from this file, or was saved to it, no longer has
     // its rows there: its next Save asks for a file, and leaving asks first.
     for (const auto& item : items_) {
@@ -260,6 +271,12 @@ void TLogCollection::Save(TALDLLog& dataset, const std::string& fileName) {
         other->FileName.clear();
         if (other->RecordCount > 0) other->Saved = false;
     }
+    // Not saved until its bookmarks are too.
+    dataset.Saved = false;
+    SaveBookmarksBeside(fileName, dataset.Bookmarks);
+    dataset.Saved = true;
+    // The rows are safe in the file now; a failed save keeps the journal.
+    dataset.RemoveJournal();
     dataset.FileName = fileName;
 }
 
@@ -282,6 +299,7 @@ bool TLogCollection::openLogs(const std::vector<std::string>& fileNames,
         TALDLLog& log = NewDataset(parameters);
         try {
             LoadLogFile(log, fileName);
+            LoadBookmarksBeside(log, fileName);
             log.Saved = true;
             log.FileName = fileName;
             log.SetDatasetName(FileNameOnly(fileName));

@@ -57,9 +57,14 @@ struct OpenedLog {
 // warning to log's load warnings. An empty file leaves log without rows.
 void LoadLogFile(TALDLLog& log, const std::string& fileName);
 
-// Loads fileName into a new dataset sharing parameters, names it after the
-// file (without its folder), sizes it and derives its channels. Throws
-// FileError when the file cannot be read.
+// Reads the bookmarks saved beside the log file fileName into log's
+// Bookmarks (none when there is no bookmarks file); a file or a line that
+// cannot be read is a load warning, never a failure.
+void LoadBookmarksBeside(TALDLLog& log, const std::string& fileName);
+
+// Loads fileName into a new dataset sharing parameters, with its bookmarks,
+// names it after the file (without its folder), sizes it and derives its
+// channels. Throws FileError when the file cannot be read.
 OpenedLog OpenLogFile(const std::string& fileName, std::shared_ptr<const TParameterArray> parameters,
                       const VehicleConstants& vehicle = DefaultVehicleConstants());
 
@@ -155,12 +160,16 @@ public:
     // Finishes a freshly loaded dataset: the overlay and close questions
     // (asked when askOverlay is set), selection, sizing, derivation.
     void Open(TALDLLog& dataset, bool askOverlay = true);
-    // Writes dataset to fileName, which becomes its own file, sets Saved and
+    // Writes dataset to fileName, which becomes its own file, and its
+    // bookmarks beside it (FILE.ecu.bookmarks; a bookmarks file an earlier
+    // log of that name left is removed when it has none), sets Saved and
     // removes its journal, unless it has no rows or it is the dataset being
     // recorded (any other can be saved while logging). Another open dataset
     // whose file that was has lost its rows' only copy on disk: it keeps no
-    // file and counts as unsaved. Throws FileError when the file cannot be
-    // written: the dataset, its file and its journal stay as they were.
+    // file and counts as unsaved. Throws FileError when the log or its
+    // bookmarks cannot be written: the dataset counts as unsaved and keeps
+    // its own file and its journal (a log written before its bookmarks
+    // failed stays on disk, and the next save writes both again).
     void Save(TALDLLog& dataset, const std::string& fileName);
     // Opens the files in order. On a failure the dataset being loaded is
     // dropped, later files are skipped, the error is shown (caption "Error")

@@ -193,12 +193,19 @@ TEST_F(CycleTest, TestModeRecordsRowsWithoutTheLink) {
     EXPECT_FLOAT_EQ(listener.dials.back().second, static_cast<float>(p[8].Value));
     EXPECT_FLOAT_EQ(listener.dials.back().first, static_cast<float>(p[16].Value * 100.0));
 
-    // Test mode off with no port: every tick says so and records nothing.
+    // Test mode off with no port: the first tick says so, the next ones are
+    // counted once a second, and nothing is recorded. With no port there is
+    // no engine computer to be silent.
     acq.setTestMode(false);
     acq.acquisitionTick();
     acq.acquisitionTick();
-    EXPECT_EQ(listener.errors, (std::vector<std::string>{"Comm port inactive", "Comm port inactive"}));
+    EXPECT_EQ(listener.errors, (std::vector<std::string>{"Comm port inactive"}));
+    clock.advanceSeconds(1.0);
+    acq.acquisitionTick();
+    EXPECT_EQ(listener.errors, (std::vector<std::string>{"Comm port inactive",
+                                                         "Comm port inactive (1 more in the last second)"}));
     EXPECT_EQ(acq.rowCounter(), 3);
+    EXPECT_EQ(acq.state(), AcquisitionState::Logging);
 }
 
 TEST_F(CycleTest, RecordingGrowsByHundredsAndIsTrimmedAtStop) {

@@ -34,6 +34,8 @@ TEST(AcquisitionStateMachine, AllowsExactlyTheChangesThatMakeSense) {
         {S::Talking, S::Idle},         {S::Talking, S::Logging},      {S::Talking, S::Reconnecting},
         {S::Logging, S::Talking},      {S::Logging, S::Reconnecting}, {S::Reconnecting, S::Idle},
         {S::Reconnecting, S::Talking}, {S::Reconnecting, S::Logging}, {S::Dumping, S::Idle},
+        {S::Talking, S::NoAnswer},     {S::Logging, S::NoAnswer},     {S::NoAnswer, S::Idle},
+        {S::NoAnswer, S::Talking},     {S::NoAnswer, S::Logging},     {S::NoAnswer, S::Reconnecting},
     };
     for (const S from : AllStates)
         for (const S to : AllStates) {
@@ -42,12 +44,15 @@ TEST(AcquisitionStateMachine, AllowsExactlyTheChangesThatMakeSense) {
                 << StateName(from) << " -> " << StateName(to);
         }
     // In particular: a recording never ends without passing through talking,
-    // a dump never runs beside talking, and the reserved state is shut.
+    // a dump never runs beside talking, silence is only heard while talking,
+    // and a lost device is tried again afresh, not as silent.
     EXPECT_FALSE(AcquisitionStateMachine::allowed(S::Logging, S::Idle));
     EXPECT_FALSE(AcquisitionStateMachine::allowed(S::Talking, S::Dumping));
     EXPECT_FALSE(AcquisitionStateMachine::allowed(S::Dumping, S::Talking));
     EXPECT_FALSE(AcquisitionStateMachine::allowed(S::Idle, S::NoAnswer));
+    EXPECT_FALSE(AcquisitionStateMachine::allowed(S::Reconnecting, S::NoAnswer));
     EXPECT_TRUE(IsTalkingState(S::Reconnecting));
+    EXPECT_TRUE(IsTalkingState(S::NoAnswer));
     EXPECT_FALSE(IsTalkingState(S::Dumping));
 }
 

@@ -267,15 +267,29 @@ TEST_F(CommsFormTest, PeriodBoxesApplyRefuseOrTakeTheFocusBack) {
 }
 
 TEST_F(CommsFormTest, ErrorLogShowsLinesAsTheyComeAndKeepsTheNewest100) {
-    acq().setTestMode(false); // the link is closed: every tick says so
+    double days = 45000;
+    acq().setClock([&days] { return days; });
+    // The link is closed: every tick says so, here a second apart.
+    acq().setTestMode(false);
     form->StartTalkingActionExecute();
-    for (int i = 0; i < 150; ++i)
+    for (int i = 0; i < 150; ++i) {
+        days += 1.0 / 86400;
         acq().acquisitionTick();
+    }
     acq().updateTick();
     EXPECT_EQ(form->dlgErrorLog->document()->blockCount(), 100);
     EXPECT_EQ(form->dlgErrorLog->document()->lastBlock().text(), "Comm port inactive");
     EXPECT_EQ(acq().errorLog().size(), 100u);
+    // Five ticks a second: no flood, but a count once a second.
+    for (int i = 0; i < 10; ++i) {
+        days += 0.2 / 86400;
+        acq().acquisitionTick();
+    }
+    EXPECT_EQ(acq().errorLog().size(), 102u);
+    EXPECT_EQ(form->dlgErrorLog->document()->lastBlock().text(),
+              "Comm port inactive (5 more in the last second)");
     form->StopTalkingActionExecute();
+    acq().setClock(nullptr);
 }
 
 TEST_F(CommsFormTest, TreePopUpPicksSelectorItemsOnly) {

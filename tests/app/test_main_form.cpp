@@ -6,12 +6,14 @@
 
 #include "app/gauge/DialDialog.h"
 #include "app/main/FrameGeometry.h"
+#include "link/ALDLComms.h"
 #include "link/PortTable.h"
 #include "store/dataset/ALDLLog.h"
 
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -25,6 +27,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -183,9 +186,9 @@ TEST_F(MainFormTest, MenusToolBarAndShortcutsAsLaidDown) {
     EXPECT_EQ(bar, QStringList({"&File", "&Graph", "&Setup", "&Dials", "&Tools", "&Window"}));
     EXPECT_EQ(captions(frame->DialsMenu->actions()), QStringList({"Enable dials", "-", "Layout..."}));
     EXPECT_EQ(captions(frame->FileMenu->actions()),
-              QStringList({"&Open...", "Open &Recent", "Close dataset", "&Save", "Save &As...", "-",
-                           "Export Data to Excel", "Export Data to CSV...", "-", "Dump PROM to BIN...", "-",
-                           "E&xit"}));
+              QStringList({"&Open...", "Open &Recent", "Close dataset", "&Save", "Save &As...",
+                           "Add &bookmark...", "-", "Export Data to Excel", "Export Data to CSV...", "-",
+                           "Dump PROM to BIN...", "-", "E&xit"}));
     EXPECT_EQ(frame->FileOpen1->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(
         captions(frame->GraphMenu->actions()),
@@ -222,8 +225,8 @@ TEST_F(MainFormTest, MenusToolBarAndShortcutsAsLaidDown) {
         }
     }
     EXPECT_EQ(tools,
-              QStringList({"FileOpen1", "FileSaveAction", "-", "ExportDataToExcel", "-", "WindowCascade1",
-                           "WindowTileVertical1", "-", frame->Graph.CopyGraph->objectName(),
+              QStringList({"FileOpen1", "FileSaveAction", "-", "ExportDataToExcel", "AddBookmarkAction", "-",
+                           "WindowCascade1", "WindowTileVertical1", "-", frame->Graph.CopyGraph->objectName(),
                            frame->Graph.Zoom->objectName(), frame->Graph.UnZoom->objectName(),
                            frame->Graph.SaveBMP->objectName(), "LiveGraphAction", "FollowAction"}));
 
@@ -334,6 +337,95 @@ TEST_F(MainFormTest, FunctionKeysWorkFromTheDialsWindowAndFireOnce) {
     EXPECT_EQ(presses[1], 1);
     EXPECT_EQ(presses[2], 1);
     EXPECT_EQ(presses[3], 1);
+}
+
+TEST_F(MainFormTest, KeyMBookmarksTheRecordingWithANoteOrWithout) {
+    writeSettings();
+    open();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    frame->graphWindow()->setFocus();
+    // Nothing to mark before a recording runs.
+    EXPECT_FALSE(frame->AddBookmarkAction->isEnabled());
+    QTest::keyClick(frame.get(), Qt::Key_M);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    QTest::keyClick(frame.get(), Qt::Key_F2);
+    acq().acquisitionTick();
+    ASSERT_TRUE(frame->AddBookmarkAction->isEnabled());
+    answerNextModal<QInputDialog>([](QInputDialog* d) {
+        EXPECT_EQ(d->objectName(), "BookmarkDialog");
+        EXPECT_TRUE(d->labelText().startsWith("Bookmark at ")) << d->labelText().toStdString();
+        d->setTextValue("Launch");
+        d->accept();
+    });
+    QTest::keyClick(frame.get(), Qt::Key_M);
+    // Escape: still a bookmark, without a note.
+    answerNextModal<QInputDialog>([](QInputDialog* d) { QTest::keyClick(d, Qt::Key_Escape); });
+    frame->AddBookmarkAction->trigger();
+    const std::vector<Bookmark>& marks = acq().currentLog()->Bookmarks;
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_EQ(marks[0].Note, "Launch");
+    EXPECT_EQ(marks[1].Number, 2u);
+    EXPECT_EQ(marks[1].Note, "");
+    EXPECT_TRUE(frame->StatusText().startsWith("Bookmark 2 at ")) << frame->StatusText().toStdString();
+    frame->activateWindow(); // back from the dialog
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    QTest::keyClick(frame.get(), Qt::Key_F4);
+    EXPECT_FALSE(frame->AddBookmarkAction->isEnabled());
+    EXPECT_EQ(frame->Datasets().ReadLog(0)->Bookmarks.size(), 2u);
+    frame->Datasets().ReadLog(0)->Saved = true;
+}
+
+TEST_F(MainFormTest, ASilentEngineComputerIsSaidInColourAndTheLiveValuesGreyed) {
+    options.App.Demo = true;
+    open(false);
+    TCommsForm* c = frame->CommsForm();
+    // The ticks by hand, on a clock of the test's own.
+    double days = 45000;
+    acq().setClock([&days] { return days; });
+    auto tick = [&] {
+        days += 0.2 / 86400;
+        acq().acquisitionTick();
+    };
+    c->StartTalkingActionExecute();
+    acq().setAcquisitionTimerRunning(false);
+    tick();
+    EXPECT_FALSE(frame->NoAnswerLabel->isVisible());
+    const QColor normalText = c->ParameterTree->palette().color(QPalette::Active, QPalette::Text);
+
+    frame->demoEngine()->SetSilent(true);
+    acq().comms()->SetWaitLimit(20);
+    for (int i = 0; i < 5; ++i)
+        tick();
+    ASSERT_EQ(acq().state(), AcquisitionState::NoAnswer);
+    EXPECT_TRUE(frame->NoAnswerLabel->isVisible());
+    EXPECT_EQ(frame->NoAnswerLabel->text(), "No answer from the engine computer");
+    EXPECT_TRUE(frame->NoAnswerLabel->toolTip().contains("ignition is on"))
+        << frame->NoAnswerLabel->toolTip().toStdString();
+    EXPECT_TRUE(frame->NoAnswerLabel->styleSheet().contains("background"));
+    EXPECT_TRUE(c->liveValuesStale());
+    EXPECT_NE(c->ParameterTree->palette().color(QPalette::Active, QPalette::Text), normalText);
+    EXPECT_EQ(frame->StateLabel->text(), "Talking");
+    // A recording started in the silence is a recording all the same.
+    c->StartLoggingActionExecute();
+    EXPECT_EQ(acq().state(), AcquisitionState::NoAnswer);
+    EXPECT_EQ(frame->StateLabel->text(), "Logging: 0 rows");
+    EXPECT_TRUE(frame->AddBookmarkAction->isEnabled());
+    EXPECT_FALSE(frame->FileSaveAction->isEnabled());
+    EXPECT_TRUE(frame->powerHandler()->inhibitorHeld());
+
+    // Answering again: the label goes, the values are live again.
+    frame->demoEngine()->SetSilent(false);
+    acq().comms()->SetWaitLimit(1000);
+    tick();
+    EXPECT_EQ(acq().state(), AcquisitionState::Logging);
+    EXPECT_FALSE(frame->NoAnswerLabel->isVisible());
+    EXPECT_FALSE(c->liveValuesStale());
+    EXPECT_EQ(c->ParameterTree->palette().color(QPalette::Active, QPalette::Text), normalText);
+    c->StopTalkingActionExecute();
+    acq().setClock(nullptr);
+    frame->Datasets().ReadLog(0)->Saved = true;
 }
 
 TEST_F(MainFormTest, TileVerticallyPutsTheChildrenSideBySide) {

@@ -122,6 +122,19 @@ public:
         }
         return false;
     }
+    // Polls (bounded) until stdout holds text count times.
+    bool waitForOut(const std::string& text, size_t count = 1) {
+        for (int i = 0; i < 2000; ++i) {
+            const std::string out = readText(out_);
+            size_t found = 0;
+            for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + text.size()))
+                ++found;
+            if (found >= count) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    std::string outSoFar() const { return readText(out_); }
     void signal(int sig) { ::kill(pid_, sig); }
     CliRun wait() {
         if (pid_ < 0) return {exited_, readText(out_), readText(err_)};

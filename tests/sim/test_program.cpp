@@ -110,3 +110,28 @@ TEST(EcuSimProgram, OptionsFollowOneRuleAndFilesAreBounded) {
         << text;
     EXPECT_EQ(help.finish(0), 0);
 }
+
+TEST(EcuSimProgram, GoesSilentForAWhileAndAnswersAgain) {
+    Child sim({"--silent-after", "0", "--silent-for", "0.4"});
+    const std::string device = sim.firstLine();
+    ASSERT_FALSE(device.empty());
+    TALDLComms comms;
+    std::vector<std::string> log;
+    comms.ErrorLog = &log;
+    ASSERT_TRUE(comms.ConnectDevice(device)) << comms.LastErrorText;
+    comms.SetWaitLimit(50);
+    // Silent: the request comes back as echo, and nothing answers it.
+    TBytes reply;
+    EXPECT_FALSE(comms.Request(1, reply));
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "No reply");
+    // The spell ends by itself.
+    comms.SetWaitLimit(1000);
+    bool answered = false;
+    for (int i = 0; i < 40 && !answered; ++i)
+        answered = comms.Request(1, reply);
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(reply.size(), 63u);
+    comms.ClosePort();
+    EXPECT_EQ(sim.finish(SIGTERM), 0);
+}

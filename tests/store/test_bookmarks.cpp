@@ -3,7 +3,9 @@
 
 #include "StoreTestSupport.h"
 
+#include "acquisition/params/Parameters.h"
 #include "store/Bookmarks.h"
+#include "store/Journal.h"
 #include "store/base/FileError.h"
 
 #include <gtest/gtest.h>
@@ -162,6 +164,48 @@ TEST(Bookmarks, FilesThatCannotBeReadSayWhy) {
     ASSERT_TRUE(empty.has_value());
     EXPECT_TRUE(empty->Bookmarks.empty());
     EXPECT_TRUE(empty->Warnings.empty());
+}
+
+TEST(Bookmarks, AJournalKeepsThemBesideItAndTakesThemWhenItGoes) {
+    ScratchDir dir;
+    const std::string folder = dir.file("journals");
+    std::unique_ptr<TJournal> journal = TJournal::Create(folder, BuiltInParameters(), 45000.0);
+    const std::string side = JournalBookmarksFileName(journal->Path());
+    EXPECT_EQ(side, journal->Path() + ".bookmarks");
+    std::vector<std::string> warnings;
+    EXPECT_TRUE(ReadJournalBookmarks(journal->Path(), warnings).empty()); // none yet: no file
+    EXPECT_TRUE(warnings.empty());
+
+    // Each change rewrites them all.
+    std::vector<Bookmark> marks{{1.5, 1, "Launch"}};
+    journal->KeepBookmarks(marks);
+    marks.push_back({2.25, 2, ""});
+    journal->KeepBookmarks(marks);
+    EXPECT_EQ(ReadJournalBookmarks(journal->Path(), warnings), marks);
+    EXPECT_TRUE(warnings.empty());
+    // The folder's journals are not taken for bookmarks, nor the other way round.
+    size_t journals = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        journals += entry.path().string().ends_with(JournalSuffix);
+    EXPECT_EQ(journals, 1u);
+
+    // A damaged line is a warning; the others are read.
+    writeText(side, "1.500\t1\tLaunch\nnonsense\n");
+    EXPECT_EQ(ReadJournalBookmarks(journal->Path(), warnings), std::vector<Bookmark>{marks[0]});
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find(side + " line 2: "), std::string::npos) << warnings[0];
+
+    // Removed with the journal, whichever way it goes.
+    journal->Remove();
+    EXPECT_FALSE(std::filesystem::exists(side));
+    journal = TJournal::Create(folder, BuiltInParameters(), 45000.0);
+    journal->KeepBookmarks(marks);
+    const std::string path = journal->Path();
+    journal.reset(); // the process ends: both stay for recovery
+    ASSERT_TRUE(std::filesystem::exists(JournalBookmarksFileName(path)));
+    EXPECT_TRUE(DeleteJournal(path));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(std::filesystem::exists(JournalBookmarksFileName(path)));
 }
 
 } // namespace

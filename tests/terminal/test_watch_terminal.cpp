@@ -1,6 +1,8 @@
 // quillmar-cli watch on a terminal redraws in place; into a pipe it prints
-// one table after the other, as plain text.
+// one table after the other, as plain text. An engine computer that says
+// nothing is one line in place of the table.
 
+#include "acquisition/demo/SimulatedEcu.h"
 #include "cli/CliTerminal.h"
 
 #include <gtest/gtest.h>
@@ -172,4 +174,44 @@ TEST(WatchTerminal, PrintsPlainTablesIntoAPipe) {
     // One line per parameter, each table ended by a blank line.
     EXPECT_NE(out.find("\n\n"), std::string::npos);
     EXPECT_EQ(out.rfind("\n\n"), out.size() - 2);
+}
+
+TEST(WatchTerminal, ASilentEngineComputerIsOneLineInPlaceOfTheTable) {
+    SimulatedEcu sim;
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    sim.SetSilent(true);
+    const std::string config = scratchFolder();
+    Child child;
+    winsize size{};
+    size.ws_col = 120;
+    size.ws_row = 30;
+    child.pid = ::forkpty(&child.fd, nullptr, nullptr, &size);
+    ASSERT_GE(child.pid, 0);
+    if (child.pid == 0) {
+        childEnvironment(config);
+        const char* args[] = {QUILLMAR_CLI, "watch", "--port", sim.DevicePath().c_str(), "--period", "50",
+                              "--update",   "200",   nullptr};
+        ::execv(args[0], const_cast<char* const*>(args));
+        ::_exit(127);
+    }
+    const std::string line = "No answer from the engine computer";
+    child.readUntil(
+        [&](const std::string& out) { return count(out, line + TerminalCodes::ClearLineEnd) >= 2; },
+        std::chrono::seconds(20));
+    child.interrupt();
+    std::filesystem::remove_all(config);
+    const std::string& out = child.output;
+    ASSERT_GE(count(out, line + TerminalCodes::ClearLineEnd), 2u) << out;
+
+    // The frame holds the title and that line, no table; what to check and
+    // the first "No reply" stay under it.
+    const size_t at = out.rfind(line + TerminalCodes::ClearLineEnd);
+    const size_t home = out.rfind(TerminalCodes::Home, at);
+    const size_t end = out.find(TerminalCodes::ClearScreenEnd, at);
+    ASSERT_NE(home, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    const std::string frame = out.substr(home, end - home);
+    EXPECT_EQ(frame.find("Engine speed:"), std::string::npos) << frame;
+    EXPECT_NE(frame.find("No reply"), std::string::npos) << frame;
+    EXPECT_NE(frame.find(line + ". Check that the ignition is on"), std::string::npos) << frame;
 }

@@ -115,7 +115,7 @@ void TALDLGraph::buildCurves() {
         return;
     }
     // 3. A recording is plotted against time.
-    if (acquisition.state() == AcquisitionState::Logging) choices.showXText(TimeAxisText);
+    if (acquisition.logging()) choices.showXText(TimeAxisText);
     // 4-6. The curves of every dataset (a recording's rows so far) and the
     // axes' captions.
     std::vector<TPlotDataset> logs;
