@@ -2,10 +2,10 @@
 
 namespace quillmar {
 
-ParsedOptions ParseOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+ParsedOptions ParseOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& declared) {
     std::vector<CommandLineOption> options{{"--help", false, {}}};
-    for (const OptionSpec& spec : specs)
-        options.push_back({"--" + spec.Name, spec.TakesValue, {}});
+    for (const OptionSpec& option : declared)
+        options.push_back({"--" + option.Name, option.TakesValue, {}});
     ParsedOptions out;
     out.Line = ParseCommandLine(args, options);
     out.Positional = out.Line.positionals();

@@ -29,7 +29,7 @@ struct ParsedOptions {
 };
 
 // Parses args (the words after the command). "--help" is always known.
-ParsedOptions ParseOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+ParsedOptions ParseOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& declared);
 
 // A non-negative decimal number of seconds (digits with an optional
 // fraction); nullopt otherwise.

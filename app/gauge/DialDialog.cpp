@@ -55,19 +55,19 @@ TStyle styleOf(DialStyle s) {
     return TStyle::CenterStyle;
 }
 
-TA3nalogGauge* makeDial(const GaugeSpec& spec, int size, QWidget* parent) {
+TA3nalogGauge* makeDial(const GaugeSpec& gauge, int size, QWidget* parent) {
     auto* dial = new TA3nalogGauge(parent);
     setUpDial(dial, size);
-    dial->setCaption(QString::fromStdString(spec.shownCaption()));
+    dial->setCaption(QString::fromStdString(gauge.shownCaption()));
     // Whole numbers on the scale (the layout keeps a dial's ends whole).
-    const int start = int(std::lround(spec.Minimum));
+    const int start = int(std::lround(gauge.Minimum));
     dial->setScaleStart(start);
-    dial->setScale(std::max(2, int(std::lround(spec.Maximum)) - start));
-    dial->setAngle(spec.Sweep);
-    dial->setStyle(styleOf(spec.Style));
-    dial->setNumberMainTicks(spec.MainTicks);
+    dial->setScale(std::max(2, int(std::lround(gauge.Maximum)) - start));
+    dial->setAngle(gauge.Sweep);
+    dial->setStyle(styleOf(gauge.Style));
+    dial->setNumberMainTicks(gauge.MainTicks);
     std::vector<GaugeBand> bands;
-    for (const ScaleBand& b : ThresholdBands(spec))
+    for (const ScaleBand& b : ThresholdBands(gauge))
         bands.push_back({b.From, b.To, LevelColor(b.Level)});
     dial->setBands(bands);
     // The needle rests at the start of the scale until a value comes.
@@ -75,12 +75,12 @@ TA3nalogGauge* makeDial(const GaugeSpec& spec, int size, QWidget* parent) {
     return dial;
 }
 
-TDigitalGauge* makeDigital(const GaugeSpec& spec, int size, QWidget* parent) {
+TDigitalGauge* makeDigital(const GaugeSpec& gauge, int size, QWidget* parent) {
     auto* digital = new TDigitalGauge(parent);
     digital->setFixedSize(size, size);
-    digital->setCaption(QString::fromStdString(spec.shownCaption()));
-    digital->setUnit(QString::fromStdString(spec.Unit));
-    digital->setDecimals(spec.Decimals);
+    digital->setCaption(QString::fromStdString(gauge.shownCaption()));
+    digital->setUnit(QString::fromStdString(gauge.Unit));
+    digital->setDecimals(gauge.Decimals);
     return digital;
 }
 
@@ -146,15 +146,15 @@ void TDialDialog::setDashboard(const DashboardLayout& layout) {
     boundTable_ = nullptr;
     const int columns = std::max(1, layout.Columns);
     for (size_t i = 0; i < layout.Gauges.size(); ++i) {
-        const GaugeSpec& spec = layout.Gauges[i];
+        const GaugeSpec& gauge = layout.Gauges[i];
         Gauge g;
         QWidget* widget = nullptr;
-        if (spec.Kind == GaugeKind::Dial)
-            widget = g.Dial = makeDial(spec, layout.GaugeSize, this);
+        if (gauge.Kind == GaugeKind::Dial)
+            widget = g.Dial = makeDial(gauge, layout.GaugeSize, this);
         else
-            widget = g.Digital = makeDigital(spec, layout.GaugeSize, this);
+            widget = g.Digital = makeDigital(gauge, layout.GaugeSize, this);
         widget->setObjectName(QString("Gauge%1").arg(i + 1));
-        widget->setToolTip(QString::fromStdString(spec.Parameter));
+        widget->setToolTip(QString::fromStdString(gauge.Parameter));
         grid_->addWidget(widget, int(i) / columns, int(i) % columns);
         gauges_.push_back(g);
     }

@@ -30,19 +30,19 @@ bool DashboardMonitor::update(const std::function<double(int)>& valueAt, std::op
 
     bool changed = false;
     for (size_t g = 0; g < layout_.Gauges.size(); ++g) {
-        const GaugeSpec& spec = layout_.Gauges[g];
+        const GaugeSpec& gauge = layout_.Gauges[g];
         std::optional<double> shown;
         if (indices_[g] >= 0) {
-            const double v = valueAt(indices_[g]) * spec.Multiplier;
+            const double v = valueAt(indices_[g]) * gauge.Multiplier;
             if (std::isfinite(v)) shown = v;
         }
         shown_[g] = shown;
-        const GaugeLevel level = shown ? spec.levelOf(*shown) : GaugeLevel::Normal;
+        const GaugeLevel level = shown ? gauge.levelOf(*shown) : GaugeLevel::Normal;
         changed = changed || level != levels_[g];
         levels_[g] = level;
         if (level == GaugeLevel::Danger && recordingTime && !dangerSeen_[g]) {
             dangerSeen_[g] = true;
-            if (OnDangerCrossed) OnDangerCrossed({g, spec.Parameter, spec.Danger, *shown, *recordingTime});
+            if (OnDangerCrossed) OnDangerCrossed({g, gauge.Parameter, gauge.Danger, *shown, *recordingTime});
         }
     }
     return changed;
