@@ -306,6 +306,15 @@ void IniFile::addBlock(Block block) {
     blocks_.push_back(std::move(block));
 }
 
+void IniFile::removeSection(const std::string& section) {
+    if (sections_.erase(section) == 0) return;
+    // Later blocks of the same name were never indexed: they go too, or the
+    // next of them would stand in for the one removed.
+    const NoCaseEqual same;
+    for (size_t b = 1; b < blocks_.size(); ++b)
+        if (!blocks_[b].empty() && same(decode(nameOf(blocks_[b].front())), section)) blocks_[b].clear();
+}
+
 size_t IniFile::findSection(std::string_view section) const {
     const auto it = sections_.find(section);
     return it == sections_.end() ? std::string::npos : it->second;

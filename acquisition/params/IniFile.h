@@ -81,6 +81,9 @@ public:
     void setValues(const std::string& section,
                    const std::vector<std::pair<std::string_view, std::string>>& keyValues);
 
+    // Takes every section named section out of the file, header and lines.
+    void removeSection(const std::string& section);
+
     // The file bytes.
     std::string toBytes() const;
 

@@ -228,6 +228,9 @@ void WriteParameters(IniFile& ini, const TParameterArray& params) {
         keys[Icon].second = std::to_string(p.Icon);
         ini.setValues(sectionOf(i), keys);
     }
+    // Entries past the table's end would be read back as part of it.
+    for (size_t i = params.size(); ini.hasSection(sectionOf(i)); ++i)
+        ini.removeSection(sectionOf(i));
 }
 
 void SaveIniFile(const std::string& path, const TParameterArray& params) {

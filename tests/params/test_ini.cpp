@@ -226,3 +226,24 @@ TEST(IniFile, TextOrNot) {
     EXPECT_EQ(notes.lineOf("a", "K"), 2u);
     EXPECT_EQ(notes.lineOf("a", "none"), 0u);
 }
+
+// A table written over a file that held more entries reads back as written:
+// the entries past its end go, with their later duplicates, and nothing else.
+TEST(IniFile, ATableWrittenOverALongerOneLeavesNoEntriesBehindIt) {
+    const TParameterArray table = BuiltInParameters();
+    std::string bytes = "[Keep]\r\nA=1\r\n";
+    for (size_t i = table.size() + 1; i <= table.size() + 2; ++i)
+        bytes += "[Parameter " + std::to_string(i) + "]\r\nName=Stale\r\nPosition=1\r\nSize=1\r\n";
+    bytes += "[parameter " + std::to_string(table.size() + 1) + "]\r\nName=Again\r\n[Tail]\r\nB=2\r\n";
+    IniFile ini = IniFile::fromBytes(bytes);
+    WriteParameters(ini, table);
+    const IniFile again = IniFile::fromBytes(ini.toBytes());
+    TParameterArray read;
+    ASSERT_TRUE(ReadParameters(again, read, "test.ini").Ok);
+    EXPECT_EQ(read.size(), table.size());
+    EXPECT_FALSE(again.hasSection("Parameter " + std::to_string(table.size() + 1)));
+    EXPECT_EQ(ini.toBytes().find("Stale"), std::string::npos);
+    EXPECT_EQ(ini.toBytes().find("Again"), std::string::npos);
+    EXPECT_EQ(again.value("Keep", "A"), "1");
+    EXPECT_EQ(again.value("Tail", "B"), "2");
+}
